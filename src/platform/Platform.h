@@ -1,0 +1,89 @@
+// The one place that knows which operating system the program runs on.
+// Everything above this layer is the same code on Win32 and on Linux.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// ---- Files (wide names, 64-bit positions) --------------------------------
+using FileHandle = intptr_t;
+constexpr FileHandle kInvalidHandle = -1;
+
+// Access, sharing and creation values carry their Win32 meanings.
+constexpr uint32_t kGenericRead = 0x80000000u;
+constexpr uint32_t kGenericWrite = 0x40000000u;
+constexpr uint32_t kShareRead = 1;
+constexpr uint32_t kShareWrite = 2;
+constexpr uint32_t kCreateNew = 1;
+constexpr uint32_t kCreateAlways = 2;
+constexpr uint32_t kOpenExisting = 3;
+constexpr uint32_t kAttributeNormal = 0x80;
+
+FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing,
+                    uint32_t creation, uint32_t attributes);
+bool CloseFile(FileHandle handle);
+bool ReadFile(FileHandle handle, void* buffer, uint32_t size, uint32_t& done);
+bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& done);
+// origin: 0 start, 1 current, 2 end.
+bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position);
+bool TruncateFile(FileHandle handle);  // ends the file at the current position
+
+// ---- Folders and paths (8-bit, system code page) -------------------------
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+std::string TempPath();          // with its trailing separator
+std::string CurrentDirectory();
+std::string WindowsFolder();
+std::string SystemFolder();
+bool FolderExists(const std::string& path);
+bool CreateFolder(const std::string& path);  // false when it exists already
+bool RemoveFolder(const std::string& path);
+bool DeleteFileNamed(const std::string& path);
+bool FileExists(const std::string& path);
+// Renames `from` to `to`, replacing an existing `to` in one step.
+bool ReplaceFileWith(const std::string& from, const std::string& to);
+std::u16string ModuleFileName();  // the running program's own file
+std::string CommandLine();        // the process's 8-bit command line
+
+// ---- Registry (always empty where there is none) -------------------------
+enum class RegistryRoot { LocalMachine, CurrentUser };
+// Reads a plain string value (REG_SZ); false when the key, the value or its type does not fit.
+bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value,
+                        std::string& out);
+
+// ---- Code page -------------------------------------------------------------
+std::u16string FromSystemCodePage(const std::string& text);
+std::string ToSystemCodePage(const std::u16string& text);
+
+// ---- Clocks ----------------------------------------------------------------
+// Low 32 bits of the high-resolution counter; false when there is none.
+bool PerformanceCounterLow(uint32_t& value);
+uint32_t TickCount();
+
+// ---- Message boxes ---------------------------------------------------------
+enum class BoxIcon { None, Error, Information, Question };
+enum class BoxButtons { Ok, YesNoCancel };
+enum class BoxAnswer { Ok, Yes, No, Cancel };
+BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                         BoxButtons buttons = BoxButtons::Ok);
+
+// Boxes shown so far in this process; kept by the Linux layer only, where no
+// window system exists, so that tests can read what the user would have seen.
+struct ShownBox {
+  std::string text, caption;
+  BoxIcon icon;
+};
+std::vector<ShownBox> TakeShownBoxes();
+
+// ---- Process ---------------------------------------------------------------
+// Limits where the loader may find modules to the system folder, before anything is loaded.
+void RestrictLibrarySearchPath();
+[[noreturn]] void EndProcess(unsigned code);
+
+}  // namespace plat

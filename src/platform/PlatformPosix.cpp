@@ -1,0 +1,229 @@
+// Linux side of the platform layer: the portable core's tests and tools run on it.
+// The 8-bit system code page is UTF-8 here; there is no registry and no window system.
+#include "Platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace plat {
+
+namespace {
+
+std::vector<ShownBox>& ShownBoxes() {
+  static std::vector<ShownBox> boxes;
+  return boxes;
+}
+
+void AppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes one UTF-8 sequence at text[i]; malformed bytes come out as U+FFFD.
+uint32_t NextUtf8(const std::string& text, size_t& i) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char b = byte(i++);
+  int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+  if (b < 0x80) return b;
+  if (extra == 0 || b >= 0xF8) return 0xFFFD;
+  uint32_t c = b & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    if (i >= text.size() || (byte(i) & 0xC0) != 0x80) return 0xFFFD;
+    c = (c << 6) | (byte(i++) & 0x3F);
+  }
+  return c;
+}
+
+std::string Native(const std::u16string& name) { return ToSystemCodePage(name); }
+
+int Flags(uint32_t access, uint32_t creation) {
+  int flags = O_CLOEXEC;
+  bool r = access & kGenericRead, w = access & kGenericWrite;
+  flags |= r && w ? O_RDWR : w ? O_WRONLY : O_RDONLY;
+  switch (creation) {
+    case kCreateNew: flags |= O_CREAT | O_EXCL; break;
+    case kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
+    case 4: flags |= O_CREAT; break;    // open always
+    case 5: flags |= O_TRUNC; break;    // truncate existing
+    default: break;                     // open existing
+  }
+  return flags;
+}
+
+}  // namespace
+
+FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t /*sharing*/,
+                    uint32_t creation, uint32_t /*attributes*/) {
+  // POSIX has no sharing modes; the access and creation meanings hold.
+  int fd = ::open(Native(name).c_str(), Flags(access, creation), 0644);
+  if (fd < 0) return kInvalidHandle;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return kInvalidHandle;
+  }
+  if (fd == 0) {  // 0 means "no handle" to the file classes: move it
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    if (moved < 0) return kInvalidHandle;
+    fd = moved;
+  }
+  return fd;
+}
+
+bool CloseFile(FileHandle handle) { return ::close(static_cast<int>(handle)) == 0; }
+
+bool ReadFile(FileHandle handle, void* buffer, uint32_t size, uint32_t& done) {
+  ssize_t n = ::read(static_cast<int>(handle), buffer, size);
+  done = n > 0 ? static_cast<uint32_t>(n) : 0;
+  return n >= 0;
+}
+
+bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& done) {
+  ssize_t n = ::write(static_cast<int>(handle), buffer, size);
+  done = n > 0 ? static_cast<uint32_t>(n) : 0;
+  return n >= 0;
+}
+
+bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position) {
+  int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : -1;
+  if (whence < 0) return false;
+  off_t now = ::lseek(static_cast<int>(handle), static_cast<off_t>(distance), whence);
+  if (now < 0) return false;
+  position = static_cast<uint64_t>(now);
+  return true;
+}
+
+bool TruncateFile(FileHandle handle) {
+  off_t now = ::lseek(static_cast<int>(handle), 0, SEEK_CUR);
+  return now >= 0 && ::ftruncate(static_cast<int>(handle), now) == 0;
+}
+
+std::string TempPath() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string path = dir && *dir ? dir : "/tmp";
+  if (path.back() != '/') path += '/';
+  return path.size() <= 255 ? path : std::string();
+}
+
+std::string CurrentDirectory() {
+  char buffer[PATH_MAX];
+  return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+// Linux has no Windows or system folder.
+std::string WindowsFolder() { return std::string(); }
+std::string SystemFolder() { return std::string(); }
+
+bool FolderExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
+bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool DeleteFileNamed(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::u16string ModuleFileName() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? FromSystemCodePage(std::string(buffer, static_cast<size_t>(n))) : u"";
+}
+
+std::string CommandLine() { return std::string(); }
+
+bool ReadRegistryString(RegistryRoot, const std::string&, const std::string&, std::string&) {
+  return false;
+}
+
+std::u16string FromSystemCodePage(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    uint32_t c = NextUtf8(text, i);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::string ToSystemCodePage(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;  // an unpaired surrogate
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+bool PerformanceCounterLow(uint32_t& value) {
+  timespec ts;
+  if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
+  value = static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000000000u +
+                                static_cast<uint64_t>(ts.tv_nsec));
+  return true;
+}
+
+uint32_t TickCount() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                               static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                         BoxButtons buttons) {
+  std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+  ShownBoxes().push_back({text, caption, icon});
+  return buttons == BoxButtons::YesNoCancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
+}
+
+std::vector<ShownBox> TakeShownBoxes() {
+  std::vector<ShownBox> boxes;
+  boxes.swap(ShownBoxes());
+  return boxes;
+}
+
+void RestrictLibrarySearchPath() {}
+
+void EndProcess(unsigned code) { std::exit(static_cast<int>(code)); }
+
+}  // namespace plat

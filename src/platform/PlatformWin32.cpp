@@ -1,0 +1,185 @@
+// Win32 side of the platform layer.
+#include "Platform.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace plat {
+
+namespace {
+
+const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+HANDLE H(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+std::string FromBuffer(const char* buffer, DWORD length, DWORD capacity) {
+  if (length == 0 || length >= capacity) return std::string();
+  return std::string(buffer, length);
+}
+
+}  // namespace
+
+FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing,
+                    uint32_t creation, uint32_t attributes) {
+  HANDLE h = CreateFileW(Wide(name), access, sharing, nullptr, creation, attributes, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h);
+}
+
+bool CloseFile(FileHandle handle) { return CloseHandle(H(handle)) != 0; }
+
+bool ReadFile(FileHandle handle, void* buffer, uint32_t size, uint32_t& done) {
+  DWORD n = 0;
+  BOOL ok = ::ReadFile(H(handle), buffer, size, &n, nullptr);
+  done = n;
+  return ok != 0;
+}
+
+bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& done) {
+  DWORD n = 0;
+  BOOL ok = ::WriteFile(H(handle), buffer, size, &n, nullptr);
+  done = n;
+  return ok != 0;
+}
+
+bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position) {
+  LARGE_INTEGER move, now;
+  move.QuadPart = distance;
+  if (!SetFilePointerEx(H(handle), move, &now, origin)) return false;
+  position = static_cast<uint64_t>(now.QuadPart);
+  return true;
+}
+
+bool TruncateFile(FileHandle handle) { return SetEndOfFile(H(handle)) != 0; }
+
+std::string TempPath() {
+  char buffer[256];
+  return FromBuffer(buffer, GetTempPathA(255, buffer), 255);
+}
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH + 1];
+  return FromBuffer(buffer, GetCurrentDirectoryA(sizeof buffer, buffer), sizeof buffer);
+}
+
+std::string WindowsFolder() {
+  char buffer[256];
+  return FromBuffer(buffer, GetWindowsDirectoryA(buffer, 255), 255);
+}
+
+std::string SystemFolder() {
+  char buffer[256];
+  return FromBuffer(buffer, GetSystemDirectoryA(buffer, 255), 255);
+}
+
+bool FolderExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool DeleteFileNamed(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+std::u16string ModuleFileName() {
+  std::u16string buffer(MAX_PATH, u'\0');
+  for (;;) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD n = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(&buffer[0]), size);
+    if (n == 0) return std::u16string();
+    if (n < size) return buffer.substr(0, n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string CommandLine() { return GetCommandLineA(); }
+
+bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value,
+                        std::string& out) {
+  HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  HKEY k;
+  if (RegOpenKeyExA(base, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  DWORD type = 0, size = 0;
+  bool ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+            type == REG_SZ;
+  if (ok) {
+    std::string data(size + 1, '\0');
+    DWORD got = size;
+    ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                          &got) == ERROR_SUCCESS &&
+         type == REG_SZ;
+    if (ok) out.assign(data.c_str());  // the text up to its terminating NUL
+  }
+  RegCloseKey(k);
+  return ok;
+}
+
+std::u16string FromSystemCodePage(const std::string& text) {
+  if (text.empty()) return std::u16string();
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::u16string out(static_cast<size_t>(n), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                      reinterpret_cast<wchar_t*>(&out[0]), n);
+  return out;
+}
+
+std::string ToSystemCodePage(const std::u16string& text) {
+  if (text.empty()) return std::string();
+  const wchar_t* w = Wide(text);
+  int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+bool PerformanceCounterLow(uint32_t& value) {
+  LARGE_INTEGER c;
+  if (!QueryPerformanceCounter(&c)) return false;
+  value = static_cast<uint32_t>(c.QuadPart);
+  return true;
+}
+
+uint32_t TickCount() { return GetTickCount(); }
+
+BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                         BoxButtons buttons) {
+  UINT flags = buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
+  switch (icon) {
+    case BoxIcon::Error: flags |= MB_ICONERROR; break;
+    case BoxIcon::Information: flags |= MB_ICONINFORMATION; break;
+    case BoxIcon::Question: flags |= MB_ICONQUESTION; break;
+    case BoxIcon::None: break;
+  }
+  switch (MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags)) {
+    case IDYES: return BoxAnswer::Yes;
+    case IDNO: return BoxAnswer::No;
+    case IDCANCEL: return BoxAnswer::Cancel;
+    default: return BoxAnswer::Ok;
+  }
+}
+
+std::vector<ShownBox> TakeShownBoxes() { return {}; }
+
+void RestrictLibrarySearchPath() {
+  // SetDefaultDllDirectories exists from Windows 7 with KB2533623 on; look it up.
+  using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  auto set_default = reinterpret_cast<SetDefaultDirs>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_default) set_default(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+  SetDllDirectoryA("");  // takes the current folder out of the search order
+}
+
+void EndProcess(unsigned code) { ExitProcess(code); }
+
+}  // namespace plat

@@ -1,0 +1,18 @@
+// Command-line splitting and the options that change the settings record.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "szsfxmain2/PayloadFormat.h"
+
+namespace szsfx {
+
+// Splits an 8-bit command line; element 0 is the program's own name.
+std::vector<std::string> SplitCommandLine(const std::string& line);
+
+// Applies the options of args[1..] to the record in order. Returns true when "?"
+// asked for the usage text.
+bool ApplyOptions(const std::vector<std::string>& args, TSettingsRecord& record);
+
+}  // namespace szsfx

@@ -1,0 +1,56 @@
+// The main sequence before any window exists, and the clean-up after the last one closed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "szsfxmain2/Payload.h"
+#include "szsfxmain2/PayloadFormat.h"
+#include "szsfxmain2/Random.h"
+
+namespace szsfx {
+
+constexpr char kOpeningError[] = "An error occured while opening Brambleloader 7-ZIP SFX.";
+constexpr char kWorkFolderPrefix[] = "_BLSFX";
+constexpr char kLibraryImageName[] = "7Z.DLL";
+constexpr char kArchiveCopyName[] = "FILE.7Z";
+// Work-folder numbers are drawn at most this often before start-up gives up.
+constexpr int kMaxWorkFolderDraws = 10000;
+
+// Process-wide state, complete when start-up returns and only read afterwards.
+struct TStartupState {
+  std::string TempPath;
+  std::string WorkFolder;  // always ends with the path separator (a backslash on Windows)
+  std::string LibraryImagePath;
+  std::u16string ArchiveCopyPath;
+  int ActiveBlock = 0;
+  int BlockCount = 0;
+  TMessageTable Messages;
+  TSettingsRecord Settings{};
+  uint64_t ArchiveOffset = 0;
+  TCopyBuffer CopyBuffer = MakeCopyBuffer();
+  TRandom Random;
+  bool UsageRequested = false;
+
+  const std::string& Message(int index) const { return Messages.Get(ActiveBlock, index); }
+};
+
+TStartupState& App();
+
+enum class StartupResult { Ready, OpeningError };
+
+// Steps 1-11: work folder, library image, payload, defaults, folder, macros, options.
+// On OpeningError the caller shows the opening error and ends the process.
+StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath,
+                         const std::string& commandLine);
+
+// Shows the opening error box.
+void ShowOpeningError();
+
+// The usage text that option "?" shows, built from messages 52 to 60.
+std::string UsageText(const TStartupState& state);
+
+// Deletes the archive copy and the library image and removes the work folder.
+void CleanUpWorkFolder(const TStartupState& state);
+
+}  // namespace szsfx

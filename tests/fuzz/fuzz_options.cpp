@@ -1,0 +1,56 @@
+// Fuzzes command-line splitting, the options and folder macro expansion.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "szsfxmain2/CommandLine.h"
+#include "szsfxmain2/FolderMacros.h"
+
+using namespace szsfx;
+
+namespace {
+
+// Every replacement comes from the input, so replacements may name macros again.
+class InputMachine : public TMacroSource {
+ public:
+  InputMachine(std::string value, uint32_t seed) : value_(std::move(value)), random_(seed) {}
+  std::string TempPath() override { return value_.substr(0, 40); }
+  uint32_t Random(uint32_t k) override { return random_.Next(k); }
+  std::string WindowsFolder() override { return value_; }
+  std::string SystemFolder() override { return value_ + "\\system32"; }
+  std::string RegistryString(plat::RegistryRoot, const std::string&, const std::string& name) override {
+    return name == "Personal" ? value_ : name;
+  }
+
+ private:
+  std::string value_;
+  TRandom random_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Input: command line, NUL, folder text, NUL, replacement value.
+  std::string input(reinterpret_cast<const char*>(data), size);
+  size_t a = input.find('\0');
+  std::string line = input.substr(0, a);
+  std::string rest = a == std::string::npos ? "" : input.substr(a + 1);
+  size_t b = rest.find('\0');
+  std::string folder = rest.substr(0, b);
+  std::string value = b == std::string::npos ? "" : rest.substr(b + 1, 300);
+
+  TSettingsRecord record;
+  std::memset(&record, 0, sizeof record);
+  record.RunCommand.Set(value);
+  ApplyOptions(SplitCommandLine(line), record);
+  if (record.RunCommand.Length > 100 || record.ExtractFolder.Length > 255) std::abort();
+
+  InputMachine machine(value, static_cast<uint32_t>(size));
+  record.ExtractFolder.Set(ExpandFolderMacros(folder.substr(0, 255), machine));
+  if (record.ExtractFolder.Get().find('|') != std::string::npos && folder.find('|') == std::string::npos &&
+      value.find('|') == std::string::npos) {
+    std::abort();  // no macro may bring in a "|"
+  }
+  return 0;
+}

@@ -1,0 +1,127 @@
+// The payload builder: layout, limits, message files, and never a half-written output.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "PayloadBuilder.h"
+#include "TestFiles.h"
+#include "platform/Platform.h"
+#include "szsfxmain2/Payload.h"
+
+namespace szsfx {
+namespace {
+
+using test::Bytes;
+
+class Builder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 0x90));
+    test::WriteFile(dir_ / "lib", Bytes(1234, 0x11));
+    archive_ = test::SevenZipSignature();
+    archive_.resize(5000, 0x77);
+    test::WriteFile(dir_ / "a.7z", archive_);
+    request_.StubPath = dir_ / "stub";
+    request_.LibraryPath = dir_ / "lib";
+    request_.ArchivePath = dir_ / "a.7z";
+    request_.OutputPath = dir_ / "out.exe";
+    request_.Settings = DefaultSettings();
+  }
+
+  test::TempDir dir_;
+  Bytes archive_;
+  TBuildRequest request_;
+};
+
+TEST_F(Builder, LaysOutStubLibraryBlocksRecordArchive) {
+  std::string error;
+  request_.Areas = {StringArea({"first", "second"}, error), StringArea({"other"}, error)};
+  request_.Settings.Title.Set("Demo");
+  ASSERT_EQ(BuildSelfExtractor(request_), "");
+  Bytes out = test::ReadFile(request_.OutputPath);
+  ASSERT_EQ(out.size(), kFirstBlockPosition + (9 + 13) + (9 + 6) + 832 + archive_.size());
+  EXPECT_EQ(out[kStubImageSize - 1], 0x90);
+  EXPECT_EQ(out[kStubImageSize + 1233], 0x11);
+  EXPECT_EQ(out[kStubImageSize + 1234], 0x00);
+  EXPECT_EQ(Bytes(out.end() - static_cast<long>(archive_.size()), out.end()), archive_);
+
+  // The stub's own reader finds everything where the builder put it.
+  TInFile file;
+  ASSERT_TRUE(file.Open(plat::FromSystemCodePage(request_.OutputPath)));
+  TMessageTable table;
+  TCopyBuffer buffer = MakeCopyBuffer();
+  int blocks = 0;
+  TSettingsRecord record{};
+  uint64_t offset = 0;
+  ASSERT_TRUE(ReadMessageBlocks(file, table, buffer, blocks));
+  ASSERT_TRUE(ReadSettingsRecord(file, record, offset));
+  EXPECT_EQ(blocks, 2);
+  EXPECT_EQ(table.Get(1, 1), "second");
+  EXPECT_EQ(table.Get(2, 0), "other");
+  EXPECT_TRUE(SignatureMatches(record));
+  EXPECT_EQ(record.Title.Get(), "Demo");
+  EXPECT_EQ(offset, out.size() - archive_.size());
+}
+
+TEST_F(Builder, RefusesBadInputsAndKeepsTheOldOutput) {
+  test::WriteFile(request_.OutputPath, test::ToBytes("previous build"));
+  auto refuses = [&](const std::string& expected) {
+    std::string error = BuildSelfExtractor(request_);
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+    EXPECT_EQ(test::ReadFile(request_.OutputPath), test::ToBytes("previous build"));
+    EXPECT_FALSE(test::Exists(request_.OutputPath + ".part"));
+  };
+  test::WriteFile(dir_ / "lib", Bytes(kLibraryImageSize + 1, 1));
+  refuses("larger than the 76288-byte slot");
+  test::WriteFile(dir_ / "lib", Bytes(kLibraryImageSize, 1));
+  test::WriteFile(dir_ / "stub", Bytes(kStubImageSize - 1, 1));
+  refuses("must be exactly 223744 bytes");
+  test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 1));
+  request_.ArchivePath = dir_ / "missing.7z";
+  refuses("cannot read the archive");
+  request_.ArchivePath = dir_ / "a.7z";
+  request_.Areas.assign(33, Bytes{'x', 0});
+  refuses("at most 32 message blocks");
+  request_.Areas.assign(1, Bytes(kMaxStringArea + 1, 'x'));
+  refuses("at most 76287 bytes");
+  request_.Areas.clear();
+  EXPECT_EQ(BuildSelfExtractor(request_), "");  // a full-size library is fine
+  EXPECT_EQ(test::ReadFile(request_.OutputPath).size(), kFirstBlockPosition + 832 + archive_.size());
+}
+
+TEST(Messages, DefaultTableCarriesTheTypicalTexts) {
+  const auto& m = DefaultMessages();
+  ASSERT_EQ(m.size(), 66u);
+  EXPECT_EQ(Bytes(m[0].begin(), m[0].begin() + 4), (Bytes{0x33, 0x19, 0x32, 0x59}));
+  EXPECT_EQ(m[3], "Please wait, initialising. . .");
+  EXPECT_EQ(m[36], "...already exists, overwrite?");
+  EXPECT_EQ(m[40], "Unknown compression type (currently only ZIP 2.0 is supported)");
+  EXPECT_EQ(m[41], "The selected file(s) couldn't get extracted.");
+  EXPECT_EQ(m[45], "Currently extracting: ");
+  EXPECT_EQ(m[50], "Please enter the password for %s");
+  EXPECT_EQ(m[22].rfind("Created with Brambleloader  --  ", 0), 0u);
+  EXPECT_EQ(m[64], "\r\n");
+  std::string error;
+  Bytes area = StringArea(m, error);
+  EXPECT_EQ(area.back(), 0) << "the empty message 66 follows the last NUL";
+  EXPECT_LT(area.size(), kMaxStringArea);
+}
+
+TEST(Messages, MessageFilesRoundTripAndRejectBadEscapes) {
+  std::string error;
+  std::vector<std::string> parsed = ParseMessageText(FormatMessageText(DefaultMessages()), error);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(parsed, DefaultMessages());
+  EXPECT_EQ(ParseMessageText("a\\r\\nb\r\n\\x41\\\\\nlast", error), (std::vector<std::string>{"a\r\nb", "A\\", "last"}));
+  for (const char* bad : {"\\q", "tail\\", "\\x4", "\\x00", "\\xZZ"}) {
+    error.clear();
+    EXPECT_TRUE(ParseMessageText(bad, error).empty()) << bad;
+    EXPECT_NE(error, "") << bad;
+  }
+  error.clear();
+  StringArea(std::vector<std::string>(101, "m"), error);
+  EXPECT_NE(error.find("at most 100 messages"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace szsfx

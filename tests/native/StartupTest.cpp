@@ -1,0 +1,170 @@
+// The start-up sequence on real payload files in a private temp folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "PayloadBuilder.h"
+#include "TestFiles.h"
+#include "platform/Platform.h"
+#include "szsfxmain2/Startup.h"
+
+namespace szsfx {
+namespace {
+
+using test::Bytes;
+namespace fs = std::filesystem;
+
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    temp_ = dir_ / "temp";
+    fs::create_directory(temp_);
+    setenv("TMPDIR", temp_.c_str(), 1);
+    library_ = Bytes(3000, 0x5A);
+    test::WriteFile(dir_ / "lib", library_);
+    test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 0));
+    test::WriteFile(dir_ / "archive.7z", test::SevenZipSignature());
+    request_.StubPath = dir_ / "stub";
+    request_.LibraryPath = dir_ / "lib";
+    request_.ArchivePath = dir_ / "archive.7z";
+    request_.OutputPath = dir_ / "sfx.exe";
+    request_.Settings = DefaultSettings();
+    std::string error;
+    request_.Areas.push_back(StringArea(DefaultMessages(), error));
+    plat::TakeShownBoxes();
+  }
+  void TearDown() override { unsetenv("TMPDIR"); }
+
+  StartupResult Run(const std::string& commandLine = "sfx.exe") {
+    EXPECT_EQ(BuildSelfExtractor(request_), "");
+    return RunStartup(state_, plat::FromSystemCodePage(request_.OutputPath), commandLine);
+  }
+  std::vector<std::string> WorkFolders() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp_)) names.push_back(entry.path().filename());
+    return names;
+  }
+
+  test::TempDir dir_;
+  std::string temp_;
+  Bytes library_;
+  TBuildRequest request_;
+  TStartupState state_;
+};
+
+TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
+  ASSERT_EQ(Run(), StartupResult::Ready);
+  ASSERT_EQ(WorkFolders().size(), 1u);
+  const std::string name = WorkFolders()[0];
+  EXPECT_EQ(name.rfind("_BLSFX", 0), 0u);
+  int number = std::atoi(name.c_str() + 6);
+  EXPECT_TRUE(number >= 1 && number <= 999) << name;
+  EXPECT_EQ(name, "_BLSFX" + std::to_string(number));
+  EXPECT_EQ(state_.WorkFolder, temp_ + "/" + name + "/");
+  Bytes image = library_;
+  image.resize(kLibraryImageSize, 0);
+  EXPECT_EQ(test::ReadFile(state_.WorkFolder + "7Z.DLL"), image);
+  EXPECT_EQ(plat::ToSystemCodePage(state_.ArchiveCopyPath), state_.WorkFolder + "FILE.7Z");
+  std::string error;
+  EXPECT_EQ(state_.ArchiveOffset, kFirstBlockPosition + 9 + StringArea(DefaultMessages(), error).size() + 832);
+  EXPECT_EQ(state_.Message(msg::ExtractButton), "&Extract");
+  EXPECT_TRUE(plat::TakeShownBoxes().empty());
+
+  test::WriteFile(state_.WorkFolder + "FILE.7Z", Bytes(10, 1));
+  CleanUpWorkFolder(state_);
+  EXPECT_TRUE(WorkFolders().empty());
+}
+
+TEST_F(Startup, ExistingCandidatesAreNeverUsed) {
+  // Every name but one is taken; the draws must come to the free one.
+  for (int n = 1; n <= 999; ++n) {
+    if (n != 500) fs::create_directory(temp_ + "/_BLSFX" + std::to_string(n) + "/");
+  }
+  ASSERT_EQ(Run(), StartupResult::Ready);
+  EXPECT_EQ(state_.WorkFolder, temp_ + "/_BLSFX500/");
+  EXPECT_TRUE(test::Exists(state_.WorkFolder + "7Z.DLL"));
+  EXPECT_FALSE(test::Exists(temp_ + "/_BLSFX1/7Z.DLL"));
+}
+
+TEST_F(Startup, NoFreeCandidateIsAnOpeningError) {
+  for (int n = 1; n <= 999; ++n) fs::create_directory(temp_ + "/_BLSFX" + std::to_string(n));
+  EXPECT_EQ(Run(), StartupResult::OpeningError);
+}
+
+TEST_F(Startup, UnreadableStubIsAnOpeningError) {
+  EXPECT_EQ(RunStartup(state_, plat::FromSystemCodePage(dir_ / "missing.exe"), "x"), StartupResult::OpeningError);
+}
+
+TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
+  request_.Settings.Signature.Set("BSX");
+  request_.Settings.Title.Set("My Title");
+  ASSERT_EQ(Run(), StartupResult::Ready);
+  auto boxes = plat::TakeShownBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Incorrect file size, please try to download this file again.");
+  EXPECT_EQ(boxes[0].caption, "Brambleloader SFX");
+  EXPECT_EQ(boxes[0].icon, plat::BoxIcon::Error);
+  EXPECT_EQ(state_.Settings.Title.Get(), "My Title");
+  CleanUpWorkFolder(state_);
+}
+
+TEST_F(Startup, TitleDefaultsAndFolderModes) {
+  request_.Settings.FolderMode = FolderModeGiven;
+  request_.Settings.ExtractFolder.Set("Current directory");
+  ASSERT_EQ(Run(), StartupResult::Ready);
+  EXPECT_EQ(state_.Settings.Title.Get(), "Brambleloader SFX");
+  EXPECT_EQ(state_.Settings.ExtractFolder.Get(), fs::current_path().string());
+  CleanUpWorkFolder(state_);
+
+  TStartupState lower;
+  request_.Settings.ExtractFolder.Set("current directory");
+  ASSERT_EQ(BuildSelfExtractor(request_), "");
+  ASSERT_EQ(RunStartup(lower, plat::FromSystemCodePage(request_.OutputPath), "s"), StartupResult::Ready);
+  EXPECT_EQ(lower.Settings.ExtractFolder.Get(), "current directory");
+  CleanUpWorkFolder(lower);
+
+  TStartupState temp;
+  request_.Settings.FolderMode = FolderModeTemp;
+  request_.Settings.ExtractFolder.Set("Use TEMP directory");
+  ASSERT_EQ(BuildSelfExtractor(request_), "");
+  ASSERT_EQ(RunStartup(temp, plat::FromSystemCodePage(request_.OutputPath), "s -d D:\\Out"), StartupResult::Ready);
+  EXPECT_EQ(temp.Settings.ExtractFolder.Get(), "D:\\Out") << "option d overrides the folder mode";
+  CleanUpWorkFolder(temp);
+
+  TStartupState mode7;
+  request_.Settings.FolderMode = 7;
+  request_.Settings.ExtractFolder.Set("%temp%kept");
+  ASSERT_EQ(BuildSelfExtractor(request_), "");
+  ASSERT_EQ(RunStartup(mode7, plat::FromSystemCodePage(request_.OutputPath), "s"), StartupResult::Ready);
+  EXPECT_EQ(mode7.Settings.ExtractFolder.Get(), temp_ + "/kept");
+  CleanUpWorkFolder(mode7);
+}
+
+TEST_F(Startup, TempModeGivesTheTempPathAndOptionsApplyLast) {
+  request_.Settings.FolderMode = FolderModeTemp;
+  request_.Settings.RunCommand.Set("setup.exe");
+  ASSERT_EQ(Run("sfx.exe -s -q -# one"), StartupResult::Ready);
+  EXPECT_EQ(state_.Settings.ExtractFolder.Get(), temp_ + "/");
+  EXPECT_EQ(state_.Settings.AutoExtract, 1);
+  EXPECT_EQ(state_.Settings.OverwriteMode, OverwriteModeConfirm);
+  EXPECT_EQ(state_.Settings.RunCommand.Get(), "setup.exe one");
+  EXPECT_FALSE(state_.UsageRequested);
+  CleanUpWorkFolder(state_);
+}
+
+TEST_F(Startup, UsageTextComesFromMessages52To60) {
+  ASSERT_EQ(Run("sfx.exe /?"), StartupResult::Ready);
+  EXPECT_TRUE(state_.UsageRequested);
+  std::string usage = UsageText(state_);
+  EXPECT_EQ(usage.rfind("Usage\r\n", 0), 0u);
+  for (const char* line : {"-a\tAutomatically extract files", "-x\tDon't run command-line after extraction",
+                           "-s\tSilent operation (automatically overwrites!)", "Existing files overwrite options:",
+                           "-q\tConfirm", "-o\tOverwrite", "-n\tSkip", "-d dir\tExtract to given folder (dir)"}) {
+    EXPECT_NE(usage.find(line), std::string::npos) << line;
+  }
+  CleanUpWorkFolder(state_);
+}
+
+}  // namespace
+}  // namespace szsfx

@@ -1,0 +1,69 @@
+#include "TestFiles.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace szsfx::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "szsfx-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes Block(const Bytes& area, int64_t length) {
+  Bytes block = ToBytes("{SLF}");
+  uint32_t n = length < 0 ? static_cast<uint32_t>(area.size() + 9) : static_cast<uint32_t>(length);
+  for (int shift = 0; shift < 32; shift += 8) block.push_back(static_cast<uint8_t>(n >> shift));
+  block.insert(block.end(), area.begin(), area.end());
+  return block;
+}
+
+Bytes RecordBytes(const TSettingsRecord& record) {
+  Bytes bytes(sizeof record);
+  std::memcpy(bytes.data(), &record, sizeof record);
+  return bytes;
+}
+
+TSettingsRecord ValidRecord() {
+  TSettingsRecord record;
+  std::memset(&record, 0, sizeof record);
+  record.Signature.Set("BSZ");
+  return record;
+}
+
+Bytes SelfExtractor(const Bytes& library, const Bytes& tail) {
+  Bytes file(kStubImageSize, 0);
+  file.insert(file.end(), library.begin(), library.end());
+  file.resize(kFirstBlockPosition, 0);
+  file.insert(file.end(), tail.begin(), tail.end());
+  return file;
+}
+
+Bytes SevenZipSignature() { return {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C, 0, 4}; }
+
+}  // namespace szsfx::test

@@ -1,0 +1,43 @@
+// Scratch folders and payload files for the native tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "szsfxmain2/PayloadFormat.h"
+
+namespace szsfx::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder under the system temp folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const Bytes& bytes);
+Bytes ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+Bytes ToBytes(const std::string& text);
+// "{SLF}", a 32-bit length (the area's size + 9 unless given) and the area.
+Bytes Block(const Bytes& area, int64_t length = -1);
+Bytes RecordBytes(const TSettingsRecord& record);
+TSettingsRecord ValidRecord();
+// The bytes of a whole self-extractor: a zero stub, a library image padded to its
+// slot, then `tail` (blocks, record, archive).
+Bytes SelfExtractor(const Bytes& library, const Bytes& tail);
+// The first bytes of every 7z archive.
+Bytes SevenZipSignature();
+
+}  // namespace szsfx::test

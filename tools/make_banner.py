@@ -1,0 +1,46 @@
+#!/usr/bin/env python3
+"""Draws the stub's 50 x 50 banner: a bramble leaf on a sky gradient, 24-bit BMP."""
+import math
+import struct
+import sys
+
+W = H = 50
+
+
+def pixel(x, y):
+    # Sky from light blue (top) to white (bottom).
+    t = y / (H - 1)
+    r, g, b = int(200 + 55 * t), int(225 + 30 * t), 255
+    # A leaf: an ellipse tilted by 40 degrees, with a darker midrib.
+    cx, cy, a = 25.0, 25.0, math.radians(40)
+    u = (x - cx) * math.cos(a) + (y - cy) * math.sin(a)
+    v = -(x - cx) * math.sin(a) + (y - cy) * math.cos(a)
+    if (u / 21) ** 2 + (v / 11) ** 2 <= 1:
+        shade = 0.75 + 0.25 * (v / 11)
+        r, g, b = int(40 * shade), int(150 * shade), int(60 * shade)
+        if abs(v) < 1.0:
+            r, g, b = 20, 90, 30
+    # Three berries in the lower left corner.
+    for bx, by in ((9, 40), (14, 44), (7, 46)):
+        if (x - bx) ** 2 + (y - by) ** 2 <= 9:
+            r, g, b = 90, 20, 70
+    return r, g, b
+
+
+def main(path):
+    row = (W * 3 + 3) & ~3
+    data = bytearray()
+    for y in range(H - 1, -1, -1):  # bottom-up rows
+        line = bytearray()
+        for x in range(W):
+            r, g, b = pixel(x, y)
+            line += bytes((b, g, r))
+        data += line + b"\0" * (row - len(line))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + data)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])

@@ -1,0 +1,213 @@
+#include "PayloadBuilder.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace szsfx {
+
+namespace {
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+File OpenFile(const std::string& path, const char* mode) {
+  return File(std::fopen(path.c_str(), mode), &std::fclose);
+}
+
+bool FileSize(const std::string& path, uint64_t& size) {
+  File f = OpenFile(path, "rb");
+  if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) return false;
+  long n = std::ftell(f.get());
+  if (n < 0) return false;
+  size = static_cast<uint64_t>(n);
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool Unescape(const std::string& line, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '\\') {
+      out += line[i];
+      continue;
+    }
+    if (++i == line.size()) return false;
+    switch (line[i]) {
+      case 'r': out += '\r'; break;
+      case 'n': out += '\n'; break;
+      case 't': out += '\t'; break;
+      case '\\': out += '\\'; break;
+      case 'x': {
+        int hi = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
+        int lo = i + 2 < line.size() ? HexDigit(line[i + 2]) : -1;
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) return false;  // no NUL inside a message
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        break;
+      }
+      default: return false;
+    }
+  }
+  return true;
+}
+
+// Copies a whole file to `out`; false when it cannot be read or written completely.
+bool CopyFileTo(const std::string& path, std::FILE* out) {
+  File in = OpenFile(path, "rb");
+  if (!in) return false;
+  std::vector<char> chunk(1 << 20);
+  size_t n;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
+    if (std::fwrite(chunk.data(), 1, n, out) != n) return false;
+  }
+  return !std::ferror(in.get());
+}
+
+std::string CheckInputs(const TBuildRequest& r) {
+  uint64_t size = 0;
+  if (!FileSize(r.StubPath, size)) return "cannot read the stub " + r.StubPath;
+  if (size != kStubImageSize) {
+    return "the stub " + r.StubPath + " is " + std::to_string(size) + " bytes; a stub must be exactly " +
+           std::to_string(kStubImageSize) + " bytes";
+  }
+  if (!FileSize(r.LibraryPath, size)) return "cannot read the library image " + r.LibraryPath;
+  if (size > kLibraryImageSize) {
+    return "the library image " + r.LibraryPath + " is " + std::to_string(size) +
+           " bytes, larger than the " + std::to_string(kLibraryImageSize) + "-byte slot";
+  }
+  if (!FileSize(r.ArchivePath, size)) return "cannot read the archive " + r.ArchivePath;
+  if (r.Areas.size() > static_cast<size_t>(kMaxBlocks)) {
+    return "at most " + std::to_string(kMaxBlocks) + " message blocks fit a payload";
+  }
+  for (const auto& area : r.Areas) {
+    if (area.size() > kMaxStringArea) {
+      return "a message block holds at most " + std::to_string(kMaxStringArea) + " bytes of text";
+    }
+  }
+  return "";
+}
+
+bool WritePayload(const TBuildRequest& r, std::FILE* out) {
+  if (!CopyFileTo(r.StubPath, out) || !CopyFileTo(r.LibraryPath, out)) return false;
+  uint64_t library = 0;
+  FileSize(r.LibraryPath, library);
+  std::vector<char> zeros(kLibraryImageSize - library, 0);
+  if (std::fwrite(zeros.data(), 1, zeros.size(), out) != zeros.size()) return false;
+  for (const auto& area : r.Areas) {
+    std::vector<uint8_t> block = EncodeBlock(area);
+    if (std::fwrite(block.data(), 1, block.size(), out) != block.size()) return false;
+  }
+  if (std::fwrite(&r.Settings, 1, kSettingsRecordSize, out) != kSettingsRecordSize) return false;
+  return CopyFileTo(r.ArchivePath, out);
+}
+
+}  // namespace
+
+std::vector<std::string> ParseMessageText(const std::string& text, std::string& error) {
+  std::vector<std::string> messages;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string message;
+    if (!Unescape(line, message)) {
+      error = "bad escape in message line " + std::to_string(messages.size() + 1);
+      return {};
+    }
+    messages.push_back(message);
+    start = end + 1;
+  }
+  return messages;
+}
+
+std::string FormatMessageText(const std::vector<std::string>& messages) {
+  std::string text;
+  for (const std::string& m : messages) {
+    for (char c : m) {
+      auto code = static_cast<unsigned char>(c);
+      if (c == '\r') text += "\\r";
+      else if (c == '\n') text += "\\n";
+      else if (c == '\t') text += "\\t";
+      else if (c == '\\') text += "\\\\";
+      else if (code < 32) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", code);
+        text += hex;
+      } else text += c;
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+std::vector<uint8_t> StringArea(const std::vector<std::string>& messages, std::string& error) {
+  if (messages.size() > static_cast<size_t>(kMaxStringsPerBlock)) {
+    error = "a message block holds at most " + std::to_string(kMaxStringsPerBlock) + " messages";
+    return {};
+  }
+  std::vector<uint8_t> area;
+  for (const std::string& m : messages) {
+    if (m.find('\0') != std::string::npos) {
+      error = "a message cannot contain a NUL byte";
+      return {};
+    }
+    area.insert(area.end(), m.begin(), m.end());
+    area.push_back(0);
+  }
+  if (area.size() > kMaxStringArea) {
+    error = "a message block holds at most " + std::to_string(kMaxStringArea) + " bytes of text";
+    return {};
+  }
+  return area;
+}
+
+std::vector<uint8_t> EncodeBlock(const std::vector<uint8_t>& area) {
+  std::vector<uint8_t> block(kBlockMarker, kBlockMarker + 5);
+  uint32_t length = static_cast<uint32_t>(area.size()) + kBlockHeadSize;
+  for (int shift = 0; shift < 32; shift += 8) block.push_back(static_cast<uint8_t>(length >> shift));
+  block.insert(block.end(), area.begin(), area.end());
+  return block;
+}
+
+TSettingsRecord DefaultSettings() {
+  TSettingsRecord s;
+  std::memset(&s, 0, sizeof s);
+  s.Signature.Set(kSignature);
+  s.FolderMode = FolderModeGiven;
+  s.OverwriteMode = OverwriteModeConfirm;
+  return s;
+}
+
+std::string BuildSelfExtractor(const TBuildRequest& request) {
+  std::string error = CheckInputs(request);
+  if (!error.empty()) return error;
+  const std::string part = request.OutputPath + ".part";
+  bool written = false;
+  {
+    File out = OpenFile(part, "wb");
+    if (!out) return "cannot create " + part;
+    written = WritePayload(request, out.get());
+    written = std::fclose(out.release()) == 0 && written;
+  }
+  if (!written) {
+    std::remove(part.c_str());
+    return "could not write " + request.OutputPath + " completely";
+  }
+  if (!plat::ReplaceFileWith(part, request.OutputPath)) {
+    std::remove(part.c_str());
+    return "cannot replace " + request.OutputPath;
+  }
+  return "";
+}
+
+}  // namespace szsfx

@@ -1,0 +1,40 @@
+// Assembling a self-extractor: stub + library image + message blocks + settings record + archive.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "szsfxmain2/PayloadFormat.h"
+
+namespace szsfx {
+
+constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
+
+// Indices 0 to 65 in English.
+const std::vector<std::string>& DefaultMessages();
+
+// Message files hold one message per line; "\r", "\n", "\t", "\\" and "\xHH" are escapes.
+// Sets `error` and returns nothing on a bad escape.
+std::vector<std::string> ParseMessageText(const std::string& text, std::string& error);
+std::string FormatMessageText(const std::vector<std::string>& messages);
+
+// The string area of one block: every message followed by one NUL.
+std::vector<uint8_t> StringArea(const std::vector<std::string>& messages, std::string& error);
+// A whole block: "{SLF}", the 32-bit length, the area.
+std::vector<uint8_t> EncodeBlock(const std::vector<uint8_t>& area);
+
+// A record with the signature and the builder's defaults: current directory, confirm.
+TSettingsRecord DefaultSettings();
+
+struct TBuildRequest {
+  std::string StubPath, LibraryPath, ArchivePath, OutputPath;
+  std::vector<std::vector<uint8_t>> Areas;  // one string area per block, in file order
+  TSettingsRecord Settings{};
+};
+
+// Writes the self-extractor to a temporary file beside the output and renames it into
+// place, so that a failure never leaves a half-written output. Returns "" or the error.
+std::string BuildSelfExtractor(const TBuildRequest& request);
+
+}  // namespace szsfx

@@ -1,0 +1,150 @@
+// mksfx: builds a self-extractor from the stub, a library image, message files and a 7z archive.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "PayloadBuilder.h"
+
+using namespace szsfx;
+
+namespace {
+
+const char kUsage[] =
+    "usage: mksfx --stub FILE --library FILE --archive FILE -o OUTPUT [settings] [messages]\n"
+    "\n"
+    "  --stub FILE             the stub executable (exactly 223744 bytes)\n"
+    "  --library FILE          the archive library image (at most 76288 bytes)\n"
+    "  --archive FILE          the 7z archive\n"
+    "  -o, --output FILE       the self-extractor to write\n"
+    "settings record:\n"
+    "  --title TEXT            window title (up to 100 characters)\n"
+    "  --folder-mode N         0 the given folder, 1 the temp folder, 2 program files\n"
+    "  --folder TEXT           extraction folder, may hold folder macros (up to 255)\n"
+    "  --overwrite N           0 overwrite, 1 skip, 2 confirm (default 2)\n"
+    "  --run TEXT              command run after extraction (up to 100 characters)\n"
+    "  --hide-overwrite N      1 hides the overwrite-mode group\n"
+    "  --auto-extract N        1 starts extraction at once\n"
+    "  --done-message N        1 shows a message after a successful extraction\n"
+    "  --hide-file-list N      non-zero hides the file list\n"
+    "  --archive-name TEXT     name recorded for the archive (default: its file name)\n"
+    "  --signature TEXT        signature (default BSZ; other values are for tests)\n"
+    "messages (one block each, in order; default: the built-in English table):\n"
+    "  --messages FILE         a message file: one message per line, escapes \\r \\n \\t \\\\ \\xHH\n"
+    "  --raw-block FILE        a block's string area taken byte for byte\n"
+    "  --print-messages        print the built-in table as a message file and exit\n";
+
+struct Fail {
+  std::string text;
+};
+
+bool ReadWholeFile(const std::string& path, std::string& data) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  data = s.str();
+  return true;
+}
+
+long Number(const std::string& option, const std::string& text, long low, long high) {
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || value < low || value > high) {
+    throw Fail{option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high)};
+  }
+  return value;
+}
+
+template <size_t N>
+void SetText(ShortString<N>& field, const std::string& option, const std::string& text) {
+  if (text.size() > N) throw Fail{option + " takes at most " + std::to_string(N) + " characters"};
+  field.Set(text);
+}
+
+std::vector<uint8_t> MessageBlock(const std::string& path) {
+  std::string text, error;
+  if (!ReadWholeFile(path, text)) throw Fail{"cannot read the message file " + path};
+  std::vector<std::string> messages = ParseMessageText(text, error);
+  std::vector<uint8_t> area = error.empty() ? StringArea(messages, error) : std::vector<uint8_t>();
+  if (!error.empty()) throw Fail{path + ": " + error};
+  return area;
+}
+
+std::vector<uint8_t> RawBlock(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) throw Fail{"cannot read the block file " + path};
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+std::string BaseName(const std::string& path) {
+  size_t cut = path.find_last_of("/\\:");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+void ApplySetting(TBuildRequest& r, const std::string& o, const std::string& v, bool& named) {
+  TSettingsRecord& s = r.Settings;
+  if (o == "--stub") r.StubPath = v;
+  else if (o == "--library") r.LibraryPath = v;
+  else if (o == "--archive") r.ArchivePath = v;
+  else if (o == "-o" || o == "--output") r.OutputPath = v;
+  else if (o == "--title") SetText(s.Title, o, v);
+  else if (o == "--folder-mode") s.FolderMode = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--folder") SetText(s.ExtractFolder, o, v);
+  else if (o == "--overwrite") s.OverwriteMode = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--run") SetText(s.RunCommand, o, v);
+  else if (o == "--hide-overwrite") s.HideOverwriteGroup = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--auto-extract") s.AutoExtract = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--done-message") s.ShowDoneMessage = static_cast<int32_t>(Number(o, v, INT32_MIN, INT32_MAX));
+  else if (o == "--hide-file-list") s.HideFileList = static_cast<int32_t>(Number(o, v, INT32_MIN, INT32_MAX));
+  else if (o == "--archive-name") { SetText(s.ArchiveName, o, v); named = true; }
+  else if (o == "--signature") SetText(s.Signature, o, v);
+  else if (o == "--messages") r.Areas.push_back(MessageBlock(v));
+  else if (o == "--raw-block") r.Areas.push_back(RawBlock(v));
+  else throw Fail{"unknown option " + o};
+}
+
+TBuildRequest ParseArguments(int argc, char** argv) {
+  TBuildRequest r;
+  r.Settings = DefaultSettings();
+  bool named = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string option = argv[i];
+    if (i + 1 >= argc) throw Fail{"option " + option + " needs a value"};
+    ApplySetting(r, option, argv[++i], named);
+  }
+  if (r.StubPath.empty() || r.LibraryPath.empty() || r.ArchivePath.empty() || r.OutputPath.empty()) {
+    throw Fail{"--stub, --library, --archive and --output are required"};
+  }
+  if (!named) SetText(r.Settings.ArchiveName, "--archive-name", BaseName(r.ArchivePath).substr(0, 255));
+  if (r.Areas.empty()) {
+    std::string error;
+    r.Areas.push_back(StringArea(DefaultMessages(), error));
+  }
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--print-messages") == 0) {
+    std::cout << FormatMessageText(DefaultMessages());
+    return 0;
+  }
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
+    std::cout << kUsage;
+    return argc < 2 ? 2 : 0;
+  }
+  try {
+    TBuildRequest request = ParseArguments(argc, argv);
+    std::string error = BuildSelfExtractor(request);
+    if (!error.empty()) throw Fail{error};
+  } catch (const Fail& fail) {
+    std::cerr << "mksfx: " << fail.text << "\n";
+    return 1;
+  }
+  return 0;
+}
