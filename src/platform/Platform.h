@@ -34,8 +34,10 @@ bool TruncateFile(FileHandle handle);  // ends the file at the current position
 // ---- Folders and paths (8-bit, system code page) -------------------------
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
+constexpr bool kCaseSensitiveNames = false;
 #else
 constexpr char kPathSeparator = '/';
+constexpr bool kCaseSensitiveNames = true;
 #endif
 std::string TempPath();          // with its trailing separator
 std::string CurrentDirectory();
@@ -50,6 +52,35 @@ bool FileExists(const std::string& path);
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 std::u16string ModuleFileName();  // the running program's own file
 std::string CommandLine();        // the process's 8-bit command line
+
+// ---- Wide-name files and folders (the archive engine) ----------------------
+bool FileExistsW(const std::u16string& path);    // a file, not a folder
+bool FolderExistsW(const std::u16string& path);
+bool CreateFolderW(const std::u16string& path);  // one level
+bool SetAttributesW(const std::u16string& path, uint32_t attributes);
+// Sets the last-write time; `utc` counts 100 ns units since 1601.
+bool SetModifiedTimeW(const std::u16string& path, uint64_t utc);
+
+// ---- Times (100 ns units since 1601) and the user's formats -----------------
+bool UtcToLocal(uint64_t utc, uint64_t& local);
+bool LocalToUtc(uint64_t local, uint64_t& utc);
+uint64_t LocalNow();
+struct TCalendar {
+  int Year, Month, Day, Hour, Minute, Second;
+};
+std::string ThousandSeparator();
+// The user's short date and time-without-seconds; empty when they do not fit 15 characters.
+std::string FormatShortDate(const TCalendar& when);
+std::string FormatTimeNoSeconds(const TCalendar& when);
+std::u16string LowerCase(const std::u16string& text);
+
+// ---- Loadable modules ------------------------------------------------------
+void* LoadModule(const std::string& path);  // by full path only
+void* ModuleSymbol(void* module, const char* name);
+void UnloadModule(void* module);
+// The system-string allocator the archive library uses ("SysAllocString" or
+// "SysFreeString"): the platform's own on Windows, the library's export on Linux.
+void* SystemStringFunction(void* library, const char* name);
 
 // ---- Registry (always empty where there is none) -------------------------
 enum class RegistryRoot { LocalMachine, CurrentUser };

@@ -2,12 +2,15 @@
 // The 8-bit system code page is UTF-8 here; there is no registry and no window system.
 #include "Platform.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <climits>
+#include <ctime>
+#include <cwctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -221,6 +224,91 @@ std::vector<ShownBox> TakeShownBoxes() {
   boxes.swap(ShownBoxes());
   return boxes;
 }
+
+bool FileExistsW(const std::u16string& path) { return FileExists(Native(path)); }
+bool FolderExistsW(const std::u16string& path) { return FolderExists(Native(path)); }
+bool CreateFolderW(const std::u16string& path) { return ::mkdir(Native(path).c_str(), 0755) == 0; }
+
+// Only the read-only bit has a meaning here: it takes the write permissions away.
+bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
+  struct stat st;
+  const std::string name = Native(path);
+  if (stat(name.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & 1) ? (mode & ~0222) : (mode | 0200);
+  return chmod(name.c_str(), mode) == 0;
+}
+
+namespace {
+constexpr int64_t kUnixEpoch = 116444736000000000;  // 1970 in 100 ns units since 1601
+constexpr int64_t kPerSecond = 10000000;
+}  // namespace
+
+bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
+  int64_t since = static_cast<int64_t>(utc) - kUnixEpoch;
+  timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(since / kPerSecond);
+  times[1].tv_nsec = static_cast<long>((since % kPerSecond) * 100);
+  if (times[1].tv_nsec < 0) {
+    times[1].tv_sec -= 1;
+    times[1].tv_nsec += 1000000000;
+  }
+  return utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
+}
+
+bool UtcToLocal(uint64_t utc, uint64_t& local) {
+  time_t seconds = static_cast<time_t>((static_cast<int64_t>(utc) - kUnixEpoch) / kPerSecond);
+  struct tm parts;
+  if (!localtime_r(&seconds, &parts)) return false;
+  local = static_cast<uint64_t>(static_cast<int64_t>(utc) + static_cast<int64_t>(parts.tm_gmtoff) * kPerSecond);
+  return true;
+}
+
+bool LocalToUtc(uint64_t local, uint64_t& utc) {
+  int64_t since = static_cast<int64_t>(local) - kUnixEpoch;
+  time_t seconds = static_cast<time_t>(since / kPerSecond);
+  struct tm parts;
+  if (!gmtime_r(&seconds, &parts)) return false;
+  parts.tm_isdst = -1;
+  time_t back = mktime(&parts);  // the local wall-clock time read back as a moment
+  if (back == static_cast<time_t>(-1)) return false;
+  utc = static_cast<uint64_t>(static_cast<int64_t>(back) * kPerSecond + since % kPerSecond + kUnixEpoch);
+  return true;
+}
+
+uint64_t LocalNow() {
+  uint64_t local = 0;
+  UtcToLocal(static_cast<uint64_t>(static_cast<int64_t>(time(nullptr)) * kPerSecond + kUnixEpoch), local);
+  return local;
+}
+
+std::string ThousandSeparator() { return ","; }
+
+std::string FormatShortDate(const TCalendar& when) {
+  char buffer[32];
+  int n = std::snprintf(buffer, sizeof buffer, "%d/%d/%04d", when.Month, when.Day, when.Year);
+  return n > 0 && n <= 15 ? std::string(buffer) : std::string();
+}
+
+std::string FormatTimeNoSeconds(const TCalendar& when) {
+  char buffer[32];
+  int hour = when.Hour % 12 == 0 ? 12 : when.Hour % 12;
+  int n = std::snprintf(buffer, sizeof buffer, "%d:%02d %s", hour, when.Minute, when.Hour < 12 ? "AM" : "PM");
+  return n > 0 && n <= 15 ? std::string(buffer) : std::string();
+}
+
+std::u16string LowerCase(const std::u16string& text) {
+  std::u16string out = text;
+  for (char16_t& c : out) c = static_cast<char16_t>(std::towlower(static_cast<wint_t>(c)));
+  return out;
+}
+
+void* LoadModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* ModuleSymbol(void* module, const char* name) { return dlsym(module, name); }
+void UnloadModule(void* module) { dlclose(module); }
+void* SystemStringFunction(void* library, const char* name) { return library ? dlsym(library, name) : nullptr; }
 
 void RestrictLibrarySearchPath() {}
 

@@ -170,6 +170,106 @@ BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, Bo
 
 std::vector<ShownBox> TakeShownBoxes() { return {}; }
 
+bool FileExistsW(const std::u16string& path) {
+  DWORD a = GetFileAttributesW(Wide(path));
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExistsW(const std::u16string& path) {
+  DWORD a = GetFileAttributesW(Wide(path));
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolderW(const std::u16string& path) { return CreateDirectoryW(Wide(path), nullptr) != 0; }
+
+bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
+  return SetFileAttributesW(Wide(path), attributes) != 0;
+}
+
+bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
+  HANDLE h = CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+  BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
+  CloseHandle(h);
+  return ok != 0;
+}
+
+namespace {
+FILETIME ToFileTime(uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; }
+uint64_t FromFileTime(const FILETIME& ft) { return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+SYSTEMTIME ToSystemTime(const TCalendar& c) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(c.Year);
+  st.wMonth = static_cast<WORD>(c.Month);
+  st.wDay = static_cast<WORD>(c.Day);
+  st.wHour = static_cast<WORD>(c.Hour);
+  st.wMinute = static_cast<WORD>(c.Minute);
+  st.wSecond = static_cast<WORD>(c.Second);
+  return st;
+}
+}  // namespace
+
+bool UtcToLocal(uint64_t utc, uint64_t& local) {
+  FILETIME in = ToFileTime(utc), out;
+  if (!FileTimeToLocalFileTime(&in, &out)) return false;
+  local = FromFileTime(out);
+  return true;
+}
+
+bool LocalToUtc(uint64_t local, uint64_t& utc) {
+  FILETIME in = ToFileTime(local), out;
+  if (!LocalFileTimeToFileTime(&in, &out)) return false;
+  utc = FromFileTime(out);
+  return true;
+}
+
+uint64_t LocalNow() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  FILETIME ft;
+  SystemTimeToFileTime(&st, &ft);
+  return FromFileTime(ft);
+}
+
+std::string ThousandSeparator() {
+  char buffer[8];
+  int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, sizeof buffer);
+  return n > 1 ? std::string(buffer) : std::string();
+}
+
+std::string FormatShortDate(const TCalendar& when) {
+  SYSTEMTIME st = ToSystemTime(when);
+  char buffer[16];
+  return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, 16) ? buffer : "";
+}
+
+std::string FormatTimeNoSeconds(const TCalendar& when) {
+  SYSTEMTIME st = ToSystemTime(when);
+  char buffer[16];
+  return GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buffer, 16) ? buffer : "";
+}
+
+std::u16string LowerCase(const std::u16string& text) {
+  std::u16string out = text;
+  if (!out.empty()) CharLowerBuffW(reinterpret_cast<wchar_t*>(&out[0]), static_cast<DWORD>(out.size()));
+  return out;
+}
+
+void* LoadModule(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
+
+void* ModuleSymbol(void* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void UnloadModule(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+void* SystemStringFunction(void*, const char* name) {
+  static HMODULE oleaut = LoadLibraryA("oleaut32.dll");
+  return oleaut ? ModuleSymbol(oleaut, name) : nullptr;
+}
+
 void RestrictLibrarySearchPath() {
   // SetDefaultDllDirectories exists from Windows 7 with KB2533623 on; look it up.
   using SetDefaultDirs = BOOL(WINAPI*)(DWORD);

@@ -1,6 +1,7 @@
 #include "szsfxmain2/Startup.h"
 
 #include "FileIO/FileIO.h"
+#include "SevenZip/SevenZip.h"
 #include "platform/Platform.h"
 #include "szsfxmain2/CommandLine.h"
 #include "szsfxmain2/FolderMacros.h"
@@ -102,6 +103,7 @@ std::string UsageText(const TStartupState& state) {
 }
 
 void CleanUpWorkFolder(const TStartupState& state) {
+  ReleaseArchiveLibrary();  // loaded from the work folder: release it before deleting it
   if (state.WorkFolder.empty()) return;
   plat::DeleteFileNamed(state.WorkFolder + kArchiveCopyName);
   plat::DeleteFileNamed(state.LibraryImagePath);

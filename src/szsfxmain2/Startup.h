@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Platform.h"
 #include "szsfxmain2/Payload.h"
 #include "szsfxmain2/PayloadFormat.h"
 #include "szsfxmain2/Random.h"
@@ -12,7 +13,8 @@ namespace szsfx {
 
 constexpr char kOpeningError[] = "An error occured while opening Brambleloader 7-ZIP SFX.";
 constexpr char kWorkFolderPrefix[] = "_BLSFX";
-constexpr char kLibraryImageName[] = "7Z.DLL";
+// The archive component loads "7z.dll"; where names are case-sensitive both use that spelling.
+constexpr const char* kLibraryImageName = plat::kCaseSensitiveNames ? "7z.dll" : "7Z.DLL";
 constexpr char kArchiveCopyName[] = "FILE.7Z";
 // Work-folder numbers are drawn at most this often before start-up gives up.
 constexpr int kMaxWorkFolderDraws = 10000;

@@ -1,0 +1,39 @@
+// What the extraction callbacks work out for one item: where it may go, how it is
+// described to the user, which attributes and time the written file gets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace szsfx {
+
+// Calendar fields of a time in 100 ns units since 1601 (no time zone involved).
+plat::TCalendar FileTimeToCalendar(uint64_t time);
+uint64_t CalendarToFileTime(const plat::TCalendar& when);
+
+// The local time as the platform's packed date-and-time form keeps it: seconds
+// rounded down to an even number. False outside the years 1980 to 2107.
+bool PackedLocalTime(uint64_t local, uint64_t& packed);
+
+// "1,234,567 bytes, <short date> <time without seconds>" in the user's formats.
+std::string ItemDescription(uint64_t size, uint64_t localTime);
+std::string GroupThousands(uint64_t value, const std::string& separator);
+
+// Attributes the file system accepts: archives made on POSIX systems carry the
+// mode in the high 16 bits and 0x8000; folder and other special bits go too.
+uint32_t WindowsAttributes(uint32_t attributes);
+
+// False for a path that would leave the destination: empty, "..", a drive or
+// stream colon, a leading separator, a UNC prefix.
+bool ItemPathIsSafe(const std::u16string& path);
+
+bool IsItemSeparator(char16_t c);
+// Folder part (up to and including the last separator or colon) and name part.
+void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16string& name);
+
+// Creates a folder together with its missing parents; true when it exists afterwards.
+bool ForceFolders(const std::u16string& folder);
+
+}  // namespace szsfx

@@ -1,0 +1,94 @@
+// szrun: drives TSevenZip on an archive without any window (a test and benchmark tool).
+//   szrun ARCHIVE DEST [--dll-dir DIR] [--spec PATH]... [--password TEXT] [--overwrite]
+//         [--flat] [--cancel-at PERCENT] [--list] [--quiet]
+// Prints the events and "result 0x........ errors N"; exits 0 only when both are zero.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "SevenZip/SevenZip.h"
+#include "platform/Platform.h"
+
+using namespace szsfx;
+
+namespace {
+
+struct Options {
+  std::string archive, destination, dllDir, password;
+  std::vector<std::string> specs;
+  bool overwrite = false, flat = false, list = false, quiet = false;
+  int cancelAt = -1;
+};
+
+std::string Narrow(const std::u16string& text) { return plat::ToSystemCodePage(text); }
+
+bool Parse(int argc, char** argv, Options& o) {
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+    if (a == "--dll-dir") o.dllDir = value();
+    else if (a == "--spec") o.specs.push_back(value());
+    else if (a == "--password") o.password = value();
+    else if (a == "--overwrite") o.overwrite = true;
+    else if (a == "--flat") o.flat = true;
+    else if (a == "--list") o.list = true;
+    else if (a == "--quiet") o.quiet = true;
+    else if (a == "--cancel-at") o.cancelAt = std::atoi(value().c_str());
+    else positional.push_back(a);
+  }
+  if (positional.size() != 2) return false;
+  o.archive = positional[0];
+  o.destination = positional[1];
+  return true;
+}
+
+void Attach(TSevenZip& zip, const Options& o) {
+  zip.OnBegin = [&o](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& dest, bool&) {
+    if (o.overwrite && plat::FileExistsW(dest)) plat::DeleteFileNamed(Narrow(dest));
+    if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(description).c_str());
+  };
+  zip.OnPassword = [&o](TSevenZip*, const std::u16string& name, std::u16string& password) {
+    std::printf("password asked for \"%s\"\n", Narrow(name).c_str());
+    password = plat::FromSystemCodePage(o.password);
+  };
+  zip.OnProgress = [&o](TSevenZip*, uint8_t file, uint8_t total, bool& cancel) {
+    if (!o.quiet) std::printf("progress %u %u\n", file, total);
+    if (o.cancelAt >= 0 && total >= o.cancelAt) cancel = true;
+  };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!Parse(argc, argv, o)) {
+    std::fprintf(stderr, "usage: szrun ARCHIVE DEST [--dll-dir DIR] [--spec PATH]... [--password TEXT]\n"
+                         "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet]\n");
+    return 2;
+  }
+  int code = 1;
+  {
+    TSevenZip zip;
+    zip.FileName = plat::FromSystemCodePage(o.archive);
+    if (!o.dllDir.empty()) zip.DLLDir = o.dllDir;
+    zip.ExtractBaseDir = plat::FromSystemCodePage(o.destination);
+    zip.UseFolderNames = !o.flat;
+    for (const std::string& spec : o.specs) zip.FileSpec.push_back(plat::FromSystemCodePage(spec));
+    Attach(zip, o);
+    if (o.list) {
+      bool opened = zip.OpenArchive();
+      std::printf("open %s\n", opened ? "ok" : "failed");
+      for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i) std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
+      zip.CloseArchive();
+      code = opened ? 0 : 1;
+    } else {
+      HRes result = zip.ExtractArchive();
+      std::printf("result 0x%08X errors %u\n", static_cast<unsigned>(result), zip.ErrorCount);
+      code = result == kOk && zip.ErrorCount == 0 ? 0 : 1;
+    }
+  }
+  ReleaseArchiveLibrary();
+  return code;
+}
