@@ -11,10 +11,8 @@ out=build/demo
 mkdir -p "$out"
 rm -f "$out/demo.7z"
 (cd demo/sample && 7z a -bd -bso0 -y "../../$out/demo.7z" .)
-# The library slot: the archive library forwarder joins with the archive engine;
-# until then the slot holds an empty image.
-: > "$out/library.bin"
-build/native/mksfx --stub build/win32/szsfx.exe --library "$out/library.bin" \
+# The library slot holds the forwarder, which binds the 7-Zip installed in the prefix.
+build/native/mksfx --stub build/win32/szsfx.exe --library build/win32/7zfwd.dll \
   --archive "$out/demo.7z" -o "$out/demo-sfx.exe" \
   --title "Brambleloader demo" --folder '%temp%BrambleDemo' --overwrite 2 --run readme.txt
 echo "== built $out/demo-sfx.exe ($(stat -c %s "$out/demo-sfx.exe") bytes)"

@@ -64,7 +64,7 @@ TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
   EXPECT_EQ(state_.WorkFolder, temp_ + "/" + name + "/");
   Bytes image = library_;
   image.resize(kLibraryImageSize, 0);
-  EXPECT_EQ(test::ReadFile(state_.WorkFolder + "7Z.DLL"), image);
+  EXPECT_EQ(test::ReadFile(state_.WorkFolder + kLibraryImageName), image);
   EXPECT_EQ(plat::ToSystemCodePage(state_.ArchiveCopyPath), state_.WorkFolder + "FILE.7Z");
   std::string error;
   EXPECT_EQ(state_.ArchiveOffset, kFirstBlockPosition + 9 + StringArea(DefaultMessages(), error).size() + 832);
@@ -83,8 +83,8 @@ TEST_F(Startup, ExistingCandidatesAreNeverUsed) {
   }
   ASSERT_EQ(Run(), StartupResult::Ready);
   EXPECT_EQ(state_.WorkFolder, temp_ + "/_BLSFX500/");
-  EXPECT_TRUE(test::Exists(state_.WorkFolder + "7Z.DLL"));
-  EXPECT_FALSE(test::Exists(temp_ + "/_BLSFX1/7Z.DLL"));
+  EXPECT_TRUE(test::Exists(state_.WorkFolder + kLibraryImageName));
+  EXPECT_FALSE(test::Exists(temp_ + "/_BLSFX1/" + kLibraryImageName));
 }
 
 TEST_F(Startup, NoFreeCandidateIsAnOpeningError) {

@@ -1,0 +1,371 @@
+// TSevenZip on real archives made by the 7z command (make_archives.sh), with the real
+// library: Debian's 7z.so natively, the Windows 7z.dll under Wine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "FileStreams/FileStreams.h"
+#include "SevenZip/ItemInfo.h"
+#include "SevenZip/SevenZip.h"
+#include "platform/Platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace szsfx {
+namespace {
+
+namespace fs = std::filesystem;
+const char kSep = plat::kPathSeparator;
+
+fs::path DataFolder() {
+  // build/<preset>/tests/engine_tests -> build/<preset>/engine-data
+  return fs::path(plat::ToSystemCodePage(plat::ModuleFileName())).parent_path().parent_path() / "engine-data";
+}
+std::string Data(const std::string& name) { return (DataFolder() / name).string(); }
+std::u16string Wide(const fs::path& p) { return plat::FromSystemCodePage(p.string()); }
+
+std::string Contents(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Relative paths of everything below `root` (folders end with the separator).
+std::set<std::string> Listing(const fs::path& root) {
+  std::set<std::string> names;
+  if (!fs::exists(root)) return names;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    names.insert(fs::relative(e.path(), root).string() + (e.is_directory() ? std::string(1, kSep) : ""));
+  }
+  return names;
+}
+
+void ExpectSameTree(const fs::path& expected, const fs::path& actual) {
+  ASSERT_EQ(Listing(expected), Listing(actual));
+  for (const auto& e : fs::recursive_directory_iterator(expected)) {
+    if (e.is_regular_file()) {
+      EXPECT_TRUE(Contents(e.path()) == Contents(actual / fs::relative(e.path(), expected))) << e.path();
+    }
+  }
+}
+
+uint64_t ModifiedUtc(const fs::path& p) {
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(p.wstring().c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+#else
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_mtim.tv_sec) * 10000000u + 116444736000000000u + st.st_mtim.tv_nsec / 100;
+#endif
+}
+
+// Removes a tree, read-only files included.
+void RemoveTree(const fs::path& root) {
+  std::error_code ignored;
+  for (const auto& e : fs::recursive_directory_iterator(root, ignored)) {
+    fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(root, ignored);
+}
+
+bool Writable(const fs::path& p) {
+  return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none;
+}
+
+class Engine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int counter = 0;
+    dest_ = fs::temp_directory_path() / ("szsfx-engine-" + std::to_string(++counter) + "-" +
+                                         std::to_string(static_cast<unsigned>(plat::TickCount())));
+    fs::create_directories(dest_);
+    zip_.DLLDir = Data("lib") + kSep;
+    zip_.ExtractBaseDir = Wide(dest_);
+    zip_.UseFolderNames = true;
+    zip_.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& d, bool&) {
+      begun_.push_back(plat::ToSystemCodePage(d));
+      descriptions_.push_back(plat::ToSystemCodePage(description));
+    };
+  }
+  void TearDown() override { RemoveTree(dest_); }
+  HRes Extract(const std::string& archive) {
+    zip_.FileName = Wide(Data(archive));
+    return zip_.ExtractArchive();
+  }
+
+  fs::path dest_;
+  TSevenZip zip_;
+  std::vector<std::string> begun_, descriptions_;
+};
+
+TEST_F(Engine, ExtractsSolidNonSolidAndBcj2TreesByteForByte) {
+  for (const char* archive : {"tree.7z", "nonsolid.7z", "bcj2.7z"}) {
+    RemoveTree(dest_);
+    EXPECT_EQ(Extract(archive), kOk) << archive;
+    EXPECT_EQ(zip_.ErrorCount, 0u) << archive;
+    ExpectSameTree(Data("tree"), dest_);
+  }
+  EXPECT_EQ(zip_.ExtractBaseDir, Wide(dest_) + static_cast<char16_t>(kSep)) << "the separator is stored back";
+}
+
+TEST_F(Engine, ExtractsA64MiBFile) {
+  EXPECT_EQ(Extract("big.7z"), kOk);
+  EXPECT_EQ(fs::file_size(dest_ / "big.txt"), 67108864u);
+  EXPECT_TRUE(Contents(dest_ / "big.txt") == Contents(Data("big") + kSep + "big.txt"));
+}
+
+TEST_F(Engine, WithoutFolderNamesFilesLandInTheBaseAndFoldersAreNotMade) {
+  zip_.UseFolderNames = false;
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  EXPECT_EQ(Contents(dest_ / "b.txt"), "bravo\n");
+  EXPECT_EQ(Contents(dest_ / "c.txt"), "charlie\n");
+  EXPECT_FALSE(fs::exists(dest_ / "docs"));
+  EXPECT_FALSE(fs::exists(dest_ / "empty"));
+}
+
+TEST_F(Engine, FileSpecSelectsFoldersExactPathsOrNothing) {
+  zip_.FileSpec = {plat::FromSystemCodePage(std::string("DOCS") + kSep)};
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  std::string docs = std::string("docs") + kSep;
+  EXPECT_EQ(Listing(dest_), (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep,
+                                                   docs + "sub" + kSep + "b.txt"}));
+
+  RemoveTree(dest_);
+  zip_.FileSpec = {u"README.TXT", plat::FromSystemCodePage(std::string("bin") + kSep + "PROG.exe")};
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  EXPECT_EQ(Listing(dest_), (std::set<std::string>{"readme.txt", std::string("bin") + kSep,
+                                                   std::string("bin") + kSep + "prog.exe"}));
+
+  RemoveTree(dest_);
+  begun_.clear();
+  zip_.FileSpec = {u"missing.txt"};
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  EXPECT_TRUE(begun_.empty());
+  EXPECT_TRUE(Listing(dest_).empty());
+}
+
+TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerRemovesThem) {
+  const fs::path existing = dest_ / "readme.txt";
+  std::ofstream(existing) << "old";
+  const uint64_t oldTime = ModifiedUtc(existing);
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  EXPECT_EQ(Contents(existing), "old");
+  EXPECT_EQ(ModifiedUtc(existing), oldTime);
+  EXPECT_EQ(zip_.ErrorCount, 0u) << "a kept file is no failure";
+
+  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
+    std::error_code ignored;
+    fs::remove(fs::path(plat::ToSystemCodePage(d)), ignored);
+  };
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  EXPECT_EQ(Contents(existing), "Read me first.\r\n");
+}
+
+TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  const uint64_t expected = CalendarToFileTime({2020, 5, 6, 7, 8, 8});  // 07:08:09 UTC, seconds made even
+  EXPECT_EQ(ModifiedUtc(dest_ / "readme.txt"), expected);
+  EXPECT_EQ(ModifiedUtc(dest_ / "readonly.txt"), expected);
+  EXPECT_FALSE(Writable(dest_ / "readonly.txt"));
+  EXPECT_TRUE(Writable(dest_ / "readme.txt"));
+  ASSERT_FALSE(descriptions_.empty());
+  EXPECT_NE(descriptions_[0].find(" bytes, "), std::string::npos) << descriptions_[0];
+}
+
+TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
+  int asked = 0;
+  std::u16string password = u"Secret";
+  zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+    ++asked;
+    p = password;
+  };
+  EXPECT_EQ(Extract("aes.7z"), kOk);
+  EXPECT_EQ(zip_.ErrorCount, 0u);
+  EXPECT_GE(asked, 1);
+  ExpectSameTree(Data("tree"), dest_);
+
+  for (const char16_t* wrong : {u"wrong", u""}) {
+    RemoveTree(dest_);
+    password = wrong;
+    Extract("aes.7z");
+    EXPECT_GT(zip_.ErrorCount, 0u);
+    for (const std::string& name : Listing(dest_)) {  // only the unencrypted empty file
+      if (name.back() != kSep) {
+        EXPECT_EQ(fs::file_size(dest_ / name), 0u) << "no data written: " << name;
+      }
+    }
+  }
+}
+
+TEST_F(Engine, EncryptedHeadersAskDuringTheOpen) {
+  std::vector<std::u16string> names;
+  std::u16string password = u"wrong";
+  zip_.OnPassword = [&](TSevenZip*, const std::u16string& name, std::u16string& p) {
+    names.push_back(name);
+    p = password;
+  };
+  zip_.FileName = Wide(Data("aes_headers.7z"));
+  EXPECT_FALSE(zip_.OpenArchive());
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names[0], u"");
+  password = u"Secret";
+  EXPECT_TRUE(zip_.OpenArchive());
+  EXPECT_EQ(zip_.ItemCount(), 13u);
+  zip_.CloseArchive();
+  EXPECT_EQ(Extract("aes_headers.7z"), kOk);
+  ExpectSameTree(Data("tree"), dest_);
+}
+
+TEST_F(Engine, CancelStopsTheRunMidFile) {
+  std::vector<std::pair<int, int>> events;
+  zip_.OnProgress = [&](TSevenZip*, uint8_t file, uint8_t total, bool& cancel) {
+    events.emplace_back(file, total);
+    cancel = true;
+  };
+  EXPECT_NE(Extract("cancel.7z"), kOk);
+  EXPECT_EQ(begun_.size(), 1u) << "no further file is opened";
+  ASSERT_FALSE(events.empty());
+  EXPECT_NE(events.back(), std::make_pair(100, 100)) << "no closing 100/100 event";
+  EXPECT_LT(fs::file_size(begun_[0]), 8000000u);
+}
+
+TEST_F(Engine, DamagedAndTruncatedArchivesFailWithoutACrash) {
+  const HRes damaged = Extract("damaged.7z");
+  EXPECT_TRUE(damaged != kOk || zip_.ErrorCount > 0);
+  zip_.FileName = Wide(Data("truncated.7z"));
+  EXPECT_FALSE(zip_.OpenArchive());
+  EXPECT_NE(Extract("truncated.7z"), kOk);
+  zip_.FileName = Wide(Data("no-such-archive.7z"));
+  EXPECT_FALSE(zip_.OpenArchive());
+  zip_.FileName = Wide(DataFolder());
+  EXPECT_FALSE(zip_.OpenArchive()) << "a folder is no archive file";
+}
+
+TEST_F(Engine, HostilePathsAreRefusedAndTheRestIsExtracted) {
+  const fs::path inner = dest_ / "inner";
+  zip_.ExtractBaseDir = Wide(inner);
+  EXPECT_EQ(Extract("hostile.7z"), kOk);
+  // Windows' 7z.dll itself turns the backslashes of "\\srv\e5.txt" into ordinary name
+  // characters, so there that item lands harmlessly inside the destination.
+#ifdef _WIN32
+  EXPECT_EQ(zip_.ErrorCount, 4u);
+#else
+  EXPECT_EQ(zip_.ErrorCount, 5u);
+#endif
+  EXPECT_EQ(Contents(inner / "good.txt"), "payload of good.txt\n");
+  EXPECT_EQ(Contents(inner / "sub" / "fine.txt"), "payload of sub/fine.txt\n");
+  EXPECT_EQ(Contents(inner / "...txt"), "payload of aa.txt\n");
+  EXPECT_FALSE(fs::exists(dest_ / "e1.txt"));
+  EXPECT_FALSE(fs::exists(fs::path("/e2.txt")));
+  for (const std::string& name : Listing(dest_)) {
+    if (name.rfind(std::string("inner") + kSep, 0) == 0) continue;
+    EXPECT_EQ(name.find("e3"), std::string::npos) << name;
+    EXPECT_EQ(name.find("4.txt"), std::string::npos) << name;
+    EXPECT_EQ(name.find("e5"), std::string::npos) << name;
+  }
+}
+
+TEST(Streams, SeekEdgeCasesAndSetSize) {
+  const fs::path file = fs::temp_directory_path() / "szsfx-stream-test.bin";
+  std::ofstream(file, std::ios::binary) << std::string(100, 'x');
+  auto* out = new TOutFileStream();
+  out->AddRef();
+  out->OutFile.SetOpenExisting();
+  ASSERT_TRUE(out->OutFile.Open(Wide(file)));
+  uint64_t position = 0;
+  EXPECT_EQ(out->Seek(-10, 2, &position), kOk);
+  EXPECT_EQ(position, 90u);
+  EXPECT_EQ(out->Seek(5, 3, &position), kInvalidFunction);
+  EXPECT_EQ(out->Seek(0, 1, &position), kOk);
+  EXPECT_EQ(position, 90u) << "an invalid origin moves nothing";
+  EXPECT_EQ(out->SetSize(40), kOk);
+  EXPECT_EQ(out->Seek(0, 1, &position), kOk);
+  EXPECT_EQ(position, 90u) << "SetSize keeps the position";
+  const uint64_t beyond = 5ull << 30;  // past 4 GiB, sparse
+  EXPECT_EQ(out->SetSize(beyond), kOk);
+  out->Release();
+  EXPECT_EQ(fs::file_size(file), beyond);
+
+  auto* in = new TInFileStream();
+  in->AddRef();
+  ASSERT_TRUE(in->Open(Wide(file)));
+  EXPECT_EQ(in->Seek(0, 2, &position), kOk);
+  EXPECT_EQ(position, beyond);
+  in->Release();
+  fs::remove(file);
+}
+
+TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
+  TSevenZip zip;
+  zip.FileName = Wide(Data("tree.7z"));
+  zip.DLLDir = Data("lib") + kSep;
+  ASSERT_TRUE(zip.OpenArchive());
+  auto* in = new TInFileStream();
+  in->AddRef();
+  ASSERT_TRUE(in->Open(Wide(Data("tree.7z"))));
+  char buffer[16];
+  uint32_t processed = 99;
+  zip.CancelRequested = true;
+  EXPECT_EQ(in->Read(buffer, sizeof buffer, &processed), kAborted);
+  EXPECT_EQ(processed, 0u);
+  zip.CancelRequested = false;
+  EXPECT_EQ(in->Read(buffer, sizeof buffer, &processed), kOk);
+  EXPECT_EQ(processed, 16u);
+  EXPECT_EQ(std::string(buffer, 2), "7z") << "the aborted read consumed nothing";
+  in->Release();
+  zip.CloseArchive();
+}
+
+TEST(Selection, WildcardsAndItemDescriptions) {
+  EXPECT_TRUE(WildcardMatch(u"readme.txt", u"*.*"));
+  EXPECT_TRUE(WildcardMatch(u"abc", u"a*c"));
+  EXPECT_FALSE(WildcardMatch(u"abd", u"a*c"));
+  EXPECT_TRUE(WildcardMatch(u"ABC", u"a?c"));
+  EXPECT_TRUE(WildcardMatch(u"ab", u"ab*")) << "a trailing star matches nothing too";
+  EXPECT_FALSE(WildcardMatch(u"ab", u"ab*b")) << "the last segment may not reuse matched characters";
+  EXPECT_TRUE(WildcardMatch(u"a.b.c", u"a**c"));
+  TSevenZip zip;
+  zip.FileSpec = {u"*.*"};
+  EXPECT_TRUE(zip.MatchesFileSpec(u"Makefile")) << "an extensionless name matches *.*";
+  EXPECT_FALSE(zip.MatchesFileSpec(u""));
+  EXPECT_EQ(GroupThousands(1234567, ","), "1,234,567");
+  EXPECT_EQ(GroupThousands(999, "."), "999");
+  EXPECT_EQ(GroupThousands(1000, "."), "1.000");
+}
+
+#ifndef _WIN32
+// A full disk, brought about by a file-size limit in a child process: the item
+// fails and the extraction ends instead of repeating the write forever.
+TEST_F(Engine, FullDiskFailsTheItemWithoutAHang) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1 << 20, 1 << 20};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    alarm(60);
+    HRes result = Extract("cancel.7z");
+    _exit(result != kOk && zip_.ErrorCount > 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_LE(fs::file_size(dest_ / "part1.bin"), 1u << 20);
+}
+#endif
+
+}  // namespace
+}  // namespace szsfx

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Makes the engine tests' archives with the real 7z command, together with the trees
+# they were made from, and puts the library forwarder beside them as "7z.dll".
+#   make_archives.sh OUTPUT_FOLDER FORWARDER
+set -euo pipefail
+out=$1 forwarder=$2
+here=$(cd "$(dirname "$0")" && pwd)
+export TZ=UTC
+rm -rf "$out"
+mkdir -p "$out/lib" "$out/tree" "$out/hostile" "$out/big" "$out/cancel"
+cp "$forwarder" "$out/lib/7z.dll"
+seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
+
+# A tree with nested folders, an empty folder, an empty file, a read-only file and
+# an executable-looking file for the BCJ2 filter; known times (odd seconds on purpose).
+t="$out/tree"
+mkdir -p "$t/docs/sub" "$t/docs2" "$t/empty" "$t/bin"
+printf 'Read me first.\r\n' > "$t/readme.txt"
+printf 'alpha\n' > "$t/docs/a.txt"
+printf 'bravo\n' > "$t/docs/sub/b.txt"
+printf 'charlie\n' > "$t/docs2/c.txt"
+: > "$t/zero.txt"
+printf 'locked\n' > "$t/readonly.txt"
+head -c 300000 /dev/urandom > "$t/bin/random.bin"
+{ printf 'MZ'; for _ in $(seq 2000); do printf '\xe8\x10\x20\x00\x00\x90\x90\xe9\x00\x01\x00\x00'; done; } > "$t/bin/prog.exe"
+find "$t" -exec touch -h -d '2020-05-06 07:08:09' {} +
+chmod 444 "$t/readonly.txt"
+(cd "$t" && seven "$out/tree.7z" . && seven -ms=off "$out/nonsolid.7z" . \
+  && seven -m0=BCJ2 -m1=LZMA2 -m2=LZMA2 -m3=LZMA2 -mb0s0:1 -mb0s1:2 -mb0s2:3 "$out/bcj2.7z" . \
+  && seven -pSecret -mhe=off "$out/aes.7z" . && seven -pSecret -mhe=on "$out/aes_headers.7z" .)
+
+# Damaged copies: bytes flipped in the packed data, and a truncated file.
+cp "$out/tree.7z" "$out/damaged.7z"
+size=$(stat -c %s "$out/tree.7z")
+printf '\xff\x00\xff\x00\xff\x00\xff\x00' | dd of="$out/damaged.7z" bs=1 seek=$((size / 3)) conv=notrunc status=none
+head -c $((size * 2 / 3)) "$out/tree.7z" > "$out/truncated.7z"
+
+# 64 MiB in one file.
+yes 'The quick brown fox jumps over the lazy dog 0123456789' | head -c 67108864 > "$out/big/big.txt" || true
+(cd "$out/big" && seven -mx=1 "$out/big.7z" big.txt)
+
+# Several incompressible files stored without compression, for cancelling mid-file.
+for n in 1 2 3 4; do head -c 8000000 /dev/urandom > "$out/cancel/part$n.bin"; done
+(cd "$out/cancel" && seven -mx=0 -ms=off "$out/cancel.7z" .)
+
+# Hostile item paths: stored under harmless names of the same length, then renamed
+# inside the uncompressed archive header.
+h="$out/hostile"
+mkdir -p "$h/xx" "$h/sub"
+for name in xx/e1.txt Ze2.txt CCe3.txt okX4.txt QQsrvQe5.txt aa.txt good.txt sub/fine.txt; do
+  printf 'payload of %s\n' "$name" > "$h/$name"
+done
+(cd "$h" && seven -mhc=off -ms=off "$out/hostile.7z" .)
+python3 "$here/rename_items.py" "$out/hostile.7z" \
+  'xx/e1.txt=../e1.txt' 'Ze2.txt=/e2.txt' 'CCe3.txt=C:e3.txt' 'okX4.txt=ok:4.txt' \
+  'QQsrvQe5.txt=\\srv\e5.txt' 'aa.txt=...txt'
+echo "archives ready in $out"
