@@ -57,6 +57,7 @@ std::string CommandLine();        // the process's 8-bit command line
 bool FileExistsW(const std::u16string& path);    // a file, not a folder
 bool FolderExistsW(const std::u16string& path);
 bool CreateFolderW(const std::u16string& path);  // one level
+bool DeleteFileW(const std::u16string& path);
 bool SetAttributesW(const std::u16string& path, uint32_t attributes);
 // Sets the last-write time; `utc` counts 100 ns units since 1601.
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc);

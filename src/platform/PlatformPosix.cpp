@@ -228,6 +228,7 @@ std::vector<ShownBox> TakeShownBoxes() {
 bool FileExistsW(const std::u16string& path) { return FileExists(Native(path)); }
 bool FolderExistsW(const std::u16string& path) { return FolderExists(Native(path)); }
 bool CreateFolderW(const std::u16string& path) { return ::mkdir(Native(path).c_str(), 0755) == 0; }
+bool DeleteFileW(const std::u16string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
 // Only the read-only bit has a meaning here: it takes the write permissions away.
 bool SetAttributesW(const std::u16string& path, uint32_t attributes) {

@@ -181,6 +181,7 @@ bool FolderExistsW(const std::u16string& path) {
 }
 
 bool CreateFolderW(const std::u16string& path) { return CreateDirectoryW(Wide(path), nullptr) != 0; }
+bool DeleteFileW(const std::u16string& path) { return ::DeleteFileW(Wide(path)) != 0; }
 
 bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
   return SetFileAttributesW(Wide(path), attributes) != 0;

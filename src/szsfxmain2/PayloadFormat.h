@@ -27,6 +27,8 @@ constexpr int kMaxStringsPerBlock = 100;
 
 constexpr std::string_view kSignature = "BSZ";
 constexpr std::string_view kFixedCaption = "Brambleloader SFX";
+// The maker's web address: the link label opens it, the default messages name it.
+constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
 
 // FolderMode values.
 constexpr uint8_t FolderModeGiven = 0;

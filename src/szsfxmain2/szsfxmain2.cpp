@@ -1,26 +1,13 @@
-// The stub's entry point: start-up, then (for now) straight to the clean-up.
+// The stub's entry point: start-up, the main window's message loop, the clean-up.
 #include <windows.h>
 
-#include <cstdio>
+#include <commctrl.h>
 
 #include "platform/Platform.h"
 #include "szsfxmain2/Startup.h"
+#include "szsfxunit/szsfxunit.h"
 
 using namespace szsfx;
-
-namespace {
-
-// One line on standard output (seen when run from a console or a test driver).
-void ReportStartup(const TStartupState& app) {
-  const TSettingsRecord& s = app.Settings;
-  std::printf("work folder: %s\nextract folder: %s\noverwrite mode: %u\nauto extract: %u\n"
-              "run command: %s\ntitle: %s\n",
-              app.WorkFolder.c_str(), s.ExtractFolder.Get().c_str(), s.OverwriteMode,
-              s.AutoExtract, s.RunCommand.Get().c_str(), s.Title.Get().c_str());
-  std::fflush(stdout);
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   plat::RestrictLibrarySearchPath();
@@ -28,13 +15,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (RunStartup(app, plat::ModuleFileName(), plat::CommandLine()) != StartupResult::Ready) {
     ShowOpeningError();
     CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
-    plat::EndProcess(1);
+    plat::EndProcess(kExitFailed);
   }
   if (app.UsageRequested) {
     plat::ShowMessageBox(UsageText(app), app.Settings.Title.Get(), plat::BoxIcon::Information);
-  } else {
-    ReportStartup(app);
+    CleanUpWorkFolder(app);
+    return kExitOk;
+  }
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  unsigned code = kExitOk;
+  {
+    TForm1 form(app);  // its archive component lets go of the library before the clean-up
+    if (form.Create()) {
+      form.ShowFirstTime();
+      code = form.RunMessageLoop();
+    }
   }
   CleanUpWorkFolder(app);
-  return 0;
+  return static_cast<int>(code);
 }

@@ -9,8 +9,6 @@
 
 namespace szsfx {
 
-constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
-
 // Indices 0 to 65 in English.
 const std::vector<std::string>& DefaultMessages();
 

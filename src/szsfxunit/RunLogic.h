@@ -1,0 +1,34 @@
+// The window-free decisions of the main window and its extraction run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace szsfx {
+
+// How a run treats files that already exist (a different encoding from OverwriteMode).
+enum class OverwriteChoice : uint8_t { Confirm = 0, Skip = 1, Overwrite = 2 };
+
+// The radio button (1 Confirm, 2 Skip, 3 Overwrite) checked for an OverwriteMode; 0 none.
+int RadioForOverwriteMode(uint8_t overwriteMode);
+// The choice at run start: Confirm if the first radio is checked, Skip if the second, else Overwrite.
+OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked);
+
+// Creates the destination with its missing parents (a trailing separator is ignored, a
+// path of at most two characters counts as present); true when it exists afterwards.
+bool ForceDestinationFolder(const std::u16string& folder);
+
+// True when a new file can be created (and deleted) in the folder. The probe name
+// "_BL$TEMP$.$$$" gets more "$" while a file of that name exists; existing files stay.
+bool DestinationWritable(const std::u16string& folder);
+
+// What the item-start handler does with an existing destination file.
+enum class ExistingFileAction { Keep, Delete, Ask };
+ExistingFileAction ActionForExistingFile(OverwriteChoice choice);
+
+// Message 45, one space and the path.
+std::u16string ItemStatusText(const std::string& progressPrefix, const std::u16string& path);
+// The overwrite question: the path, one carriage return, message 36.
+std::u16string OverwriteQuestion(const std::u16string& destination, const std::string& question);
+
+}  // namespace szsfx

@@ -1,0 +1,532 @@
+#include "szsfxunit/szsfxunit.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cwctype>
+
+#include "FileIO/FileIO.h"
+#include "platform/Platform.h"
+#include "szsfxmain2/Startup.h"
+
+namespace szsfx {
+
+namespace {
+
+constexpr int kClientWidth = 392, kClientHeight = 224;
+constexpr int kPreparingHeight = 240, kReadyHeight = 216;
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
+
+std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring W(const std::string& s) { return W(plat::FromSystemCodePage(s)); }
+
+std::u16string TextOf(HWND control) {
+  int length = GetWindowTextLengthW(control);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], length + 1)));
+  return std::u16string(text.begin(), text.end());
+}
+
+bool Checked(HWND radio) { return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// The letter that "&" marks in a caption ("&&" is a plain "&"), or 0.
+wchar_t MnemonicOf(const std::u16string& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != u'&') continue;
+    if (text[i + 1] != u'&') return static_cast<wchar_t>(std::towlower(text[i + 1]));
+    ++i;
+  }
+  return 0;
+}
+
+bool IsNavigationKey(WPARAM key) {
+  return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
+}
+
+void ShowBox(const std::string& text, const std::string& caption, plat::BoxIcon icon) {
+  plat::ShowMessageBox(text, caption, icon);
+}
+
+}  // namespace
+
+TForm1::TForm1(TStartupState& app) : app_(app) {}
+
+bool TForm1::Create() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
+  cls.lpfnWndProc = &TForm1::WindowProc;
+  cls.hInstance = instance;
+  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  cls.lpszClassName = kForm1Class;
+  RegisterClassExW(&cls);
+
+  RECT frame{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  window_ = CreateWindowExW(kExStyle, kForm1Class, W(app_.Settings.Title.Get()).c_str(), kStyle, x, y, width, height,
+                            nullptr, nullptr, instance, this);
+  if (!window_) return false;
+  CreateControls();
+  ApplyTextsAndStates();
+  return true;
+}
+
+HWND TForm1::AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex) {
+  HWND control = CreateWindowExW(ex, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  return control;
+}
+
+void TForm1::CreateControls() {
+  font_ = CreateFontW(8, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  linkFont_ = CreateFontW(8, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  plainLinkFont_ = font_;
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  const DWORD oneLine = SS_LEFTNOWORDWRAP;
+  AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
+  HWND link = AddControl(window_, L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, 0, 205, 393, 17);
+  SetWindowLongPtrW(link, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  staticProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::LinkProc)));
+  AddControl(window_, L"STATIC", kIdFileListLabel, oneLine, 8, 59, 281, 19);
+  AddControl(window_, L"EDIT", kIdEditBox1, ES_AUTOHSCROLL | WS_TABSTOP, 64, 32, 193, 22, WS_EX_CLIENTEDGE);
+  AddControl(window_, L"BUTTON", kIdBrowseButton, BS_PUSHBUTTON | WS_TABSTOP, 264, 32, 25, 18);
+  AddControl(window_, L"BUTTON", kIdButton2, BS_PUSHBUTTON | WS_TABSTOP, 312, 8, 72, 24);
+  AddControl(window_, L"BUTTON", kIdButton3, BS_PUSHBUTTON | WS_TABSTOP, 312, 40, 72, 24);
+  AddControl(window_, L"BUTTON", kIdButton4, BS_PUSHBUTTON | WS_TABSTOP, 312, 72, 72, 24);
+  AddControl(window_, L"LISTBOX", kIdFileList,
+             LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281,
+             75);
+  AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, 50, 50, WS_EX_TRANSPARENT);
+  HBITMAP banner = LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP");
+  if (banner) bannerBrush_ = CreatePatternBrush(banner);
+  HWND progress = AddControl(window_, PROGRESS_CLASSW, kIdProgressBar, 0, 8, 200, 377, 20);
+  SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  group_ = AddControl(window_, L"BUTTON", kIdGroupBox1, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
+  SetWindowLongPtrW(group_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  groupProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(group_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::GroupProc)));
+  AddControl(group_, L"BUTTON", kIdRadioBox1, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 8, 16, 89, 22);
+  AddControl(group_, L"BUTTON", kIdRadioBox2, BS_AUTORADIOBUTTON | WS_TABSTOP, 104, 16, 81, 22);
+  AddControl(group_, L"BUTTON", kIdRadioBox3, BS_AUTORADIOBUTTON | WS_TABSTOP, 192, 16, 81, 22);
+}
+
+void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
+
+void TForm1::ApplyTextsAndStates() {
+  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
+  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) { OnBegin(d); };
+  const TSettingsRecord& s = app_.Settings;
+  WindowTitle = s.Title.Get();
+  ShowWindow(Control(kIdProgressBar), SW_HIDE);
+  ShowWindow(Control(kIdLinkLabel), SW_SHOW);
+  SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
+  SetLinkStyle(true, RGB(0, 0, 255));
+  SetText(kIdButton2, app_.Message(msg::ExtractButton));
+  SetText(kIdButton3, app_.Message(msg::CancelButton));
+  SetText(kIdButton4, app_.Message(msg::AboutButton));
+  SetText(kIdDestinationLabel, app_.Message(msg::ExtractToLabel));
+  SetText(kIdLinkLabel, app_.Message(msg::LinkLabel));
+  SetText(kIdGroupBox1, app_.Message(msg::OverwriteGroup));
+  SetText(kIdRadioBox1, app_.Message(msg::ConfirmRadio));
+  SetText(kIdRadioBox2, app_.Message(msg::SkipRadio));
+  SetText(kIdRadioBox3, app_.Message(msg::OverwriteRadio));
+  SetWindowTextW(Control(kIdBrowseButton), L"...");
+  SetText(kIdEditBox1, s.ExtractFolder.Get());
+  if (int radio = RadioForOverwriteMode(s.OverwriteMode)) {
+    SendMessageW(Control(kIdRadioBox1 + radio - 1), BM_SETCHECK, BST_CHECKED, 0);
+  }
+  if (s.HideOverwriteGroup == 1) ShowWindow(group_, SW_HIDE);
+  EnableWindow(Control(kIdButton2), FALSE);
+  EnableWindow(Control(kIdButton4), FALSE);
+  EnableWindow(Control(kIdButton3), TRUE);
+  SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
+  HWND list = Control(kIdFileList);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(app_.Message(msg::PleaseWait)).c_str()));
+  EnableWindow(list, FALSE);
+  EnableWindow(Control(kIdEditBox1), FALSE);
+  EnableWindow(Control(kIdBrowseButton), FALSE);
+  SetFocus(Control(kIdButton3));
+}
+
+void TForm1::SetClientHeight(int height) {
+  RECT frame{0, 0, kClientWidth, height};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm1::SetDefaultButton(int id) {
+  if (defaultButton_) SendMessageW(Control(defaultButton_), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  defaultButton_ = id;
+  if (id) SendMessageW(Control(id), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+}
+
+void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
+  linkColor_ = color;
+  SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_ : plainLinkFont_),
+               TRUE);
+  InvalidateRect(Control(kIdLinkLabel), nullptr, TRUE);
+}
+
+void TForm1::ShowFirstTime() {
+  PrepareArchive();
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+}
+
+// ---- Messages --------------------------------------------------------------
+
+LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->window_ = window;
+  }
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TForm1::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(link, GWLP_USERDATA));
+  if (message == WM_MOUSEMOVE && !self->linkHot_) {
+    self->linkHot_ = true;
+    self->SetLinkStyle(true, RGB(255, 0, 0));
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, link, 0};
+    TrackMouseEvent(&track);
+  } else if (message == WM_MOUSELEAVE) {
+    self->linkHot_ = false;
+    self->SetLinkStyle(true, RGB(0, 0, 255));
+  }
+  return CallWindowProcW(self->staticProc_, link, message, wParam, lParam);
+}
+
+// The radio buttons live in the group box: their colour requests and notifications
+// go on to the window, and the group paints the background behind them.
+LRESULT CALLBACK TForm1::GroupProc(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(group, GWLP_USERDATA));
+  switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_COMMAND:
+      return SendMessageW(self->window_, message, wParam, lParam);
+    case WM_ERASEBKGND: {
+      RECT area;
+      GetClientRect(group, &area);
+      FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
+      return TRUE;
+    }
+    default:
+      return CallWindowProcW(self->groupProc_, group, message, wParam, lParam);
+  }
+}
+
+LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const bool clicked = HIWORD(wParam) == BN_CLICKED;
+      if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2))) RunExtraction();
+      else if (id == kIdButton3 && clicked) Cancel();
+      else if (id == kIdButton4 && clicked) ShowBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+      else if (id == kIdLinkLabel && HIWORD(wParam) == STN_CLICKED) {
+        ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
+      }
+      return 0;
+    }
+    case DM_GETDEFID:
+      return defaultButton_ ? MAKELRESULT(defaultButton_, DC_HASDEFID) : 0;
+    case WM_CTLCOLORSTATIC: {
+      HWND control = reinterpret_cast<HWND>(lParam);
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      if (control == Control(kIdBanner) && bannerBrush_) {
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(bannerBrush_);
+      }
+      if (control == Control(kIdLinkLabel)) {
+        SetTextColor(dc, linkColor_);
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
+    }
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == Control(kIdLinkLabel)) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+        return TRUE;
+      }
+      break;
+    case kItemStatusMessage:
+      ShowItemStatus(reinterpret_cast<char16_t*>(lParam));
+      return Running ? 1 : 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) savedFocus_ = GetFocus();
+      else if (savedFocus_ && IsWindow(savedFocus_)) SetFocus(savedFocus_);
+      return 0;
+    case WM_CLOSE:
+      // During a run the close box acts as Cancel; the run posts its own close when done.
+      if (inRun_) {
+        Running = false;
+        return 0;
+      }
+      DestroyWindow(window_);
+      return 0;
+    case WM_DESTROY: {
+      MSG pending;
+      while (PeekMessageW(&pending, window_, kItemStatusMessage, kItemStatusMessage, PM_REMOVE)) {
+        delete[] reinterpret_cast<char16_t*>(pending.lParam);
+      }
+      PostQuitMessage(0);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+bool TForm1::ClickByMnemonic(wchar_t letter) {
+  const int candidates[] = {kIdButton2, kIdButton3, kIdButton4, kIdRadioBox1, kIdRadioBox2, kIdRadioBox3};
+  for (int id : candidates) {
+    HWND control = Control(id);
+    if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(GetParent(control))) continue;
+    if (MnemonicOf(TextOf(control)) != static_cast<wchar_t>(std::towlower(letter))) continue;
+    if (id >= kIdRadioBox1) SetFocus(control);
+    SendMessageW(control, BM_CLICK, 0, 0);
+    return true;
+  }
+  return false;
+}
+
+bool TForm1::ProcessMessage(MSG& msg) {
+  if (window_ && IsWindow(window_) && (msg.hwnd == window_ || IsChild(window_, msg.hwnd))) {
+    // Alt+letter clicks a button or radio button; label marks have no binding.
+    if (msg.message == WM_SYSCHAR && std::iswalnum(static_cast<wint_t>(msg.wParam))) {
+      ClickByMnemonic(static_cast<wchar_t>(msg.wParam));
+      return true;
+    }
+    const bool navigation = msg.message == WM_KEYDOWN && IsNavigationKey(msg.wParam);
+    const bool plainChar = msg.message == WM_CHAR && msg.wParam != L'\t' && msg.wParam != L'\r' && msg.wParam != 27;
+    // Tab, Shift+Tab and Enter follow the dialog rules; arrows and typing go to the control.
+    if (!navigation && !plainChar && IsDialogMessageW(window_, &msg)) return true;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  return true;
+}
+
+void TForm1::DispatchPending() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ProcessMessage(msg);
+  }
+}
+
+unsigned TForm1::RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
+  return exitCode_;
+}
+
+void TForm1::Cancel() {
+  SetText(kIdLinkLabel, app_.Message(msg::Aborting));
+  Running = false;
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+// ---- The extraction run ----------------------------------------------------
+
+void TForm1::CopyArchive() {
+  TInFile stub;
+  stub.OpenRead(plat::ModuleFileName(), plat::kShareRead | plat::kShareWrite, plat::kOpenExisting,
+                plat::kAttributeNormal);
+  TOutFile copy;
+  copy.SetCreateAlways();
+  copy.Open(app_.ArchiveCopyPath);
+  uint64_t position = 0;
+  stub.Seek(static_cast<int64_t>(app_.ArchiveOffset), 0, position);
+  TCopyBuffer& buffer = app_.CopyBuffer;
+  for (;;) {
+    std::fill(buffer.begin(), buffer.end(), 0);
+    uint32_t read = 0, written = 0;
+    if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read) || read == 0) break;
+    copy.Write(buffer.data(), read, written);
+    if (read < kLibraryImageSize) break;
+  }
+}
+
+void TForm1::FillFileList() {
+  HWND list = Control(kIdFileList);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  const uint32_t count = SevenZip.ItemCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    const std::u16string path = SevenZip.ItemPath(i);  // kept in UTF-16, whatever the code page shows
+    if (path.empty()) continue;
+    const std::wstring line = W(path);
+    LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    if (index >= 0) SendMessageW(list, LB_SETSEL, TRUE, index);
+  }
+}
+
+void TForm1::PrepareArchive() {
+  SetClientHeight(kPreparingHeight);
+  CopyArchive();
+  SevenZip.FileName = app_.ArchiveCopyPath;
+  SevenZip.DLLDir = app_.WorkFolder;
+  if (!SevenZip.OpenArchive()) {
+    ShowBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
+    plat::EndProcess(kExitFailed);
+  }
+  FillFileList();
+  const int show = app_.Settings.HideFileList != 0 ? SW_HIDE : SW_SHOW;
+  ShowWindow(Control(kIdFileList), show);
+  ShowWindow(Control(kIdFileListLabel), show);
+  for (int id : {kIdFileList, kIdEditBox1, kIdBrowseButton, kIdButton2, kIdButton3, kIdButton4}) {
+    EnableWindow(Control(id), TRUE);
+  }
+  SetFocus(Control(kIdEditBox1));
+  SetClientHeight(kReadyHeight);
+  SetDefaultButton(kIdButton2);
+  if (app_.Settings.AutoExtract == 1) RunExtraction();
+}
+
+void TForm1::SwitchToRunning() {
+  HWND focus = GetFocus();
+  SetDefaultButton(kIdButton3);
+  EnableWindow(Control(kIdButton2), FALSE);
+  SetLinkStyle(false, GetSysColor(COLOR_WINDOWTEXT));
+  SetWindowTextW(Control(kIdLinkLabel), L"");
+  EnableWindow(Control(kIdEditBox1), FALSE);
+  EnableWindow(Control(kIdBrowseButton), FALSE);
+  EnableWindow(Control(kIdButton4), FALSE);
+  ShowWindow(Control(kIdLinkLabel), SW_HIDE);
+  SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
+  ShowWindow(Control(kIdProgressBar), SW_SHOW);
+  EnableWindow(group_, FALSE);
+  // A focused control that was just disabled would leave the keyboard nowhere.
+  if (focus && !IsWindowEnabled(focus)) SetFocus(Control(kIdButton3));
+}
+
+void TForm1::ConfigureFileSpec() {
+  HWND list = Control(kIdFileList);
+  SevenZip.FileSpec.clear();
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  if (SendMessageW(list, LB_GETSELCOUNT, 0, 0) == count) return;  // all: FileSpec stays empty
+  for (LRESULT i = 0; i < count; ++i) {
+    if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0) continue;
+    std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
+    line.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                                                 reinterpret_cast<LPARAM>(&line[0]))));
+    SevenZip.FileSpec.push_back(std::u16string(line.begin(), line.end()));
+  }
+}
+
+void TForm1::RunExtraction() {
+  if (inRun_ || ranOnce_) return;  // a run happens at most once per process
+  const std::u16string destination = TextOf(Control(kIdEditBox1));
+  if (destination.empty()) {
+    ShowBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
+    return;
+  }
+  if (!ForceDestinationFolder(destination) || !DestinationWritable(destination)) {
+    ShowBox(app_.Message(msg::FolderNotWritable), WindowTitle, plat::BoxIcon::Information);
+    return;
+  }
+  inRun_ = ranOnce_ = true;
+  SwitchToRunning();
+  SevenZip.FileName = app_.ArchiveCopyPath;
+  SevenZip.UseFolderNames = true;
+  SevenZip.ExtractBaseDir = destination;
+  SevenZip.DLLDir = app_.WorkFolder;
+  Running = true;
+  Choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
+  SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    ProcessMessage(msg);
+  }
+  SevenZip.OpenArchive();
+  ConfigureFileSpec();
+  HRes result = SevenZip.ExtractArchive();
+  bool aborted = false;
+  if (!Running) {
+    result = kOk;
+    aborted = true;
+  }
+  Running = false;
+  FinishRun(result, aborted);
+}
+
+void TForm1::FinishRun(HRes result, bool aborted) {
+  const bool failed = SevenZip.ErrorCount != 0 || result != kOk;
+  if (failed) {
+    ShowBox(app_.Message(msg::ExtractFailed), WindowTitle, plat::BoxIcon::Information);
+    exitCode_ = kExitFailed;
+  } else if (aborted) {
+    exitCode_ = kExitCancelled;
+  } else if (app_.Settings.ShowDoneMessage == 1) {
+    ShowBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
+  }
+  inRun_ = false;
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void TForm1::OnProgress(uint8_t total, bool& cancel) {
+  SendMessageW(Control(kIdProgressBar), PBM_SETPOS, total, 0);
+  cancel = !Running;
+  DispatchPending();
+}
+
+void TForm1::OnBegin(const std::u16string& destination) {
+  auto* copy = new char16_t[destination.size() + 1];
+  std::copy(destination.begin(), destination.end(), copy);
+  copy[destination.size()] = u'\0';
+  if (!PostMessageW(window_, kItemStatusMessage, 0, reinterpret_cast<LPARAM>(copy))) delete[] copy;
+  if (!Running || !plat::FileExistsW(destination)) return;
+  switch (ActionForExistingFile(Choice)) {
+    case ExistingFileAction::Keep:
+      return;
+    case ExistingFileAction::Delete:
+      plat::DeleteFileW(destination);
+      return;
+    case ExistingFileAction::Ask:
+      break;
+  }
+  const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
+  switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
+    case IDYES:
+      plat::DeleteFileW(destination);
+      break;
+    case IDCANCEL:
+      Running = false;
+      plat::EndProcess(kExitCancelled);
+    default:
+      break;
+  }
+}
+
+void TForm1::ShowItemStatus(char16_t* path) {
+  if (Running) SetWindowTextW(Control(kIdFileListLabel), W(ItemStatusText(app_.Message(msg::ProgressPrefix), path)).c_str());
+  delete[] path;
+}
+
+}  // namespace szsfx

@@ -1,0 +1,102 @@
+// Form1, the main window, and the extraction run it drives (Win32).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "SevenZip/SevenZip.h"
+#include "szsfxunit/RunLogic.h"
+
+namespace szsfx {
+
+struct TStartupState;
+
+// Control identifiers (the test driver finds the controls by them).
+enum ControlId : int {
+  kIdDestinationLabel = 100,
+  kIdLinkLabel,
+  kIdFileListLabel,
+  kIdEditBox1,
+  kIdBrowseButton,
+  kIdButton2,
+  kIdButton3,
+  kIdButton4,
+  kIdFileList,
+  kIdBanner,
+  kIdProgressBar,
+  kIdGroupBox1,
+  kIdRadioBox1,
+  kIdRadioBox2,
+  kIdRadioBox3,
+};
+
+constexpr UINT kItemStatusMessage = 0x0800;
+constexpr wchar_t kForm1Class[] = L"TForm1";
+
+// Process exit codes: a finished or unused window 0, a failed run or a fatal error 1,
+// a run the user cancelled 2.
+enum ExitCode : unsigned { kExitOk = 0, kExitFailed = 1, kExitCancelled = 2 };
+
+class TForm1 {
+ public:
+  explicit TForm1(TStartupState& app);
+  bool Create();                // builds the window and its controls, hidden
+  void ShowFirstTime();         // the preparation, then the window appears
+  unsigned RunMessageLoop();    // until the window is closed; returns the exit code
+  HWND Handle() const { return window_; }
+
+  TSevenZip SevenZip;
+  bool Running = false;                              // the running flag
+  OverwriteChoice Choice = OverwriteChoice::Overwrite;
+  std::string WindowTitle;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK LinkProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK GroupProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND Control(int id) const { return GetDlgItem(id >= kIdRadioBox1 ? group_ : window_, id); }
+  HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
+  void CreateControls();
+  void ApplyTextsAndStates();
+  void SetText(int id, const std::string& text);
+  void SetClientHeight(int height);
+  void SetDefaultButton(int id);
+  void SetLinkStyle(bool underlined, COLORREF color);
+
+  // The extraction run.
+  void PrepareArchive();
+  void CopyArchive();
+  void FillFileList();
+  void RunExtraction();
+  void SwitchToRunning();
+  void ConfigureFileSpec();
+  void FinishRun(HRes result, bool aborted);
+  void OnProgress(uint8_t total, bool& cancel);
+  void OnBegin(const std::u16string& destination);
+  void ShowItemStatus(char16_t* path);
+  void Cancel();
+
+  // Messages: one place that applies the window's keyboard rules.
+  bool ProcessMessage(MSG& msg);
+  void DispatchPending();
+  bool ClickByMnemonic(wchar_t letter);
+
+  TStartupState& app_;
+  HWND window_ = nullptr;
+  HWND group_ = nullptr;
+  HFONT font_ = nullptr, linkFont_ = nullptr, plainLinkFont_ = nullptr;
+  HBRUSH bannerBrush_ = nullptr;
+  COLORREF linkColor_ = RGB(0, 0, 255);
+  bool linkHot_ = false;
+  int defaultButton_ = 0;
+  bool inRun_ = false;        // from the start of a run to its close request
+  bool ranOnce_ = false;
+  unsigned exitCode_ = kExitOk;
+  WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
+  HWND savedFocus_ = nullptr;
+};
+
+}  // namespace szsfx
