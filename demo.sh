@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: build the stub and the payload builder, build a demo self-extractor
-# from demo/sample, and run it under Wine.
+# from demo/sample, run it under Wine once silently and once up to its ready window,
+# and save a screenshot of that window to build/demo/window.png.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
@@ -14,10 +15,6 @@ rm -f "$out/demo.7z"
 # The library slot holds the forwarder, which binds the 7-Zip installed in the prefix.
 build/native/mksfx --stub build/win32/szsfx.exe --library build/win32/7zfwd.dll \
   --archive "$out/demo.7z" -o "$out/demo-sfx.exe" \
-  --title "Brambleloader demo" --folder '%temp%BrambleDemo' --overwrite 2 --run readme.txt
+  --title "Brambleloader demo" --folder '%temp%BrambleDemo' --overwrite 2
 echo "== built $out/demo-sfx.exe ($(stat -c %s "$out/demo-sfx.exe") bytes)"
-
-echo "== running it under Wine: demo-sfx.exe -s -d C:\\BrambleDemo"
-./tools/with-xvfb.sh ./tools/wine-run.sh "$out/demo-sfx.exe" -s -d 'C:\BrambleDemo'
-left=$(find build/wineprefix/drive_c/users -maxdepth 3 -name '_BLSFX*' | wc -l)
-echo "== work folders left in the temp path: $left"
+./tools/with-xvfb.sh ./tools/demo-run.sh "$out/demo-sfx.exe" "$out/window.png"

@@ -8,7 +8,7 @@ mkdir -p "$cache"
 
 packages=(wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
           g++-mingw-w64-i686 p7zip-full cmake ninja-build googletest
-          clang-14 libclang-rt-14-dev valgrind python3)
+          clang-14 libclang-rt-14-dev valgrind python3 time bc)
 
 missing=()
 for p in "${packages[@]}"; do

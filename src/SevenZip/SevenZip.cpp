@@ -35,7 +35,7 @@ TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) {
 
 TSevenZip::~TSevenZip() {
   CloseArchive();
-  ReleaseRef(InArchive);
+  ReleaseHandler();
   ReleaseRef(InStream);
   ReleaseRef(OutStream);
   if (g_current == this) g_current = nullptr;
@@ -115,6 +115,8 @@ void TSevenZip::CloseArchive() {
   InStream->InFile.Close();
   ReplaceInStream();
 }
+
+void TSevenZip::ReleaseHandler() { ReleaseRef(InArchive); }
 
 uint32_t TSevenZip::ItemCount() const {
   uint32_t count = 0;

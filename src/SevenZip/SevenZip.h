@@ -31,6 +31,8 @@ class TSevenZip {
   bool OpenArchive();
   HRes ExtractArchive();
   void CloseArchive();
+  // Lets go of the library's handler, so that the library can be released.
+  void ReleaseHandler();
   bool MatchesFileSpec(const std::u16string& path) const;
   // Counts the current item in ErrorCount, once however often it fails.
   void MarkItemFailed() {

@@ -4,10 +4,8 @@
 
 #include <windows.h>
 
-#include <map>
-#include <sstream>
-
 #include "Driver.h"
+#include "Form.h"
 #include "TestFiles.h"
 
 namespace szsfx::test {
@@ -16,18 +14,6 @@ namespace {
 const wchar_t kBoxClass[] = L"#32770";
 
 std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
-
-std::map<std::string, std::string> ReportLines(const std::string& output) {
-  std::map<std::string, std::string> lines;
-  std::istringstream in(output);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t colon = line.find(": ");
-    if (colon != std::string::npos) lines[line.substr(0, colon)] = line.substr(colon + 2);
-  }
-  return lines;
-}
 
 std::string RegistryText(HKEY root, const char* key, const char* value) {
   char data[512];
@@ -40,13 +26,22 @@ class StubUnderWine : public ::testing::Test {
  protected:
   void SetUp() override { settings_ = DefaultSettings(); }
 
-  // Runs a self-extractor that shows no box and returns its start-up report.
-  std::map<std::string, std::string> Report(const std::wstring& arguments = L"") {
+  // Starts a self-extractor, reads the settled folder and overwrite radio buttons from
+  // its ready window, then cancels it.
+  std::string ReadyFolder(const std::wstring& arguments = L"", int* checkedRadio = nullptr) {
     SfxFiles sfx = BuildSfx(dir_, settings_);
     TestProcess stub;
     EXPECT_TRUE(stub.Start(Quoted(sfx.path) + L" " + arguments));
+    HWND window = WaitForReadyForm(stub);
+    if (!window) return "<no window>";
+    FormView form(window);
+    for (int id : {kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}) {
+      if (checkedRadio && form.Checked(id)) *checkedRadio = id;
+    }
+    std::string folder = Narrow(form.Text(kIdEditBox1));
+    form.Click(kIdButton3);
     EXPECT_EQ(stub.WaitForExit(), 0u);
-    return ReportLines(stub.Output());
+    return folder;
   }
 
   ScratchDir dir_;
@@ -81,9 +76,12 @@ TEST_F(StubUnderWine, WorkFolderHoldsTheLibraryImageWhileRunningAndGoesAtTheEnd)
   EXPECT_EQ(ReadFile(folder + "\\7Z.DLL"), image);
 
   PressButton(box, IDOK);
-  EXPECT_EQ(stub.WaitForExit(), 0u) << "start-up goes on after the signature box";
+  HWND window = WaitForReadyForm(stub);
+  ASSERT_NE(window, nullptr) << "start-up goes on after the signature box";
+  EXPECT_TRUE(FolderExists(folder)) << "the archive copy lives there while the window is open";
+  FormView(window).Click(kIdButton3);
+  EXPECT_EQ(stub.WaitForExit(), 0u);
   EXPECT_FALSE(FolderExists(folder));
-  EXPECT_EQ(ReportLines(stub.Output())["work folder"], folder + "\\");
 }
 
 TEST_F(StubUnderWine, UnreadableStubShowsTheOpeningError) {
@@ -121,22 +119,20 @@ TEST_F(StubUnderWine, UsageOptionShowsTheUsageAndEndsCleanly) {
 }
 
 TEST_F(StubUnderWine, CommandLineOptionsSettleTheFolderAndModes) {
-  settings_.RunCommand.Set("setup.exe");
-  auto report = Report(L"-d \"C:\\Target Folder\\with spaces\" /s -q -# one \"two words\"");
-  EXPECT_EQ(report["extract folder"], "C:\\Target Folder\\with spaces");
-  EXPECT_EQ(report["auto extract"], "1");
-  EXPECT_EQ(report["overwrite mode"], "2");
-  EXPECT_EQ(report["run command"], "setup.exe one two words");
-  EXPECT_EQ(report["title"], "Brambleloader SFX");
+  settings_.OverwriteMode = 0;
+  int checked = 0;
+  EXPECT_EQ(ReadyFolder(L"-d \"C:\\Target Folder\\with spaces\" /n -q", &checked), "C:\\Target Folder\\with spaces");
+  EXPECT_EQ(checked, kIdRadioBox1) << "the later option q wins";
+  EXPECT_EQ(ReadyFolder(L"-d %temp%\\x"), "%temp%\\x") << "a folder option is taken literally";
 }
 
 TEST_F(StubUnderWine, FolderModesAndMacrosUseTheRealSystem) {
   settings_.FolderMode = FolderModeProgramFiles;
-  EXPECT_EQ(Report()["extract folder"],
+  EXPECT_EQ(ReadyFolder(),
             RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"));
 
   settings_.FolderMode = FolderModeTemp;
-  EXPECT_EQ(Report()["extract folder"], TempPath());
+  EXPECT_EQ(ReadyFolder(), TempPath());
 
   char windows[MAX_PATH], system[MAX_PATH];
   GetWindowsDirectoryA(windows, MAX_PATH);
@@ -146,17 +142,17 @@ TEST_F(StubUnderWine, FolderModesAndMacrosUseTheRealSystem) {
   const std::string docs = RegistryText(
       HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Personal");
   EXPECT_FALSE(docs.empty());
-  EXPECT_EQ(Report()["extract folder"], std::string(windows) + "|" + system + "|" + docs + "|" + TempPath() + "x");
+  EXPECT_EQ(ReadyFolder(), std::string(windows) + "|" + system + "|" + docs + "|" + TempPath() + "x");
 
   settings_.ExtractFolder.Set("%temp-unique%");
-  std::string unique = Report()["extract folder"];
+  std::string unique = ReadyFolder();
   EXPECT_EQ(unique.rfind(TempPath() + "\\~SFX", 0), 0u) << unique;
   EXPECT_EQ(unique.find('|'), std::string::npos);
 
   settings_.ExtractFolder.Set("Current directory");
   char current[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, current);
-  EXPECT_EQ(Report()["extract folder"], current) << "the stub inherits the test's current directory";
+  EXPECT_EQ(ReadyFolder(), current) << "the stub inherits the test's current directory";
 }
 
 }  // namespace

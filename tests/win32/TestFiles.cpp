@@ -34,6 +34,9 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
+  for (const auto& e : fs::recursive_directory_iterator(path_, ignored)) {  // read-only files too
+    fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+  }
   fs::remove_all(path_, ignored);
 }
 
@@ -59,16 +62,36 @@ std::set<std::string> WorkFolders() {
   return names;
 }
 
-SfxFiles BuildSfx(const ScratchDir& dir, const TSettingsRecord& settings, const std::string& name) {
+std::string EngineData(const std::string& name) { return BuildFolder() + "\\engine-data\\" + name; }
+
+bool SameTree(const std::string& expected, const std::string& actual, std::string& difference) {
+  std::set<std::string> a, b;
+  for (const auto& e : fs::recursive_directory_iterator(expected)) a.insert(fs::relative(e.path(), expected).string());
+  if (fs::is_directory(actual)) {
+    for (const auto& e : fs::recursive_directory_iterator(actual)) b.insert(fs::relative(e.path(), actual).string());
+  }
+  if (a != b) {
+    difference = "listings differ (" + std::to_string(a.size()) + " vs " + std::to_string(b.size()) + " entries)";
+    return false;
+  }
+  for (const std::string& name : a) {
+    const std::string left = expected + "\\" + name, right = actual + "\\" + name;
+    if (fs::is_regular_file(left) && ReadFile(left) != ReadFile(right)) {
+      difference = name + " differs";
+      return false;
+    }
+  }
+  return true;
+}
+
+SfxFiles BuildSfx(const ScratchDir& dir, const TSettingsRecord& settings, const std::string& archive,
+                  const std::string& name) {
   SfxFiles files;
-  files.library.resize(4096);
-  for (size_t i = 0; i < files.library.size(); ++i) files.library[i] = static_cast<uint8_t>(i * 31 + 7);
-  WriteFile(dir / "library.bin", files.library);
-  WriteFile(dir / "archive.7z", Bytes{'7', 'z', 0xBC, 0xAF, 0x27, 0x1C, 0, 4});
+  files.library = ReadFile(EngineData("lib\\7z.dll"));
   TBuildRequest request;
   request.StubPath = StubPath();
-  request.LibraryPath = dir / "library.bin";
-  request.ArchivePath = dir / "archive.7z";
+  request.LibraryPath = EngineData("lib\\7z.dll");
+  request.ArchivePath = EngineData(archive);
   request.OutputPath = dir / name;
   request.Settings = settings;
   std::string error;

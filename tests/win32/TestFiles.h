@@ -16,6 +16,9 @@ using Bytes = std::vector<uint8_t>;
 std::string BuildFolder();
 std::string StubPath();  // build\win32\szsfx.exe
 std::string TempPath();  // the system temp folder, with its backslash
+// Archives, their source trees and the library forwarder ("lib\7z.dll"), made by
+// tests/engine/make_archives.sh before the Win32 tests run.
+std::string EngineData(const std::string& name);
 
 // A fresh folder in the temp path, removed with its contents at the end.
 class ScratchDir {
@@ -38,12 +41,16 @@ bool FolderExists(const std::string& path);
 // The names of the _BLSFX work folders in the temp path now.
 std::set<std::string> WorkFolders();
 
-// A self-extractor in `dir`: the real stub, a small library image, the default
-// messages, `settings` and a tiny archive. Returns its path.
+// A self-extractor in `dir`: the real stub, the library forwarder, the default
+// messages, `settings` and one of the engine archives. Returns its path.
 struct SfxFiles {
   std::string path;
   Bytes library;
 };
-SfxFiles BuildSfx(const ScratchDir& dir, const TSettingsRecord& settings, const std::string& name = "sfx.exe");
+SfxFiles BuildSfx(const ScratchDir& dir, const TSettingsRecord& settings, const std::string& archive = "tree.7z",
+                  const std::string& name = "sfx.exe");
+
+// True when the two folders hold the same files with the same bytes.
+bool SameTree(const std::string& expected, const std::string& actual, std::string& difference);
 
 }  // namespace szsfx::test

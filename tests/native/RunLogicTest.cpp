@@ -1,0 +1,58 @@
+// The window-free decisions of the extraction run, on real folders.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestFiles.h"
+#include "platform/Platform.h"
+#include "szsfxunit/RunLogic.h"
+
+namespace szsfx {
+namespace {
+
+namespace fs = std::filesystem;
+std::u16string W(const std::string& s) { return plat::FromSystemCodePage(s); }
+
+TEST(RunLogic, RadiosAndTheOverwriteChoice) {
+  EXPECT_EQ(RadioForOverwriteMode(0), 3);
+  EXPECT_EQ(RadioForOverwriteMode(1), 2);
+  EXPECT_EQ(RadioForOverwriteMode(2), 1);
+  EXPECT_EQ(RadioForOverwriteMode(7), 0);
+  EXPECT_EQ(ChoiceFromRadios(true, false), OverwriteChoice::Confirm);
+  EXPECT_EQ(ChoiceFromRadios(false, true), OverwriteChoice::Skip);
+  EXPECT_EQ(ChoiceFromRadios(false, false), OverwriteChoice::Overwrite) << "none checked overwrites";
+  EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Skip), ExistingFileAction::Keep);
+  EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Overwrite), ExistingFileAction::Delete);
+  EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Confirm), ExistingFileAction::Ask);
+}
+
+TEST(RunLogic, DestinationFoldersAreCreatedWithTheirParents) {
+  test::TempDir dir;
+  const std::string deep = dir / "a/b/c";
+  EXPECT_TRUE(ForceDestinationFolder(W(deep + "/")));
+  EXPECT_TRUE(fs::is_directory(deep));
+  EXPECT_TRUE(ForceDestinationFolder(W(deep))) << "an existing folder is fine";
+  test::WriteFile(dir / "file", {1});
+  EXPECT_FALSE(ForceDestinationFolder(W(dir / "file/sub")));
+  EXPECT_TRUE(ForceDestinationFolder(u"C:")) << "a bare drive counts as present";
+}
+
+TEST(RunLogic, WritabilityProbeLeavesExistingNamesAlone) {
+  test::TempDir dir;
+  test::WriteFile(dir / "_BL$TEMP$.$$$", {'k'});
+  fs::create_directory(dir / "_BL$TEMP$.$$$$");
+  EXPECT_TRUE(DestinationWritable(W(dir.path())));
+  EXPECT_EQ(test::ReadFile(dir / "_BL$TEMP$.$$$"), test::Bytes{'k'});
+  EXPECT_TRUE(fs::is_directory(dir / "_BL$TEMP$.$$$$"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2) << "no probe left";
+  EXPECT_FALSE(DestinationWritable(W(dir / "missing")));
+}
+
+TEST(RunLogic, StatusAndQuestionTexts) {
+  EXPECT_EQ(ItemStatusText("Currently extracting: ", u"C:\\out\\a.txt"), u"Currently extracting:  C:\\out\\a.txt");
+  EXPECT_EQ(OverwriteQuestion(u"C:\\out\\a.txt", "...already exists, overwrite?"),
+            u"C:\\out\\a.txt\r...already exists, overwrite?");
+}
+
+}  // namespace
+}  // namespace szsfx

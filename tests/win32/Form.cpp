@@ -1,0 +1,64 @@
+#include "Form.h"
+
+#include <commctrl.h>
+
+namespace szsfx::test {
+
+HWND FormView::Item(int id) const {
+  HWND parent = id >= kIdRadioBox1 ? GetDlgItem(form_, kIdGroupBox1) : form_;
+  return GetDlgItem(parent, id);
+}
+
+RECT FormView::Bounds(int id) const {
+  HWND item = Item(id);
+  RECT r;
+  GetWindowRect(item, &r);
+  MapWindowPoints(nullptr, GetParent(item), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+SIZE FormView::ClientSize() const {
+  RECT r;
+  GetClientRect(form_, &r);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+HWND FormView::Focus() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(form_, nullptr), &info);
+  return info.hwndFocus;
+}
+
+int FormView::ListCount() const { return static_cast<int>(SendMessageW(Item(kIdFileList), LB_GETCOUNT, 0, 0)); }
+int FormView::ListSelected() const {
+  return static_cast<int>(SendMessageW(Item(kIdFileList), LB_GETSELCOUNT, 0, 0));
+}
+
+std::wstring FormView::ListLine(int index) const {
+  HWND list = Item(kIdFileList);
+  std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, index, 0)) + 1, L'\0');
+  line.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&line[0]))));
+  return line;
+}
+
+int FormView::ProgressPosition() const {
+  return static_cast<int>(SendMessageW(Item(kIdProgressBar), PBM_GETPOS, 0, 0));
+}
+
+void FormView::SetEditText(const std::wstring& text) const {
+  SendMessageW(Item(kIdEditBox1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+HWND WaitForReadyForm(TestProcess& process, DWORD timeoutMs) {
+  HWND form = process.WaitForWindow(kForm1Class, L"", timeoutMs);
+  if (!form) return nullptr;
+  DWORD start = GetTickCount();
+  while (!IsWindowEnabled(GetDlgItem(form, kIdButton2))) {
+    if (GetTickCount() - start > timeoutMs || !process.Running()) return nullptr;
+    Sleep(20);
+  }
+  return form;
+}
+
+}  // namespace szsfx::test

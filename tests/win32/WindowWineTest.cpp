@@ -1,0 +1,350 @@
+// The real stub's main window and extraction run under Wine, driven through its windows.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Driver.h"
+#include "Form.h"
+#include "TestFiles.h"
+
+namespace szsfx::test {
+namespace {
+
+namespace fs = std::filesystem;
+const wchar_t kBoxClass[] = L"#32770";
+const wchar_t kFixed[] = L"Brambleloader SFX";
+
+std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
+
+class StubWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings_ = DefaultSettings();
+    target_ = dir_ / "target";
+    settings_.ExtractFolder.Set(target_);
+  }
+
+  // Builds and starts a self-extractor.
+  bool Start(const std::string& archive = "tree.7z", const std::wstring& arguments = L"") {
+    sfx_ = BuildSfx(dir_, settings_, archive);
+    before_ = WorkFolders();
+    return stub_.Start(Quoted(sfx_.path) + L" " + arguments);
+  }
+  // Builds and starts a self-extractor; true once its window is ready.
+  bool Launch(const std::string& archive = "tree.7z", const std::wstring& arguments = L"") {
+    if (!Start(archive, arguments)) return false;
+    HWND form = WaitForReadyForm(stub_);
+    if (form) form_ = FormView(form);
+    return form != nullptr;
+  }
+  // A message box of the stub: its caption and text; answered with `button`.
+  std::pair<std::wstring, std::wstring> Answer(int button) {
+    HWND box = stub_.WaitForWindow(kBoxClass);
+    if (!box) return {L"<no box>", L""};
+    auto seen = std::make_pair(WindowText(box), MessageBoxText(box));
+    PressButton(box, button);
+    return seen;
+  }
+  bool NoWorkFolderLeft() { return WorkFolders() == before_; }
+  std::string Tree() { return EngineData("tree"); }
+
+  ScratchDir dir_;
+  TSettingsRecord settings_{};
+  std::string target_;
+  SfxFiles sfx_;
+  std::set<std::string> before_;
+  TestProcess stub_;
+  FormView form_{nullptr};
+};
+
+TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
+  settings_.Title.Set("Layout & Title");
+  settings_.OverwriteMode = 1;
+  ASSERT_TRUE(Launch());
+  EXPECT_EQ(WindowText(form_.Window()), L"Layout & Title");
+  EXPECT_EQ(form_.ClientSize().cx, 392);
+  EXPECT_EQ(form_.ClientSize().cy, 216);
+  struct Expected {
+    int id;
+    const wchar_t* text;
+    RECT bounds;
+    bool enabled, visible;
+  };
+  const std::wstring folder = Widen(target_);
+  const Expected controls[] = {
+      {kIdDestinationLabel, L"E&xtract To:", {64, 8, 289, 30}, true, true},
+      {kIdLinkLabel, L"Created with Brambleloader  --  https://brambleloader.example/sfx", {0, 205, 393, 222}, true, true},
+      {kIdFileListLabel, L"&Files to Extract:", {8, 59, 289, 78}, true, true},
+      {kIdEditBox1, folder.c_str(), {64, 32, 257, 54}, true, true},
+      {kIdBrowseButton, L"...", {264, 32, 289, 50}, true, true},
+      {kIdButton2, L"&Extract", {312, 8, 384, 32}, true, true},
+      {kIdButton3, L"&Cancel", {312, 40, 384, 64}, true, true},
+      {kIdButton4, L"&About", {312, 72, 384, 96}, true, true},
+      {kIdFileList, nullptr, {8, 79, 289, 154}, true, true},
+      {kIdBanner, L"", {8, 8, 58, 58}, true, true},
+      {kIdProgressBar, nullptr, {8, 200, 385, 220}, true, false},
+      {kIdGroupBox1, L"&Existing Files - Overwrite Mode", {8, 157, 289, 198}, true, true},
+      {kIdRadioBox1, L"C&onfirm", {8, 16, 97, 38}, true, true},
+      {kIdRadioBox2, L"&Skip", {104, 16, 185, 38}, true, true},
+      {kIdRadioBox3, L"O&verwrite", {192, 16, 273, 38}, true, true},
+  };
+  for (const Expected& c : controls) {
+    SCOPED_TRACE(c.id);
+    if (c.text) {
+      EXPECT_EQ(form_.Text(c.id), c.text);
+    }
+    RECT r = form_.Bounds(c.id);
+    EXPECT_EQ(r.left, c.bounds.left);
+    EXPECT_EQ(r.top, c.bounds.top);
+    EXPECT_EQ(r.right, c.bounds.right);
+    EXPECT_EQ(r.bottom, c.bounds.bottom);
+    EXPECT_EQ(form_.Enabled(c.id), c.enabled);
+    EXPECT_EQ(form_.Visible(c.id), c.visible);
+  }
+  EXPECT_FALSE(form_.Checked(kIdRadioBox1));
+  EXPECT_TRUE(form_.Checked(kIdRadioBox2));
+  EXPECT_FALSE(form_.Checked(kIdRadioBox3));
+  EXPECT_TRUE(form_.IsDefault(kIdButton2));
+  EXPECT_FALSE(form_.IsDefault(kIdButton3));
+  EXPECT_EQ(form_.Focus(), form_.Item(kIdEditBox1));
+  EXPECT_EQ(form_.ListCount(), 13);
+  EXPECT_EQ(form_.ListSelected(), 13);
+  form_.Click(kIdButton3);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_TRUE(NoWorkFolderLeft());
+}
+
+TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
+  struct Case {
+    uint8_t overwrite, hideGroup;
+    int32_t hideList;
+    int checked;  // 0 none
+  };
+  for (const Case& c : {Case{0, 2, 0, kIdRadioBox3}, Case{2, 1, 1, kIdRadioBox1}, Case{7, 0, 2, 0}}) {
+    SCOPED_TRACE(c.overwrite);
+    settings_.OverwriteMode = c.overwrite;
+    settings_.HideOverwriteGroup = c.hideGroup;
+    settings_.HideFileList = c.hideList;
+    TestProcess stub;
+    SfxFiles sfx = BuildSfx(dir_, settings_);
+    ASSERT_TRUE(stub.Start(Quoted(sfx.path)));
+    HWND window = WaitForReadyForm(stub);
+    ASSERT_NE(window, nullptr);
+    FormView form(window);
+    for (int id : {kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}) EXPECT_EQ(form.Checked(id), id == c.checked) << id;
+    EXPECT_EQ(form.Visible(kIdGroupBox1), c.hideGroup != 1);
+    EXPECT_EQ(form.Visible(kIdFileList), c.hideList == 0);
+    EXPECT_EQ(form.Visible(kIdFileListLabel), c.hideList == 0);
+    EXPECT_EQ(form.ListSelected(), 13) << "a hidden list is still filled and selected";
+    form.Click(kIdButton3);
+    EXPECT_EQ(stub.WaitForExit(), 0u);
+  }
+}
+
+TEST_F(StubWindow, ExtractExtractsTheWholeArchiveAndCloses) {
+  ASSERT_TRUE(Launch());
+  form_.Click(kIdButton2);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  std::string difference;
+  EXPECT_TRUE(SameTree(Tree(), target_, difference)) << difference;
+  EXPECT_TRUE(NoWorkFolderLeft());
+}
+
+TEST_F(StubWindow, OnlyTheSelectedLinesAreExtracted) {
+  ASSERT_TRUE(Launch());
+  HWND list = form_.Item(kIdFileList);
+  SendMessageW(list, LB_SETSEL, FALSE, -1);
+  for (int i = 0; i < form_.ListCount(); ++i) {
+    const std::wstring line = form_.ListLine(i);
+    if (line == L"readme.txt" || line == L"docs\\sub\\b.txt") SendMessageW(list, LB_SETSEL, TRUE, i);
+  }
+  ASSERT_EQ(form_.ListSelected(), 2);
+  form_.Click(kIdButton2);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_TRUE(fs::exists(target_ + "\\readme.txt"));
+  EXPECT_TRUE(fs::exists(target_ + "\\docs\\sub\\b.txt"));
+  EXPECT_FALSE(fs::exists(target_ + "\\docs\\a.txt"));
+  EXPECT_FALSE(fs::exists(target_ + "\\zero.txt"));
+}
+
+TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
+  ASSERT_TRUE(Launch("cancel.7z"));
+  form_.Click(kIdButton2);
+  bool sawProgress = false, sawStatus = false;
+  const std::wstring prefix = L"Currently extracting:  " + Widen(target_) + L"\\part";
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && stub_.Running();) {
+    sawProgress = sawProgress || form_.ProgressPosition() > 0;
+    sawStatus = sawStatus || form_.Text(kIdFileListLabel).rfind(prefix, 0) == 0;
+    if (sawProgress && sawStatus) break;
+    Sleep(5);
+  }
+  EXPECT_TRUE(sawProgress);
+  EXPECT_TRUE(sawStatus);
+  EXPECT_TRUE(form_.Visible(kIdProgressBar));
+  EXPECT_FALSE(form_.Visible(kIdLinkLabel));
+  EXPECT_FALSE(form_.Enabled(kIdButton2));
+  EXPECT_TRUE(form_.IsDefault(kIdButton3));
+  form_.Click(kIdButton3);
+  EXPECT_EQ(stub_.WaitForExit(), 2u) << "a cancelled run";
+  EXPECT_TRUE(NoWorkFolderLeft()) << "the clean-up still runs after a cancel";
+  EXPECT_FALSE(fs::exists(target_ + "\\part4.bin") && fs::file_size(target_ + "\\part4.bin") == 8000000u);
+}
+
+TEST_F(StubWindow, EmptyAndUnusableDestinationsKeepTheWindowReady) {
+  settings_.Title.Set("Dest Title");
+  ASSERT_TRUE(Launch());
+  form_.SetEditText(L"");
+  form_.Click(kIdButton2);
+  EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(L"Dest Title"), std::wstring(L"Error in directory ..")));
+  WriteFile(dir_ / "plain-file", Bytes{1, 2, 3});
+  form_.SetEditText(Widen(dir_ / "plain-file") + L"\\sub");
+  form_.Click(kIdButton2);
+  EXPECT_EQ(Answer(IDOK).second, L"Unknown compression type (currently only ZIP 2.0 is supported)");
+  Sleep(200);
+  EXPECT_TRUE(form_.Enabled(kIdButton2));
+  EXPECT_TRUE(form_.Visible(kIdLinkLabel));
+
+  // A missing folder with missing parents is created; a file with the probe's name stays.
+  const std::string deep = dir_ / "a\\b\\c";
+  fs::create_directories(dir_ / "a");
+  WriteFile(dir_ / "a\\_BL$TEMP$.$$$", Bytes{'k', 'e', 'e', 'p'});
+  form_.SetEditText(Widen(deep));
+  form_.Click(kIdButton2);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  std::string difference;
+  EXPECT_TRUE(SameTree(Tree(), deep, difference)) << difference;
+  EXPECT_EQ(ReadFile(dir_ / "a\\_BL$TEMP$.$$$"), (Bytes{'k', 'e', 'e', 'p'}));
+}
+
+TEST_F(StubWindow, ProbeLeavesAnExistingProbeNameAlone) {
+  fs::create_directories(target_);
+  WriteFile(target_ + "\\_BL$TEMP$.$$$", Bytes{'o', 'l', 'd'});
+  ASSERT_TRUE(Launch());
+  form_.Click(kIdButton2);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(ReadFile(target_ + "\\_BL$TEMP$.$$$"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_FALSE(fs::exists(target_ + "\\_BL$TEMP$.$$$$"));
+}
+
+class Overwrite : public StubWindow {
+ protected:
+  void PlantOldFile() {
+    fs::create_directories(target_);
+    WriteFile(target_ + "\\readme.txt", Bytes{'o', 'l', 'd'});
+  }
+  Bytes Readme() { return ReadFile(target_ + "\\readme.txt"); }
+  Bytes NewReadme() { return ReadFile(Tree() + "\\readme.txt"); }
+};
+
+TEST_F(Overwrite, SkipKeepsAndOverwriteReplaces) {
+  PlantOldFile();
+  settings_.OverwriteMode = 1;
+  ASSERT_TRUE(Start("tree.7z", L"-a"));
+  EXPECT_EQ(stub_.WaitForExit(), 0u) << "a skipped file is a success";
+  EXPECT_EQ(Readme(), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(ReadFile(target_ + "\\docs\\a.txt"), ReadFile(Tree() + "\\docs\\a.txt"));
+
+  TestProcess second;
+  settings_.OverwriteMode = 0;
+  SfxFiles sfx = BuildSfx(dir_, settings_);
+  ASSERT_TRUE(second.Start(Quoted(sfx.path) + L" -a"));
+  EXPECT_EQ(second.WaitForExit(), 0u);
+  EXPECT_EQ(Readme(), NewReadme());
+}
+
+TEST_F(Overwrite, ConfirmAsksAndNoKeepsYesReplaces) {
+  PlantOldFile();
+  WriteFile(target_ + "\\zero.txt", Bytes{'z'});
+  settings_.OverwriteMode = 2;
+  ASSERT_TRUE(Launch());
+  form_.Click(kIdButton2);
+  std::map<std::wstring, std::wstring> asked;
+  for (int i = 0; i < 2; ++i) {
+    HWND box = stub_.WaitForWindow(kBoxClass);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), kFixed);
+    const std::wstring text = MessageBoxText(box);
+    const bool readme = text.find(L"readme.txt") != std::wstring::npos;
+    EXPECT_EQ(text, Widen(target_) + (readme ? L"\\readme.txt" : L"\\zero.txt") + L"\r...already exists, overwrite?");
+    PressButton(box, readme ? IDNO : IDYES);
+    Sleep(300);
+  }
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(Readme(), (Bytes{'o', 'l', 'd'}));
+  EXPECT_TRUE(ReadFile(target_ + "\\zero.txt").empty()) << "Yes replaced it";
+}
+
+TEST_F(Overwrite, CancelInTheQuestionEndsTheProcessAtOnce) {
+  PlantOldFile();
+  settings_.OverwriteMode = 2;
+  settings_.ShowDoneMessage = 1;
+  ASSERT_TRUE(Launch());
+  form_.Click(kIdButton2);
+  HWND box = stub_.WaitForWindow(kBoxClass);
+  ASSERT_NE(box, nullptr);
+  PressButton(box, IDCANCEL);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
+  EXPECT_EQ(Readme(), (Bytes{'o', 'l', 'd'}));
+  std::set<std::string> left;
+  for (const std::string& name : WorkFolders()) {
+    if (!before_.count(name)) left.insert(name);
+  }
+  EXPECT_EQ(left.size(), 1u) << "the work folder is left behind";
+  for (const std::string& name : left) fs::remove_all(TempPath() + name);
+}
+
+TEST_F(StubWindow, DamagedArchiveShowsMessage37AndEnds) {
+  ASSERT_TRUE(Start("truncated.7z"));
+  EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(kFixed), std::wstring(L"Error reading archive.")));
+  EXPECT_EQ(stub_.WaitForExit(), 1u);
+  EXPECT_TRUE(NoWorkFolderLeft()) << "the copy of the archive does not stay in the temp path";
+}
+
+TEST_F(StubWindow, FailedItemsGiveMessage41AndNoDoneMessage) {
+  settings_.ShowDoneMessage = 1;
+  settings_.Title.Set("Fail Title");
+  ASSERT_TRUE(Start("hostile.7z", L"-s"));
+  EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(L"Fail Title"),
+                                         std::wstring(L"The selected file(s) couldn't get extracted.")));
+  EXPECT_EQ(stub_.WaitForExit(), 1u);
+  EXPECT_TRUE(fs::exists(target_ + "\\good.txt"));
+}
+
+TEST_F(StubWindow, DoneMessageAfterSuccessOnly) {
+  settings_.ShowDoneMessage = 1;
+  ASSERT_TRUE(Launch());
+  form_.Click(kIdButton2);
+  EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(kFixed), std::wstring(L"Successfully completed the operation.")));
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+}
+
+TEST_F(StubWindow, SilentOptionExtractsIntoAFolderWithSpacesAndOverwrites) {
+  const std::string spaced = dir_ / "folder with spaces";
+  fs::create_directories(spaced);
+  WriteFile(spaced + "\\readme.txt", Bytes{'o', 'l', 'd'});
+  settings_.OverwriteMode = 2;
+  sfx_ = BuildSfx(dir_, settings_);
+  ASSERT_TRUE(stub_.Start(Quoted(sfx_.path) + L" -s -d " + Quoted(spaced)));
+  EXPECT_EQ(stub_.WaitForExit(), 0u) << "no question, no box";
+  std::string difference;
+  EXPECT_TRUE(SameTree(Tree(), spaced, difference)) << difference;
+}
+
+TEST_F(StubWindow, AutoOptionWithConfirmModeAsks) {
+  fs::create_directories(target_);
+  WriteFile(target_ + "\\readme.txt", Bytes{'o', 'l', 'd'});
+  settings_.OverwriteMode = 2;
+  sfx_ = BuildSfx(dir_, settings_);
+  ASSERT_TRUE(stub_.Start(Quoted(sfx_.path) + L" -a"));
+  auto seen = Answer(IDYES);
+  EXPECT_EQ(seen.first, kFixed);
+  EXPECT_NE(seen.second.find(L"already exists, overwrite?"), std::wstring::npos);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(ReadFile(target_ + "\\readme.txt"), ReadFile(Tree() + "\\readme.txt"));
+}
+
+}  // namespace
+}  // namespace szsfx::test
