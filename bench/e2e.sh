@@ -19,7 +19,7 @@ if [ ! -s "$work/bench.7z" ]; then
   rm -rf "$data" && mkdir -p "$data/text"
   head -c 100000000 /dev/urandom > "$data/random.bin"
   for n in 1 2 3 4; do
-    yes "line $n of a text file that compresses well, 0123456789 abcdefghijklmnopqrstuvwxyz" | head -c 25000000 > "$data/text/part$n.txt"
+    yes "line $n of a text file that compresses well, 0123456789 abcdefghijklmnopqrstuvwxyz" | head -c 25000000 > "$data/text/part$n.txt" || true
   done
   (cd "$data" && 7z a -bd -bso0 -mx=1 "$work/bench.7z" .)
 fi

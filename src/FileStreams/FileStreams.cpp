@@ -43,7 +43,10 @@ HRes TOutFileStream::Write(const void* data, uint32_t size, uint32_t* processed)
     uint32_t written = 0;
     if (!OutFile.Write(bytes + done, size - done, written) || written == 0) {
       if (processed) *processed = done;
-      if (TSevenZip* component = CurrentComponent()) component->MarkItemFailed();
+      if (TSevenZip* component = CurrentComponent()) {
+        plat::TLockGuard guard(component->CallbackLock);
+        component->MarkItemFailed();
+      }
       return kFailure;
     }
     done += written;

@@ -12,6 +12,7 @@ namespace {
 HRes AskPassword(TSystemString* password) {
   if (!password) return kFailure;
   TSevenZip* c = CurrentComponent();
+  plat::TLockGuard guard(c->CallbackLock);
   std::u16string text;
   if (c && c->OnPassword) c->OnPassword(c, c->CurrentDestination, text);
   *password = AllocSystemString(text);
@@ -63,13 +64,16 @@ HRes TArchiveExtractCallback::QueryInterface(const TGuid& iid, void** object) {
 HRes TArchiveExtractCallback::CryptoGetTextPassword(TSystemString* password) { return AskPassword(password); }
 
 HRes TArchiveExtractCallback::SetTotal(uint64_t total) {
-  CurrentComponent()->TotalSize = total;
+  TSevenZip* c = CurrentComponent();
+  plat::TLockGuard guard(c->CallbackLock);
+  c->TotalSize = total;
   return kOk;
 }
 
 HRes TArchiveExtractCallback::SetCompleted(const uint64_t* completed) {
   TSevenZip* c = CurrentComponent();
   if (!completed) return kOk;
+  plat::TLockGuard guard(c->CallbackLock);
   c->ItemDone += *completed - c->LastCompleted;
   c->LastCompleted = *completed;
   if (c->TotalSize != 0 && c->ItemSize != 0 && c->OnProgress) {
@@ -86,6 +90,7 @@ HRes TArchiveExtractCallback::GetStream(uint32_t index, ISequentialOutStream** s
   if (!stream) return kFailure;
   *stream = nullptr;
   TSevenZip* c = CurrentComponent();
+  plat::TLockGuard guard(c->CallbackLock);
   c->ItemOpened = false;
   c->ItemFailed = false;
   TPropValue path = Property(c->InArchive, index, kPropPath, kTagEmpty);
@@ -138,6 +143,7 @@ HRes TArchiveExtractCallback::GetStream(uint32_t index, ISequentialOutStream** s
 
 HRes TArchiveExtractCallback::SetOperationResult(int32_t result) {
   TSevenZip* c = CurrentComponent();
+  plat::TLockGuard guard(c->CallbackLock);
   if (result != 0) c->MarkItemFailed();
   c->OutStream->OutFile.Close();
   if (c->ItemOpened) ApplyTimeAndAttributes(c);

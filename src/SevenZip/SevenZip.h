@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IArchive/IArchive.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 
@@ -65,6 +66,9 @@ class TSevenZip {
   std::u16string CurrentDestination;
   bool ItemOpened = false;  // GetStream opened a file for the current item
   bool ItemFailed = false;  // the current item already counts in ErrorCount
+  // The library calls back from its own decoder threads as well as from the caller's:
+  // the callbacks take this lock, so they run one at a time, and so do the events.
+  plat::TLock CallbackLock;
 
  private:
   void ReplaceInStream();

@@ -113,6 +113,32 @@ struct ShownBox {
 };
 std::vector<ShownBox> TakeShownBoxes();
 
+// ---- Locks -------------------------------------------------------------------
+// A mutual-exclusion lock (the archive library calls back from its own threads).
+class TLock {
+ public:
+  TLock();
+  ~TLock();
+  TLock(const TLock&) = delete;
+  TLock& operator=(const TLock&) = delete;
+  void Enter();
+  void Leave();
+
+ private:
+  void* impl_;
+};
+
+class TLockGuard {
+ public:
+  explicit TLockGuard(TLock& lock) : lock_(lock) { lock_.Enter(); }
+  ~TLockGuard() { lock_.Leave(); }
+  TLockGuard(const TLockGuard&) = delete;
+  TLockGuard& operator=(const TLockGuard&) = delete;
+
+ private:
+  TLock& lock_;
+};
+
 // ---- Process ---------------------------------------------------------------
 // Limits where the loader may find modules to the system folder, before anything is loaded.
 void RestrictLibrarySearchPath();

@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <dlfcn.h>
+#include <pthread.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -312,6 +313,14 @@ void UnloadModule(void* module) { dlclose(module); }
 void* SystemStringFunction(void* library, const char* name) { return library ? dlsym(library, name) : nullptr; }
 
 void RestrictLibrarySearchPath() {}
+
+TLock::TLock() : impl_(new pthread_mutex_t) { pthread_mutex_init(static_cast<pthread_mutex_t*>(impl_), nullptr); }
+TLock::~TLock() {
+  pthread_mutex_destroy(static_cast<pthread_mutex_t*>(impl_));
+  delete static_cast<pthread_mutex_t*>(impl_);
+}
+void TLock::Enter() { pthread_mutex_lock(static_cast<pthread_mutex_t*>(impl_)); }
+void TLock::Leave() { pthread_mutex_unlock(static_cast<pthread_mutex_t*>(impl_)); }
 
 void EndProcess(unsigned code) { std::exit(static_cast<int>(code)); }
 

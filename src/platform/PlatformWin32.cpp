@@ -281,6 +281,14 @@ void RestrictLibrarySearchPath() {
   SetDllDirectoryA("");  // takes the current folder out of the search order
 }
 
+TLock::TLock() : impl_(new CRITICAL_SECTION) { InitializeCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+TLock::~TLock() {
+  DeleteCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
+  delete static_cast<CRITICAL_SECTION*>(impl_);
+}
+void TLock::Enter() { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+void TLock::Leave() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+
 void EndProcess(unsigned code) { ExitProcess(code); }
 
 }  // namespace plat

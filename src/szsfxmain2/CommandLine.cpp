@@ -40,15 +40,15 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
   return args;
 }
 
-bool ApplyOptions(const std::vector<std::string>& args, TSettingsRecord& record) {
-  bool usage = false;
+TOptionsOutcome ApplyOptions(const std::vector<std::string>& args, TSettingsRecord& record) {
+  TOptionsOutcome outcome;
   const size_t count = args.size();
   for (size_t i = 1; i < count; ++i) {
     const std::string& arg = args[i];
     if (arg.empty() || (arg[0] != '-' && arg[0] != '/')) continue;
     const std::string option = arg.substr(1);
     if (option == "?") {
-      usage = true;
+      outcome.Usage = true;
     } else if (option == "a") {
       record.AutoExtract = 1;
     } else if (option == "x") {
@@ -66,11 +66,12 @@ bool ApplyOptions(const std::vector<std::string>& args, TSettingsRecord& record)
       // The folder argument is still examined as an option in its own turn.
       if (i + 1 < count) record.ExtractFolder.Set(args[i + 1]);
     } else if (option == "#") {
+      outcome.CommandLength = record.RunCommand.Length;
       for (size_t k = i + 1; k < count; ++k) record.RunCommand.Set(record.RunCommand.Get() + " " + args[k]);
       break;
     }
   }
-  return usage;
+  return outcome;
 }
 
 }  // namespace szsfx

@@ -83,7 +83,9 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath,
   SettleExtractFolder(settings, state.TempPath);
   TSystemMacroSource macros(state.TempPath, state.Random);
   settings.ExtractFolder.Set(ExpandFolderMacros(settings.ExtractFolder.Get(), macros));
-  state.UsageRequested = ApplyOptions(SplitCommandLine(commandLine), settings);
+  const TOptionsOutcome options = ApplyOptions(SplitCommandLine(commandLine), settings);
+  state.UsageRequested = options.Usage;
+  state.CommandLength = options.CommandLength;
   return StartupResult::Ready;
 }
 

@@ -33,6 +33,7 @@ struct TStartupState {
   TCopyBuffer CopyBuffer = MakeCopyBuffer();
   TRandom Random;
   bool UsageRequested = false;
+  int CommandLength = -1;  // where "#" arguments begin in RunCommand; -1 without any
 
   const std::string& Message(int index) const { return Messages.Get(ActiveBlock, index); }
 };

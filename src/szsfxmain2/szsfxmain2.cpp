@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "szsfxmain2/Startup.h"
+#include "Unit2/Unit2.h"
 #include "szsfxunit/szsfxunit.h"
 
 using namespace szsfx;
@@ -27,7 +28,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   unsigned code = kExitOk;
   {
     TForm1 form(app);  // its archive component lets go of the library before the clean-up
-    if (form.Create()) {
+    TForm2 password(app);
+    if (form.Create() && password.Create(form.Handle(), form.Font())) {
+      form.PasswordWindow = &password;
       form.ShowFirstTime();
       code = form.RunMessageLoop();
     }

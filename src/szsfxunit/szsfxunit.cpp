@@ -7,7 +7,10 @@
 
 #include "FileIO/FileIO.h"
 #include "platform/Platform.h"
+#include "Unit2/Unit2.h"
 #include "szsfxmain2/Startup.h"
+#include "szsfxunit/AfterCommand.h"
+#include "szsfxunit/WinText.h"
 
 namespace szsfx {
 
@@ -19,27 +22,7 @@ constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
 
-std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-std::wstring W(const std::string& s) { return W(plat::FromSystemCodePage(s)); }
-
-std::u16string TextOf(HWND control) {
-  int length = GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], length + 1)));
-  return std::u16string(text.begin(), text.end());
-}
-
 bool Checked(HWND radio) { return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-// The letter that "&" marks in a caption ("&&" is a plain "&"), or 0.
-wchar_t MnemonicOf(const std::u16string& text) {
-  for (size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] != u'&') continue;
-    if (text[i + 1] != u'&') return static_cast<wchar_t>(std::towlower(text[i + 1]));
-    ++i;
-  }
-  return 0;
-}
 
 bool IsNavigationKey(WPARAM key) {
   return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
@@ -126,8 +109,21 @@ void TForm1::CreateControls() {
 void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
 
 void TForm1::ApplyTextsAndStates() {
-  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
-  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) { OnBegin(d); };
+  windowThread_ = GetCurrentThreadId();
+  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) {
+    OnWindowThread([&] { OnProgress(total, cancel); });
+  };
+  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
+    OnWindowThread([&] { OnBegin(d); });
+  };
+  SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
+    OnWindowThread([&] {
+      if (!PasswordWindow || !PasswordWindow->AskPassword(name, password)) {
+        Running = false;  // no password given: the run ends as an aborted one
+        password.clear();
+      }
+    });
+  };
   const TSettingsRecord& s = app_.Settings;
   WindowTitle = s.Title.Get();
   ShowWindow(Control(kIdProgressBar), SW_HIDE);
@@ -269,6 +265,9 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    case kInvokeMessage:
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      return 0;
     case kItemStatusMessage:
       ShowItemStatus(reinterpret_cast<char16_t*>(lParam));
       return Running ? 1 : 0;
@@ -299,16 +298,8 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool TForm1::ClickByMnemonic(wchar_t letter) {
-  const int candidates[] = {kIdButton2, kIdButton3, kIdButton4, kIdRadioBox1, kIdRadioBox2, kIdRadioBox3};
-  for (int id : candidates) {
-    HWND control = Control(id);
-    if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(GetParent(control))) continue;
-    if (MnemonicOf(TextOf(control)) != static_cast<wchar_t>(std::towlower(letter))) continue;
-    if (id >= kIdRadioBox1) SetFocus(control);
-    SendMessageW(control, BM_CLICK, 0, 0);
-    return true;
-  }
-  return false;
+  return ClickMarkedControl({kIdButton2, kIdButton3, kIdButton4, kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}, letter,
+                            [this](int id) { return Control(id); });
 }
 
 bool TForm1::ProcessMessage(MSG& msg) {
@@ -393,6 +384,9 @@ void TForm1::PrepareArchive() {
   SevenZip.DLLDir = app_.WorkFolder;
   if (!SevenZip.OpenArchive()) {
     ShowBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
+    SevenZip.CloseArchive();
+    SevenZip.ReleaseHandler();
+    CleanUpWorkFolder(app_);  // our own copy and library only: nothing of the user's is touched
     plat::EndProcess(kExitFailed);
   }
   FillFileList();
@@ -471,7 +465,7 @@ void TForm1::RunExtraction() {
   }
   SevenZip.OpenArchive();
   ConfigureFileSpec();
-  HRes result = SevenZip.ExtractArchive();
+  HRes result = ExtractWhilePumping();
   bool aborted = false;
   if (!Running) {
     result = kOk;
@@ -491,14 +485,57 @@ void TForm1::FinishRun(HRes result, bool aborted) {
   } else if (app_.Settings.ShowDoneMessage == 1) {
     ShowBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
   }
+  if (!app_.Settings.RunCommand.Get().empty()) RunAfterCommand();  // whatever the outcome
   inRun_ = false;
   PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void TForm1::RunAfterCommand() {
+  const TAfterCommand command = PlanAfterCommand(
+      TextOf(Control(kIdEditBox1)), plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
+  if (command.What == TAfterCommand::Kind::Open) {
+    ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
+                  SW_SHOW);
+  } else if (command.What == TAfterCommand::Kind::Inf) {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return;
+    const std::u16string line =
+        InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
+                       plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
+    WinExec(plat::ToSystemCodePage(line).c_str(), SW_SHOW);
+  }
+}
+
+void TForm1::OnWindowThread(const std::function<void()>& work) {
+  if (GetCurrentThreadId() == windowThread_) {
+    work();
+  } else {
+    SendMessageW(window_, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&work));
+  }
+}
+
+DWORD WINAPI TForm1::ExtractThread(LPVOID self) {
+  auto* form = static_cast<TForm1*>(self);
+  form->threadResult_ = form->SevenZip.ExtractArchive();
+  return 0;
+}
+
+// Runs ExtractArchive on a thread of its own while this thread handles the window,
+// the run's handlers (sent here from the library's threads) included.
+HRes TForm1::ExtractWhilePumping() {
+  HANDLE thread = CreateThread(nullptr, 0, &TForm1::ExtractThread, this, 0, nullptr);
+  if (!thread) return SevenZip.ExtractArchive();
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    DispatchPending();
+  }
+  CloseHandle(thread);
+  return threadResult_;
 }
 
 void TForm1::OnProgress(uint8_t total, bool& cancel) {
   SendMessageW(Control(kIdProgressBar), PBM_SETPOS, total, 0);
   cancel = !Running;
-  DispatchPending();
 }
 
 void TForm1::OnBegin(const std::u16string& destination) {

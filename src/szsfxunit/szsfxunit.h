@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "SevenZip/SevenZip.h"
@@ -11,6 +12,7 @@
 namespace szsfx {
 
 struct TStartupState;
+class TForm2;
 
 // Control identifiers (the test driver finds the controls by them).
 enum ControlId : int {
@@ -32,6 +34,7 @@ enum ControlId : int {
 };
 
 constexpr UINT kItemStatusMessage = 0x0800;
+constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
 constexpr wchar_t kForm1Class[] = L"TForm1";
 
 // Process exit codes: a finished or unused window 0, a failed run or a fatal error 1,
@@ -45,11 +48,13 @@ class TForm1 {
   void ShowFirstTime();         // the preparation, then the window appears
   unsigned RunMessageLoop();    // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
+  HFONT Font() const { return font_; }
 
   TSevenZip SevenZip;
   bool Running = false;                              // the running flag
   OverwriteChoice Choice = OverwriteChoice::Overwrite;
   std::string WindowTitle;
+  TForm2* PasswordWindow = nullptr;  // answers the archive component's password requests
 
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -78,6 +83,13 @@ class TForm1 {
   void OnBegin(const std::u16string& destination);
   void ShowItemStatus(char16_t* path);
   void Cancel();
+  void RunAfterCommand();
+
+  // The archive library calls back from its own threads too: the run's handlers
+  // always execute on the window's thread, which keeps pumping while the library works.
+  void OnWindowThread(const std::function<void()>& work);
+  HRes ExtractWhilePumping();
+  static DWORD WINAPI ExtractThread(LPVOID self);
 
   // Messages: one place that applies the window's keyboard rules.
   bool ProcessMessage(MSG& msg);
@@ -97,6 +109,8 @@ class TForm1 {
   unsigned exitCode_ = kExitOk;
   WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
   HWND savedFocus_ = nullptr;
+  DWORD windowThread_ = 0;
+  HRes threadResult_ = kOk;
 };
 
 }  // namespace szsfx

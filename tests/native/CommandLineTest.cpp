@@ -32,9 +32,13 @@ class Options : public ::testing::Test {
     record_.RunCommand.Set("setup.exe");
     record_.OverwriteMode = OverwriteModeSkip;
   }
-  bool Apply(const std::string& arguments) { return ApplyOptions(SplitCommandLine("sfx.exe " + arguments), record_); }
+  bool Apply(const std::string& arguments) {
+    outcome_ = ApplyOptions(SplitCommandLine("sfx.exe " + arguments), record_);
+    return outcome_.Usage;
+  }
 
   TSettingsRecord record_{};
+  TOptionsOutcome outcome_;
 };
 
 TEST_F(Options, EachLetterSetsItsFields) {
@@ -89,6 +93,7 @@ TEST_F(Options, FolderOption) {
 TEST_F(Options, HashAppendsTheRestToTheCommand) {
   Apply("-# one \"two words\" -a");
   EXPECT_EQ(record_.RunCommand.Get(), "setup.exe one two words -a");
+  EXPECT_EQ(outcome_.CommandLength, 9) << "the program ends where the arguments begin";
   EXPECT_EQ(record_.AutoExtract, 0) << "parsing ends at #";
   SetUp();
   Apply("-#");
