@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the engine tests' archives with the real 7z command, together with the trees
 # they were made from, and puts the library forwarder beside them as "7z.dll".
-#   make_archives.sh OUTPUT_FOLDER FORWARDER
+#   make_archives.sh OUTPUT_FOLDER FORWARDER [MARKER_PROGRAM]
+# With the Win32 marker program it also makes command.7z for the command tests.
 set -euo pipefail
-out=$1 forwarder=$2
+out=$1 forwarder=$2 marker=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 export TZ=UTC
 rm -rf "$out"
@@ -27,7 +28,8 @@ find "$t" -exec touch -h -d '2020-05-06 07:08:09' {} +
 chmod 444 "$t/readonly.txt"
 (cd "$t" && seven "$out/tree.7z" . && seven -ms=off "$out/nonsolid.7z" . \
   && seven -m0=BCJ2 -m1=LZMA2 -m2=LZMA2 -m3=LZMA2 -mb0s0:1 -mb0s1:2 -mb0s2:3 "$out/bcj2.7z" . \
-  && seven -pSecret -mhe=off "$out/aes.7z" . && seven -pSecret -mhe=on "$out/aes_headers.7z" .)
+  && seven -pSecret -mhe=off "$out/aes.7z" . && seven -pSecret -mhe=on "$out/aes_headers.7z" . \
+  && seven -pSecret -ms=off "$out/aes_nonsolid.7z" .)
 
 # Damaged copies: bytes flipped in the packed data, and a truncated file.
 cp "$out/tree.7z" "$out/damaged.7z"
@@ -54,4 +56,16 @@ done
 python3 "$here/rename_items.py" "$out/hostile.7z" \
   'xx/e1.txt=../e1.txt' 'Ze2.txt=/e2.txt' 'CCe3.txt=C:e3.txt' 'okX4.txt=ok:4.txt' \
   'QQsrvQe5.txt=\\srv\e5.txt' 'aa.txt=...txt'
+# A program to start after extraction, an INF file to install, a stored 16 MB file
+# that keeps a run going long enough to cancel it.
+if [ -n "$marker" ]; then
+  c="$out/command"
+  mkdir -p "$c/tools" "$c/setup"
+  cp "$marker" "$c/tools/marker.exe"
+  printf 'Read me.\r\n' > "$c/readme.txt"
+  printf '[Version]\r\nSignature="$Windows NT$"\r\n\r\n[DefaultInstall]\r\nAddReg=Marker.AddReg\r\n\r\n' > "$c/setup/driver.inf"
+  printf '[Marker.AddReg]\r\nHKCU,Software\\BrambleloaderTest,Installed,,"yes"\r\n' >> "$c/setup/driver.inf"
+  head -c 16000000 /dev/urandom > "$c/zz-large.bin"
+  (cd "$c" && seven -mx=0 -ms=off "$out/command.7z" .)
+fi
 echo "archives ready in $out"

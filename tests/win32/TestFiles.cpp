@@ -37,7 +37,7 @@ ScratchDir::~ScratchDir() {
   for (const auto& e : fs::recursive_directory_iterator(path_, ignored)) {  // read-only files too
     fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
   }
-  fs::remove_all(path_, ignored);
+  RemoveTree(path_);
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
@@ -52,6 +52,15 @@ Bytes ReadFile(const std::string& path) {
 }
 
 bool FolderExists(const std::string& path) { return fs::is_directory(path); }
+
+void RemoveTree(const std::string& path) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    std::error_code error;
+    fs::remove_all(path, error);
+    if (!error) return;
+    Sleep(100);
+  }
+}
 
 std::set<std::string> WorkFolders() {
   std::set<std::string> names;

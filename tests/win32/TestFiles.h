@@ -37,6 +37,8 @@ class ScratchDir {
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
 bool FolderExists(const std::string& path);
+// Removes a tree, waiting up to five seconds for programs that still use it to end.
+void RemoveTree(const std::string& path);
 
 // The names of the _BLSFX work folders in the temp path now.
 std::set<std::string> WorkFolders();

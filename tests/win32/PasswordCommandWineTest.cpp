@@ -1,0 +1,204 @@
+// The password window and the after-extraction command of the real stub under Wine.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "Driver.h"
+#include "Form.h"
+#include "TestFiles.h"
+#include "Unit2/Unit2.h"
+
+namespace szsfx::test {
+namespace {
+
+namespace fs = std::filesystem;
+std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
+
+class Secured : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings_ = DefaultSettings();
+    target_ = dir_ / "target";
+    settings_.ExtractFolder.Set(target_);
+  }
+  bool Start(const std::string& archive, const std::wstring& arguments = L"") {
+    sfx_ = BuildSfx(dir_, settings_, archive);
+    stub_ = std::make_unique<TestProcess>();  // a new process for every start
+    return stub_->Start(Quoted(sfx_.path) + L" " + arguments);
+  }
+  // Waits for the password window; types `text` into it and presses `button`.
+  std::wstring AnswerPassword(const std::wstring& text, int button, std::wstring* shownText = nullptr) {
+    HWND window = stub_->WaitForWindow(kForm2Class);
+    if (!window) return L"<no password window>";
+    HWND edit = GetDlgItem(window, kIdPasswordEdit);
+    if (shownText) *shownText = WindowText(edit);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring caption = WindowText(window);
+    if (button == IDCLOSE) {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    } else {
+      PostMessageW(GetDlgItem(window, button == IDOK ? kIdOkButton : kIdCancelButton), BM_CLICK, 0, 0);
+    }
+    for (DWORD start = GetTickCount(); IsWindowVisible(window) && GetTickCount() - start < 10000;) Sleep(20);
+    return caption;
+  }
+  // Answers every message box with OK, and every further password window with
+  // `passwordButton`, until the stub ends (at most a minute); returns the box texts.
+  std::vector<std::wstring> BoxesUntilExit(DWORD& code, int passwordButton = IDCANCEL) {
+    std::vector<std::wstring> texts;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
+      if (HWND box = stub_->WaitForWindow(L"#32770", L"", 200)) {
+        texts.push_back(MessageBoxText(box));
+        PressButton(box, IDOK);
+        Sleep(200);
+      } else if (stub_->WaitForWindow(kForm2Class, L"", 200)) {
+        AnswerPassword(L"", passwordButton);
+      } else if (!stub_->Running()) {
+        break;
+      }
+    }
+    code = stub_->WaitForExit(1000);
+    return texts;
+  }
+  std::string Marker() {
+    std::ifstream in(target_ + "\\tools\\marker.txt");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  ScratchDir dir_;
+  TSettingsRecord settings_{};
+  std::string target_;
+  SfxFiles sfx_;
+  std::unique_ptr<TestProcess> stub_;
+};
+
+TEST_F(Secured, OnePasswordWindowForAnEncryptedArchive) {
+  ASSERT_TRUE(Start("aes.7z"));
+  HWND form = WaitForReadyForm(*stub_);
+  ASSERT_NE(form, nullptr);
+  FormView(form).Click(kIdButton2);
+  HWND password = stub_->WaitForWindow(kForm2Class);
+  ASSERT_NE(password, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(form)) << "the main window waits while the password window is shown";
+  EXPECT_EQ(WindowText(GetDlgItem(password, kIdLabel1)), L"");
+  EXPECT_EQ(WindowText(GetDlgItem(password, kIdOkButton)), L"&OK");
+  const std::wstring caption = AnswerPassword(L"Secret", IDOK);
+  EXPECT_EQ(caption.rfind(L"Please enter the password for " + Widen(target_) + L"\\", 0), 0u) << Narrow(caption);
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  EXPECT_EQ(stub_->WaitForWindow(kForm2Class, L"", 0), nullptr);
+  std::string difference;
+  EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
+}
+
+TEST_F(Secured, CancelCloseBoxAndEmptyOkAbortWithoutSuccessMessage) {
+  settings_.ShowDoneMessage = 1;
+  for (int button : {IDCANCEL, IDCLOSE, IDOK}) {
+    SCOPED_TRACE(button);
+    RemoveTree(target_);  // no existing file may ask its own question first
+    ASSERT_TRUE(Start("aes.7z", L"-a"));
+    EXPECT_NE(AnswerPassword(L"", button), L"<no password window>");
+    DWORD code = 0;
+    for (const std::wstring& text : BoxesUntilExit(code, button)) {
+      EXPECT_NE(text, L"Successfully completed the operation.");
+    }
+    EXPECT_NE(code, 0u);
+  }
+}
+
+// The library asks once per open or extract, so a Cancel while encrypted headers are
+// opened ends the preparation: the archive cannot be read.
+TEST_F(Secured, CancelDuringThePreparationEndsWithMessage37) {
+  ASSERT_TRUE(Start("aes_headers.7z"));
+  EXPECT_EQ(AnswerPassword(L"typed before", IDCANCEL), L"Please enter the password for ");
+  DWORD code = 0;
+  EXPECT_EQ(BoxesUntilExit(code), std::vector<std::wstring>{L"Error reading archive."});
+  EXPECT_EQ(code, 1u);
+}
+
+TEST_F(Secured, EncryptedHeadersAskDuringThePreparation) {
+  ASSERT_TRUE(Start("aes_headers.7z"));
+  EXPECT_EQ(AnswerPassword(L"Secret", IDOK), L"Please enter the password for ");
+  HWND form = WaitForReadyForm(*stub_);
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(FormView(form).ListCount(), 13);
+  FormView(form).Click(kIdButton2);
+  EXPECT_EQ(stub_->WaitForExit(), 0u) << "the stored password answers the run's requests";
+  std::string difference;
+  EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
+}
+
+TEST_F(Secured, CommandStartsFromTheDestinationAfterSuccessFailureAndCancel) {
+  settings_.RunCommand.Set("tools\\marker.exe");
+  ASSERT_TRUE(Start("command.7z", L"-s"));
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  EXPECT_EQ(Marker(), "cwd=" + target_ + "\\tools\nargs=\n");
+
+  // A failed item (a folder stands where a file goes) still starts the command.
+  RemoveTree(target_);
+  fs::create_directories(target_ + "\\readme.txt");
+  ASSERT_TRUE(Start("command.7z", L"-s"));
+  DWORD code = 0;
+  EXPECT_EQ(BoxesUntilExit(code), std::vector<std::wstring>{L"The selected file(s) couldn't get extracted."});
+  EXPECT_EQ(code, 1u);
+  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  EXPECT_FALSE(Marker().empty());
+
+  // A cancelled run too. The cancel comes before anything is extracted, so the program
+  // is there from an earlier installation.
+  RemoveTree(target_);
+  fs::create_directories(target_ + "\\tools");
+  fs::copy_file(EngineData("command\\tools\\marker.exe"), target_ + "\\tools\\marker.exe");
+  settings_.OverwriteMode = 1;
+  ASSERT_TRUE(Start("command.7z"));
+  HWND form = WaitForReadyForm(*stub_);
+  ASSERT_NE(form, nullptr);
+  FormView(form).Click(kIdButton2);
+  FormView(form).Click(kIdButton3);
+  EXPECT_EQ(stub_->WaitForExit(), 2u);
+  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  EXPECT_FALSE(Marker().empty());
+  EXPECT_FALSE(fs::exists(target_ + "\\zz-large.bin") && fs::file_size(target_ + "\\zz-large.bin") == 16000000u);
+}
+
+TEST_F(Secured, OptionXSuppressesAndHashPassesArguments) {
+  settings_.RunCommand.Set("tools\\marker.exe");
+  ASSERT_TRUE(Start("command.7z", L"-s -x"));
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  Sleep(2000);
+  EXPECT_EQ(Marker(), "") << "-x: nothing started";
+
+  RemoveTree(target_);
+  ASSERT_TRUE(Start("command.7z", L"-s -# one \"two words\""));
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  EXPECT_EQ(Marker(), "cwd=" + target_ + "\\tools\nargs=one two words\n");
+}
+
+TEST_F(Secured, InfCommandRunsTheSystemInstaller) {
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrambleloaderTest");
+  settings_.RunCommand.Set("setup\\DRIVER.INF");
+  ASSERT_TRUE(Start("command.7z", L"-s"));
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  char value[16] = "";
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(200)) {
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\BrambleloaderTest", "Installed", RRF_RT_REG_SZ, nullptr, value,
+                     &size) == ERROR_SUCCESS) {
+      break;
+    }
+  }
+  EXPECT_STREQ(value, "yes") << "rundll32 setupapi.dll,InstallHinfSection installed the INF's DefaultInstall";
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrambleloaderTest");
+  EXPECT_EQ(Marker(), "");
+}
+
+}  // namespace
+}  // namespace szsfx::test
