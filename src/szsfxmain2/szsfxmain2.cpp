@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "platform/Platform.h"
 #include "szsfxmain2/Startup.h"
@@ -23,6 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CleanUpWorkFolder(app);
     return kExitOk;
   }
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's folder dialog needs it
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   unsigned code = kExitOk;

@@ -7,6 +7,7 @@
 
 #include "FileIO/FileIO.h"
 #include "platform/Platform.h"
+#include "BrowseDr/BrowseDr.h"
 #include "Unit2/Unit2.h"
 #include "szsfxmain2/Startup.h"
 #include "szsfxunit/AfterCommand.h"
@@ -238,6 +239,7 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2))) RunExtraction();
       else if (id == kIdButton3 && clicked) Cancel();
       else if (id == kIdButton4 && clicked) ShowBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+      else if (id == kIdBrowseButton && clicked) Browse();
       else if (id == kIdLinkLabel && HIWORD(wParam) == STN_CLICKED) {
         ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
       }
@@ -334,6 +336,14 @@ unsigned TForm1::RunMessageLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
   return exitCode_;
+}
+
+void TForm1::Browse() {
+  TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
+  browser.SetCaption(app_.Message(msg::BrowseCaption));
+  if (!browser.Execute()) return;
+  SetText(kIdEditBox1, browser.Selection());
+  SetFocus(Control(kIdEditBox1));
 }
 
 void TForm1::Cancel() {

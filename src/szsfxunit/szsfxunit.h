@@ -83,6 +83,7 @@ class TForm1 {
   void OnBegin(const std::u16string& destination);
   void ShowItemStatus(char16_t* path);
   void Cancel();
+  void Browse();
   void RunAfterCommand();
 
   // The archive library calls back from its own threads too: the run's handlers

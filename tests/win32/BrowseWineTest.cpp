@@ -1,0 +1,145 @@
+// The shell's folder dialog: through the stub's browse button, and TBrowseDirectoryDlg
+// itself, under Wine.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <thread>
+
+#include "BrowseDr/BrowseDr.h"
+#include "Driver.h"
+#include "Form.h"
+#include "TestFiles.h"
+
+namespace szsfx::test {
+namespace {
+
+const wchar_t kBrowseCaption[] = L"&New Folder Name:";
+
+HWND TreeOf(HWND dialog) { return FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr); }
+
+std::wstring SelectedItemText(HWND tree) {
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  wchar_t text[MAX_PATH] = L"";
+  TVITEMW info{};
+  info.mask = TVIF_TEXT;
+  info.hItem = item;
+  info.pszText = text;
+  info.cchTextMax = MAX_PATH;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+  return text;
+}
+
+class BrowseButton : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TSettingsRecord settings = DefaultSettings();
+    settings.ExtractFolder.Set("C:\\Before");
+    sfx_ = BuildSfx(dir_, settings);
+    ASSERT_TRUE(stub_.Start(L"\"" + Widen(sfx_.path) + L"\""));
+    HWND window = WaitForReadyForm(stub_);
+    ASSERT_NE(window, nullptr);
+    form_ = FormView(window);
+  }
+  HWND OpenBrowser() {
+    form_.Click(kIdBrowseButton);
+    return stub_.WaitForWindow(L"#32770", kBrowseCaption);
+  }
+  void CloseStub() {
+    form_.Click(kIdButton3);
+    EXPECT_EQ(stub_.WaitForExit(), 0u);
+  }
+
+  ScratchDir dir_;
+  SfxFiles sfx_;
+  TestProcess stub_;
+  FormView form_{nullptr};
+};
+
+TEST_F(BrowseButton, ChoosingAFolderReplacesTheDestinationAndFocusesIt) {
+  HWND dialog = OpenBrowser();
+  ASSERT_NE(dialog, nullptr) << "the shell's folder dialog with message 17 as its caption";
+  EXPECT_TRUE(IsWindowEnabled(form_.Window())) << "no owner: the main window stays enabled";
+  HWND tree = TreeOf(dialog);
+  ASSERT_NE(tree, nullptr);
+  // The tree's root is the desktop.
+  LPARAM root = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, root);
+  PressButton(dialog, IDOK);
+  char desktop[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
+  for (DWORD start = GetTickCount(); form_.Text(kIdEditBox1) == L"C:\\Before" && GetTickCount() - start < 10000;) {
+    Sleep(50);
+  }
+  EXPECT_EQ(Narrow(form_.Text(kIdEditBox1)), desktop);
+  EXPECT_EQ(form_.Focus(), form_.Item(kIdEditBox1));
+  CloseStub();
+}
+
+TEST_F(BrowseButton, CancellingLeavesTheDestinationAlone) {
+  HWND dialog = OpenBrowser();
+  ASSERT_NE(dialog, nullptr);
+  PressButton(dialog, IDCANCEL);
+  for (DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < 10000;) Sleep(50);
+  EXPECT_EQ(form_.Text(kIdEditBox1), L"C:\\Before");
+  CloseStub();
+}
+
+// Drives a dialog of this process from a second thread while the test thread is in Execute.
+class DialogHelper {
+ public:
+  explicit DialogHelper(bool accept) : accept_(accept), thread_([this] { Run(); }) {}
+  ~DialogHelper() { thread_.join(); }
+  std::wstring selected;
+  std::wstring caption;
+
+ private:
+  void Run() {
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < 20000; Sleep(50)) {
+      HWND candidate = FindWindowW(L"#32770", nullptr);
+      DWORD pid = 0;
+      GetWindowThreadProcessId(candidate, &pid);
+      if (candidate && pid == GetCurrentProcessId() && IsWindowVisible(candidate)) dialog = candidate;
+    }
+    if (!dialog) return;
+    Sleep(300);
+    caption = WindowText(dialog);
+    selected = SelectedItemText(TreeOf(dialog));
+    PostMessageW(dialog, WM_COMMAND, accept_ ? IDOK : IDCANCEL, 0);
+  }
+  bool accept_;
+  std::thread thread_;
+};
+
+TEST(BrowseDirectoryDlg, ASecondExecutePreselectsTheFirstChoice) {
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  TBrowseDirectoryDlg dialog;
+  dialog.SetSelection(windows);
+  EXPECT_EQ(dialog.Selection(), std::string(windows) + "\\") << "an existing folder gets its backslash";
+  dialog.SetCaption("Pick one");
+  bool chosen = false;
+  {
+    DialogHelper helper(true);
+    chosen = dialog.Execute();
+    EXPECT_EQ(helper.caption, L"Pick one");
+  }
+  ASSERT_TRUE(chosen);
+  EXPECT_STRCASEEQ(dialog.Selection().c_str(), windows);
+  EXPECT_NE(dialog.SelectionPIDL(), nullptr);
+  {
+    DialogHelper helper(false);
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_STRCASEEQ(Narrow(helper.selected).c_str(), "windows") << "the previous choice is preselected";
+  }
+  EXPECT_EQ(dialog.Selection(), "");
+  EXPECT_EQ(dialog.SelectionPIDL(), nullptr);
+  EXPECT_EQ(dialog.Caption(), "Pick one") << "read after Execute: the stored caption";
+}
+
+}  // namespace
+}  // namespace szsfx::test
