@@ -32,36 +32,23 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 bool TForm2::Create(HWND owner, HFONT font) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW cls{};
-  cls.cbSize = sizeof cls;
-  cls.lpfnWndProc = &TForm2::WindowProc;
-  cls.hInstance = instance;
-  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  cls.lpszClassName = kForm2Class;
-  RegisterClassExW(&cls);
-
-  RECT frame{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  window_ = CreateWindowExW(kExStyle, kForm2Class, L"", kStyle, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                            (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance,
-                            this);
+  window_ = CreateCenteredWindow(kForm2Class, &TForm2::WindowProc, L"", kStyle, kExStyle, kClientWidth, kClientHeight,
+                                 owner, this);
   if (!window_) return false;
-  struct Spec {
+  struct ControlLayout {
     const wchar_t* cls;
     int id;
     DWORD style;
     int x, y, w, h;
     DWORD ex;
   };
-  const Spec controls[] = {
+  const ControlLayout controls[] = {
       {L"STATIC", kIdLabel1, SS_LEFT, 8, 8, 64, 22, 0},
       {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | WS_TABSTOP, 8, 32, 193, 22, WS_EX_CLIENTEDGE},
       {L"BUTTON", kIdOkButton, BS_PUSHBUTTON | WS_TABSTOP, 208, 8, 64, 22, 0},
       {L"BUTTON", kIdCancelButton, BS_PUSHBUTTON | WS_TABSTOP, 208, 40, 64, 22, 0},
   };
-  for (const Spec& c : controls) {
+  for (const ControlLayout& c : controls) {
     HWND control = CreateWindowExW(c.ex, c.cls, L"", WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.w, c.h, window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -45,4 +45,27 @@ bool ClickMarkedControl(std::initializer_list<int> ids, wchar_t letter, Lookup c
   return false;
 }
 
+// Registers a window class of the stub's dialog-like windows and creates a hidden
+// window of it with the given client size, centred on the screen once. `self` goes to
+// WM_NCCREATE as the creation parameter.
+inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, const std::wstring& caption,
+                                 DWORD style, DWORD exStyle, int clientWidth, int clientHeight, HWND owner,
+                                 void* self) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
+  cls.lpfnWndProc = procedure;
+  cls.hInstance = instance;
+  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  cls.lpszClassName = className;
+  RegisterClassExW(&cls);
+  RECT frame{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  return CreateWindowExW(exStyle, className, caption.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance,
+                         self);
+}
+
 }  // namespace szsfx

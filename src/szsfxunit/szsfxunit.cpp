@@ -38,22 +38,8 @@ void ShowBox(const std::string& text, const std::string& caption, plat::BoxIcon 
 TForm1::TForm1(TStartupState& app) : app_(app) {}
 
 bool TForm1::Create() {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW cls{};
-  cls.cbSize = sizeof cls;
-  cls.lpfnWndProc = &TForm1::WindowProc;
-  cls.hInstance = instance;
-  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  cls.lpszClassName = kForm1Class;
-  RegisterClassExW(&cls);
-
-  RECT frame{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  window_ = CreateWindowExW(kExStyle, kForm1Class, W(app_.Settings.Title.Get()).c_str(), kStyle, x, y, width, height,
-                            nullptr, nullptr, instance, this);
+  window_ = CreateCenteredWindow(kForm1Class, &TForm1::WindowProc, W(app_.Settings.Title.Get()), kStyle, kExStyle,
+                                 kClientWidth, kClientHeight, nullptr, this);
   if (!window_) return false;
   CreateControls();
   ApplyTextsAndStates();

@@ -1,5 +1,5 @@
 // szrun: drives TSevenZip on an archive without any window (a test and benchmark tool).
-//   szrun ARCHIVE DEST [--dll-dir DIR] [--spec PATH]... [--password TEXT] [--overwrite]
+//   szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT] [--overwrite]
 //         [--flat] [--cancel-at PERCENT] [--list] [--quiet]
 // Prints the events and "result 0x........ errors N"; exits 0 only when both are zero.
 #include <cstdio>
@@ -16,7 +16,7 @@ namespace {
 
 struct Options {
   std::string archive, destination, dllDir, password;
-  std::vector<std::string> specs;
+  std::vector<std::string> selected;
   bool overwrite = false, flat = false, list = false, quiet = false;
   int cancelAt = -1;
 };
@@ -29,7 +29,7 @@ bool Parse(int argc, char** argv, Options& o) {
     std::string a = argv[i];
     auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
     if (a == "--dll-dir") o.dllDir = value();
-    else if (a == "--spec") o.specs.push_back(value());
+    else if (a == "--select") o.selected.push_back(value());
     else if (a == "--password") o.password = value();
     else if (a == "--overwrite") o.overwrite = true;
     else if (a == "--flat") o.flat = true;
@@ -64,7 +64,7 @@ void Attach(TSevenZip& zip, const Options& o) {
 int main(int argc, char** argv) {
   Options o;
   if (!Parse(argc, argv, o)) {
-    std::fprintf(stderr, "usage: szrun ARCHIVE DEST [--dll-dir DIR] [--spec PATH]... [--password TEXT]\n"
+    std::fprintf(stderr, "usage: szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT]\n"
                          "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet]\n");
     return 2;
   }
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     if (!o.dllDir.empty()) zip.DLLDir = o.dllDir;
     zip.ExtractBaseDir = plat::FromSystemCodePage(o.destination);
     zip.UseFolderNames = !o.flat;
-    for (const std::string& spec : o.specs) zip.FileSpec.push_back(plat::FromSystemCodePage(spec));
+    for (const std::string& path : o.selected) zip.FileSpec.push_back(plat::FromSystemCodePage(path));
     Attach(zip, o);
     if (o.list) {
       bool opened = zip.OpenArchive();
