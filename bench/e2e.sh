@@ -47,15 +47,17 @@ out_unix="$top/build/wineprefix/drive_c/bench-out"
 measure_wine() {
   wineserver -p 60  # one server for all runs: start-up cost stays out of the numbers
   stub=$(timed "$out_unix" wine "$work/bench-sfx.exe" -s -d 'C:\bench-out')
+  cmp -s "$out_unix/random.bin" "$data/random.bin" || echo "warning: the stub's output differs" >&2
   harness=$(timed "$out_unix" wine build/win32/szrun.exe "Z:$work/bench.7z" 'C:\bench-out' --quiet \
     --dll-dir 'C:\Program Files\7-Zip\')
+  cmp -s "$out_unix/random.bin" "$data/random.bin" || echo "warning: szrun's output differs" >&2
   rm -rf "$out_unix"
   peak=$( { /usr/bin/time -f '%M' wine "$work/bench-sfx.exe" -s -d 'C:\bench-out' >/dev/null; } 2>&1 | tail -n 1)
   rm -rf "$out_unix"
   echo "$stub $harness $peak"
 }
 read -r stub harness peak < <(./tools/with-xvfb.sh bash -c "$(declare -f median timed measure_wine); \
-  top='$top' work='$work' runs=$runs out_unix='$out_unix'; measure_wine")
+  top='$top' work='$work' data='$data' runs=$runs out_unix='$out_unix'; measure_wine")
 
 native_szrun=$(timed "$work/out" build/native/szrun "$work/bench.7z" "$work/out" --quiet --dll-dir "$work/lib/")
 native_7z=$(timed "$work/out" 7z x -bd -y -o"$work/out" "$work/bench.7z")

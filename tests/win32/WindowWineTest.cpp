@@ -117,6 +117,26 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
   EXPECT_TRUE(NoWorkFolderLeft());
 }
 
+TEST_F(StubWindow, AltLettersEscapeAndEnter) {
+  settings_.Title.Set("Keys");
+  ASSERT_TRUE(Launch());
+  HWND edit = form_.Item(kIdEditBox1);
+  PostMessageW(edit, WM_SYSCHAR, L'x', 0);  // the label's mark: shown, bound to nothing
+  PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+  Sleep(500);
+  EXPECT_EQ(stub_.WaitForWindow(L"#32770", L"", 0), nullptr);
+  EXPECT_TRUE(stub_.Running());
+  EXPECT_EQ(form_.Focus(), edit);
+  PostMessageW(edit, WM_SYSCHAR, L'a', 0);  // Alt+A: About
+  const auto about = Answer(IDOK);
+  EXPECT_EQ(about.first, L"Keys");
+  EXPECT_EQ(about.second.rfind(L"This archive was created with the Brambleloader archiver.", 0), 0u);
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);  // Enter in the edit box: the default button, Extract
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  std::string difference;
+  EXPECT_TRUE(SameTree(Tree(), target_, difference)) << difference;
+}
+
 TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
   struct Case {
     uint8_t overwrite, hideGroup;
