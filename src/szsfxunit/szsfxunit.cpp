@@ -97,9 +97,9 @@ void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(i
 
 void TForm1::ApplyTextsAndStates() {
   windowThread_ = GetCurrentThreadId();
-  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) {
-    OnWindowThread([&] { OnProgress(total, cancel); });
-  };
+  // Progress needs no round trip to the window thread: the bar takes a posted position
+  // and the running flag is atomic.
+  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
   SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
     OnWindowThread([&] { OnBegin(d); });
   };
@@ -530,7 +530,7 @@ HRes TForm1::ExtractWhilePumping() {
 }
 
 void TForm1::OnProgress(uint8_t total, bool& cancel) {
-  SendMessageW(Control(kIdProgressBar), PBM_SETPOS, total, 0);
+  PostMessageW(Control(kIdProgressBar), PBM_SETPOS, total, 0);
   cancel = !Running;
 }
 

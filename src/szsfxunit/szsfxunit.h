@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -51,7 +52,7 @@ class TForm1 {
   HFONT Font() const { return font_; }
 
   TSevenZip SevenZip;
-  bool Running = false;                              // the running flag
+  std::atomic<bool> Running{false};  // the running flag; progress events read it on the library's threads
   OverwriteChoice Choice = OverwriteChoice::Overwrite;
   std::string WindowTitle;
   TForm2* PasswordWindow = nullptr;  // answers the archive component's password requests
