@@ -137,6 +137,22 @@ TEST_F(StubWindow, AltLettersEscapeAndEnter) {
   EXPECT_TRUE(SameTree(Tree(), target_, difference)) << difference;
 }
 
+TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
+  settings_.OverwriteMode = 7;  // no radio button checked: each one takes the focus in turn
+  ASSERT_TRUE(Launch());
+  const int order[] = {kIdBrowseButton, kIdButton2, kIdButton3, kIdButton4, kIdFileList,
+                       kIdRadioBox1, kIdRadioBox2, kIdRadioBox3, kIdEditBox1};
+  std::vector<int> seen;
+  for (size_t i = 0; i < std::size(order); ++i) {
+    PostMessageW(form_.Focus(), WM_KEYDOWN, VK_TAB, 0);
+    Sleep(150);
+    seen.push_back(GetDlgCtrlID(form_.Focus()));
+  }
+  EXPECT_EQ(seen, std::vector<int>(std::begin(order), std::end(order)));
+  form_.Click(kIdButton3);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+}
+
 TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
   struct Case {
     uint8_t overwrite, hideGroup;
