@@ -29,13 +29,17 @@ bool IsNavigationKey(WPARAM key) {
   return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
 }
 
-void ShowBox(const std::string& text, const std::string& caption, plat::BoxIcon icon) {
-  plat::ShowMessageBox(text, caption, icon);
-}
-
 }  // namespace
 
 TForm1::TForm1(TStartupState& app) : app_(app) {}
+
+TForm1::~TForm1() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+  for (HGDIOBJ object : {static_cast<HGDIOBJ>(font_), static_cast<HGDIOBJ>(linkFont_),
+                         static_cast<HGDIOBJ>(bannerBrush_), static_cast<HGDIOBJ>(bannerBitmap_)}) {
+    if (object) DeleteObject(object);
+  }
+}
 
 bool TForm1::Create() {
   window_ = CreateCenteredWindow(kForm1Class, &TForm1::WindowProc, W(app_.Settings.Title.Get()), kStyle, kExStyle,
@@ -62,7 +66,6 @@ void TForm1::CreateControls() {
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
   linkFont_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-  plainLinkFont_ = font_;
   SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   const DWORD oneLine = SS_LEFTNOWORDWRAP;
   AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
@@ -80,8 +83,8 @@ void TForm1::CreateControls() {
              LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281,
              75);
   AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, 50, 50, WS_EX_TRANSPARENT);
-  HBITMAP banner = LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP");
-  if (banner) bannerBrush_ = CreatePatternBrush(banner);
+  bannerBitmap_ = LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP");
+  if (bannerBitmap_) bannerBrush_ = CreatePatternBrush(bannerBitmap_);
   HWND progress = AddControl(window_, PROGRESS_CLASSW, kIdProgressBar, 0, 8, 200, 377, 20);
   SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   group_ = AddControl(window_, L"BUTTON", kIdGroupBox1, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
@@ -160,7 +163,7 @@ void TForm1::SetDefaultButton(int id) {
 
 void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
   linkColor_ = color;
-  SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_ : plainLinkFont_),
+  SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_ : font_),
                TRUE);
   InvalidateRect(Control(kIdLinkLabel), nullptr, TRUE);
 }
@@ -224,7 +227,7 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const bool clicked = HIWORD(wParam) == BN_CLICKED;
       if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2))) RunExtraction();
       else if (id == kIdButton3 && clicked) Cancel();
-      else if (id == kIdButton4 && clicked) ShowBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+      else if (id == kIdButton4 && clicked) plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
       else if (id == kIdBrowseButton && clicked) Browse();
       else if (id == kIdLinkLabel && HIWORD(wParam) == STN_CLICKED) {
         ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
@@ -379,7 +382,7 @@ void TForm1::PrepareArchive() {
   SevenZip.FileName = app_.ArchiveCopyPath;
   SevenZip.DLLDir = app_.WorkFolder;
   if (!SevenZip.OpenArchive()) {
-    ShowBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
+    plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
     SevenZip.CloseArchive();
     SevenZip.ReleaseHandler();
     CleanUpWorkFolder(app_);  // our own copy and library only: nothing of the user's is touched
@@ -433,11 +436,11 @@ void TForm1::RunExtraction() {
   if (inRun_ || ranOnce_) return;  // a run happens at most once per process
   const std::u16string destination = TextOf(Control(kIdEditBox1));
   if (destination.empty()) {
-    ShowBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
     return;
   }
   if (!ForceDestinationFolder(destination) || !DestinationWritable(destination)) {
-    ShowBox(app_.Message(msg::FolderNotWritable), WindowTitle, plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), WindowTitle, plat::BoxIcon::Information);
     return;
   }
   inRun_ = ranOnce_ = true;
@@ -474,12 +477,12 @@ void TForm1::RunExtraction() {
 void TForm1::FinishRun(HRes result, bool aborted) {
   const bool failed = SevenZip.ErrorCount != 0 || result != kOk;
   if (failed) {
-    ShowBox(app_.Message(msg::ExtractFailed), WindowTitle, plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), WindowTitle, plat::BoxIcon::Information);
     exitCode_ = kExitFailed;
   } else if (aborted) {
     exitCode_ = kExitCancelled;
   } else if (app_.Settings.ShowDoneMessage == 1) {
-    ShowBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
   }
   if (!app_.Settings.RunCommand.Get().empty()) RunAfterCommand();  // whatever the outcome
   inRun_ = false;

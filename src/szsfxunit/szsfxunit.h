@@ -45,6 +45,9 @@ enum ExitCode : unsigned { kExitOk = 0, kExitFailed = 1, kExitCancelled = 2 };
 class TForm1 {
  public:
   explicit TForm1(TStartupState& app);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
   bool Create();                // builds the window and its controls, hidden
   void ShowFirstTime();         // the preparation, then the window appears
   unsigned RunMessageLoop();    // until the window is closed; returns the exit code
@@ -101,8 +104,9 @@ class TForm1 {
   TStartupState& app_;
   HWND window_ = nullptr;
   HWND group_ = nullptr;
-  HFONT font_ = nullptr, linkFont_ = nullptr, plainLinkFont_ = nullptr;
+  HFONT font_ = nullptr, linkFont_ = nullptr;
   HBRUSH bannerBrush_ = nullptr;
+  HBITMAP bannerBitmap_ = nullptr;
   COLORREF linkColor_ = RGB(0, 0, 255);
   bool linkHot_ = false;
   int defaultButton_ = 0;
