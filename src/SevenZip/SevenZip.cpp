@@ -154,12 +154,12 @@ bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {
   const std::u16string n = plat::LowerCase(name), m = plat::LowerCase(mask);
   size_t i = 0, j = 0, star = std::u16string::npos, resume = 0;
   while (i < n.size()) {
-    if (j < m.size() && (m[j] == u'?' || m[j] == n[i])) {
-      ++i;
-      ++j;
-    } else if (j < m.size() && m[j] == u'*') {
+    if (j < m.size() && m[j] == u'*') {  // a star before anything else, even against a "*" in the name
       star = j++;
       resume = i;
+    } else if (j < m.size() && (m[j] == u'?' || m[j] == n[i])) {
+      ++i;
+      ++j;
     } else if (star != std::u16string::npos) {
       j = star + 1;  // let the last "*" take one more character
       i = ++resume;

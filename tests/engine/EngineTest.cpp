@@ -336,6 +336,8 @@ TEST(Selection, WildcardsAndItemDescriptions) {
   EXPECT_TRUE(WildcardMatch(u"ab", u"ab*")) << "a trailing star matches nothing too";
   EXPECT_FALSE(WildcardMatch(u"ab", u"ab*b")) << "the last segment may not reuse matched characters";
   EXPECT_TRUE(WildcardMatch(u"a.b.c", u"a**c"));
+  EXPECT_TRUE(WildcardMatch(u"*a", u"*")) << "a star in the name is no star of the mask";
+  EXPECT_TRUE(WildcardMatch(u"x*yz", u"x*z"));
   TSevenZip zip;
   zip.FileSpec = {u"*.*"};
   EXPECT_TRUE(zip.MatchesFileSpec(u"Makefile")) << "an extensionless name matches *.*";

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "BrowseDr/BrowseLogic.h"
+#include "SevenZip/ItemInfo.h"
+#include "SevenZip/SevenZip.h"
+#include "platform/Platform.h"
 #include "szsfxmain2/CommandLine.h"
 #include "szsfxmain2/FolderMacros.h"
 
@@ -28,6 +32,25 @@ class InputMachine : public TMacroSource {
   TRandom random_;
 };
 
+// Item paths, wildcards and the status-text fitting, on the same input.
+void CheckPathRules(const std::string& text) {
+  const std::u16string path = plat::FromSystemCodePage(text);
+  if (ItemPathIsSafe(path)) {
+    if (path.find(u':') != std::u16string::npos || IsItemSeparator(path[0])) std::abort();
+    std::u16string folder, name;
+    SplitItemPath(path, folder, name);
+    if (folder + name != path) std::abort();
+  }
+  const bool plain = path.find_first_of(u"*?") == std::u16string::npos;
+  if (plain && !WildcardMatch(path, path)) std::abort();  // a plain name matches itself
+  if (!WildcardMatch(path, u"*")) std::abort();
+  const TTextWidth length = [](const std::string& s) { return static_cast<int>(s.size()); };
+  const int width = static_cast<int>(text.size() / 2);
+  const std::string cut = FitTextToWidth(text, width, length);
+  if (static_cast<int>(cut.size()) > width && cut != "...") std::abort();
+  FitPathToWidth(text, width, length);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -46,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ApplyOptions(SplitCommandLine(line), record);
   if (record.RunCommand.Length > 100 || record.ExtractFolder.Length > 255) std::abort();
 
+  CheckPathRules(folder.substr(0, 300));
   InputMachine machine(value, static_cast<uint32_t>(size));
   record.ExtractFolder.Set(ExpandFolderMacros(folder.substr(0, 255), machine));
   if (record.ExtractFolder.Get().find('|') != std::string::npos && folder.find('|') == std::string::npos &&
