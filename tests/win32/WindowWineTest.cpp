@@ -229,6 +229,15 @@ TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
   EXPECT_FALSE(fs::exists(target_ + "\\part4.bin") && fs::file_size(target_ + "\\part4.bin") == 8000000u);
 }
 
+TEST_F(StubWindow, CloseBoxDuringARunActsAsCancel) {
+  ASSERT_TRUE(Launch("cancel.7z"));
+  form_.Click(kIdButton2);
+  for (DWORD start = GetTickCount(); form_.ProgressPosition() == 0 && GetTickCount() - start < 20000;) Sleep(5);
+  PostMessageW(form_.Window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
+  EXPECT_TRUE(NoWorkFolderLeft());
+}
+
 TEST_F(StubWindow, EmptyAndUnusableDestinationsKeepTheWindowReady) {
   settings_.Title.Set("Dest Title");
   ASSERT_TRUE(Launch());
