@@ -381,7 +381,9 @@ void TForm1::PrepareArchive() {
   CopyArchive();
   SevenZip.FileName = app_.ArchiveCopyPath;
   SevenZip.DLLDir = app_.WorkFolder;
-  if (!SevenZip.OpenArchive()) {
+  bool opened = false;
+  RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
+  if (!opened) {
     plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
     SevenZip.CloseArchive();
     SevenZip.ReleaseHandler();
@@ -462,9 +464,10 @@ void TForm1::RunExtraction() {
     }
     ProcessMessage(msg);
   }
-  SevenZip.OpenArchive();
+  RunWhilePumping([this] { SevenZip.OpenArchive(); });
   ConfigureFileSpec();
-  HRes result = ExtractWhilePumping();
+  HRes result = kOk;
+  RunWhilePumping([this, &result] { result = SevenZip.ExtractArchive(); });
   bool aborted = false;
   if (!Running) {
     result = kOk;
@@ -514,22 +517,23 @@ void TForm1::OnWindowThread(const std::function<void()>& work) {
   }
 }
 
-DWORD WINAPI TForm1::ExtractThread(LPVOID self) {
-  auto* form = static_cast<TForm1*>(self);
-  form->threadResult_ = form->SevenZip.ExtractArchive();
+DWORD WINAPI TForm1::WorkThread(LPVOID work) {
+  (*static_cast<const std::function<void()>*>(work))();
   return 0;
 }
 
-// Runs ExtractArchive on a thread of its own while this thread handles the window,
-// the run's handlers (sent here from the library's threads) included.
-HRes TForm1::ExtractWhilePumping() {
-  HANDLE thread = CreateThread(nullptr, 0, &TForm1::ExtractThread, this, 0, nullptr);
-  if (!thread) return SevenZip.ExtractArchive();
+// Runs a call into the archive library on a thread of its own while this thread handles
+// the window, the run's handlers (sent here from the library's threads) included.
+void TForm1::RunWhilePumping(const std::function<void()>& work) {
+  HANDLE thread = CreateThread(nullptr, 0, &TForm1::WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr);
+  if (!thread) {
+    work();
+    return;
+  }
   while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
     DispatchPending();
   }
   CloseHandle(thread);
-  return threadResult_;
 }
 
 void TForm1::OnProgress(uint8_t total, bool& cancel) {

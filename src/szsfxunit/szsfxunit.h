@@ -93,8 +93,8 @@ class TForm1 {
   // The archive library calls back from its own threads too: the run's handlers
   // always execute on the window's thread, which keeps pumping while the library works.
   void OnWindowThread(const std::function<void()>& work);
-  HRes ExtractWhilePumping();
-  static DWORD WINAPI ExtractThread(LPVOID self);
+  void RunWhilePumping(const std::function<void()>& work);
+  static DWORD WINAPI WorkThread(LPVOID work);
 
   // Messages: one place that applies the window's keyboard rules.
   bool ProcessMessage(MSG& msg);
@@ -116,7 +116,6 @@ class TForm1 {
   WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
   HWND savedFocus_ = nullptr;
   DWORD windowThread_ = 0;
-  HRes threadResult_ = kOk;
 };
 
 }  // namespace szsfx
