@@ -153,6 +153,38 @@ TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }
 
+// Counts the pixels of one colour inside a control, as drawn on the screen.
+int PixelsOf(HWND control, COLORREF colour) {
+  RECT r;
+  GetWindowRect(control, &r);
+  HDC screen = GetDC(nullptr);
+  int count = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) count += GetPixel(screen, x, y) == colour;
+  }
+  ReleaseDC(nullptr, screen);
+  return count;
+}
+
+TEST_F(StubWindow, LinkLabelTurnsRedUnderThePointer) {
+  ASSERT_TRUE(Launch());
+  HWND link = form_.Item(kIdLinkLabel);
+  RECT r;
+  GetWindowRect(link, &r);
+  SetCursorPos(r.left + 2, r.top - 40);  // away from the label
+  Sleep(500);
+  EXPECT_GT(PixelsOf(link, RGB(0, 0, 255)), 50) << "blue while the pointer is outside";
+  EXPECT_EQ(PixelsOf(link, RGB(255, 0, 0)), 0);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Sleep(500);
+  EXPECT_GT(PixelsOf(link, RGB(255, 0, 0)), 50) << "red while the pointer is over it";
+  SetCursorPos(r.left + 2, r.top - 40);
+  Sleep(500);
+  EXPECT_GT(PixelsOf(link, RGB(0, 0, 255)), 50) << "blue again once it has left";
+  form_.Click(kIdButton3);
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+}
+
 TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
   struct Case {
     uint8_t overwrite, hideGroup;
