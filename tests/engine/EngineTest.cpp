@@ -201,9 +201,12 @@ TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
     password = wrong;
     Extract("aes.7z");
     EXPECT_GT(zip_.ErrorCount, 0u);
-    for (const std::string& name : Listing(dest_)) {  // only the unencrypted empty file
-      if (name.back() != kSep) {
-        EXPECT_EQ(fs::file_size(dest_ / name), 0u) << "no data written: " << name;
+    // Depending on the key the library finds a wrong password before writing or only by
+    // the checksum afterwards (the failed file then stays, as with damaged data): either
+    // way no encrypted file comes out with its real content.
+    for (const std::string& name : Listing(dest_)) {
+      if (name.back() != kSep && fs::file_size(dest_ / name) > 0) {
+        EXPECT_NE(Contents(dest_ / name), Contents(Data("tree") + kSep + name)) << name;
       }
     }
   }
