@@ -115,10 +115,7 @@ void TBrowseDirectoryDlg::DoInitialized(HWND dialog) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   SendMessageA(dialog, BFFM_ENABLEOK, 0, enableOkButton_ ? 1 : 0);
-  if (!statusText_.empty()) {
-    const std::string fitted = FittedStatusText();
-    SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(fitted.c_str()));
-  }
+  if (!statusText_.empty()) SendStatusText();
   if (!selection_.empty() || selectionPidl_) ApplySelection();
   if (!caption_.empty()) SendMessageA(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption_.c_str()));
   if (OnCreate) OnCreate(this);
@@ -140,15 +137,11 @@ std::string TBrowseDirectoryDlg::PathOf(LPCITEMIDLIST list) const {
   return list && SHGetPathFromIDListA(list, buffer) ? std::string(buffer) : std::string();
 }
 
-bool TBrowseDirectoryDlg::ParseToList(const std::string& path, LPITEMIDLIST& list) const {
-  IShellFolder* desktop = nullptr;
-  if (SHGetDesktopFolder(&desktop) != S_OK) return false;
+bool TBrowseDirectoryDlg::ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const {
   wchar_t wide[MAX_PATH + 1] = L"";
   MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
   list = nullptr;
-  const bool parsed = SUCCEEDED(desktop->ParseDisplayName(dialog_, nullptr, wide, nullptr, &list, nullptr)) && list;
-  desktop->Release();
-  return parsed;
+  return SUCCEEDED(desktop->ParseDisplayName(dialog_, nullptr, wide, nullptr, &list, nullptr)) && list;
 }
 
 void TBrowseDirectoryDlg::ApplySelection() {
@@ -159,9 +152,9 @@ void TBrowseDirectoryDlg::ApplySelection() {
   }
   IShellFolder* desktop = nullptr;
   if (SHGetDesktopFolder(&desktop) != S_OK) return;
-  desktop->Release();
   LPITEMIDLIST parsed = nullptr;
-  const bool ok = ParseToList(selection_, parsed);
+  const bool ok = ParseToList(desktop, selection_, parsed);
+  desktop->Release();
   if (ok) SetSelectionPIDL(parsed);
   if (selection_.rfind("\\\\", 0) == 0) {  // a network path goes by its item list only
     if (ok) SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
@@ -187,15 +180,16 @@ void TBrowseDirectoryDlg::SetSelection(const std::string& value) {
 void TBrowseDirectoryDlg::SetStatusText(const std::string& value) {
   if (value == statusText_) return;
   statusText_ = value;
-  if (!dialog_) return;
-  const std::string fitted = FittedStatusText();
-  SendMessageA(dialog_, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(fitted.c_str()));
+  if (dialog_) SendStatusText();
 }
 
 void TBrowseDirectoryDlg::SetFitStatusText(bool value) {
   if (value == fitStatusText_) return;
   fitStatusText_ = value;
-  if (!dialog_) return;
+  if (dialog_) SendStatusText();
+}
+
+void TBrowseDirectoryDlg::SendStatusText() const {
   const std::string fitted = FittedStatusText();
   SendMessageA(dialog_, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(fitted.c_str()));
 }

@@ -64,7 +64,8 @@ class TBrowseDirectoryDlg {
   bool Browse(bool statusFlag, std::string& path, LPITEMIDLIST& list);
   void ApplySelection();
   void SetSelectionPIDL(LPITEMIDLIST list);
-  bool ParseToList(const std::string& path, LPITEMIDLIST& list) const;
+  bool ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const;
+  void SendStatusText() const;
   std::string PathOf(LPCITEMIDLIST list) const;
 
   HWND dialog_ = nullptr;

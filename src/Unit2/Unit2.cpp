@@ -32,7 +32,7 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 bool TForm2::Create(HWND owner, HFONT font) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  window_ = CreateCenteredWindow(kForm2Class, &TForm2::WindowProc, L"", kStyle, kExStyle, kClientWidth, kClientHeight,
+  window_ = CreateCenteredWindow(kForm2Class, &RoutedWindowProc<TForm2>, L"", kStyle, kExStyle, kClientWidth, kClientHeight,
                                  owner, this);
   if (!window_) return false;
   struct ControlLayout {
@@ -58,17 +58,8 @@ bool TForm2::Create(HWND owner, HFONT font) {
   return true;
 }
 
-LRESULT CALLBACK TForm2::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TForm2*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->window_ = window;
-  }
-  auto* self = reinterpret_cast<TForm2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT TForm2::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm2::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  window_ = window;  // already during the messages of CreateWindowEx
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) break;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "szsfxunit/WinText.h"
+
 namespace szsfx {
 
 struct TStartupState;
@@ -24,8 +26,9 @@ class TForm2 {
   std::u16string PromptName;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  template <typename T>
+  friend LRESULT CALLBACK RoutedWindowProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void ShowModal();
   bool ClickByMnemonic(wchar_t letter);
 

@@ -23,18 +23,25 @@ struct Macro {
   std::function<std::string(TMacroSource&)> replacement;
 };
 
+std::string ProgramFiles(TMacroSource& s) {
+  return s.RegistryString(plat::RegistryRoot::LocalMachine, kVersionKey, "ProgramFilesDir");
+}
+
+std::string ShellFolder(TMacroSource& s, const char* value) {
+  return s.RegistryString(plat::RegistryRoot::CurrentUser, kShellFoldersKey, value);
+}
+
 const std::array<Macro, 9>& Macros() {
-  using plat::RegistryRoot;
   static const std::array<Macro, 9> macros = {{
       {"%temp%", [](TMacroSource& s) { return s.TempPath(); }},
       {"%temp-unique%", UniqueTempFolder},
       {"%win%", [](TMacroSource& s) { return s.WindowsFolder(); }},
       {"%winsys%", [](TMacroSource& s) { return s.SystemFolder(); }},
-      {"%PROG%", [](TMacroSource& s) { return s.RegistryString(RegistryRoot::LocalMachine, kVersionKey, "ProgramFilesDir"); }},
-      {"%prog%", [](TMacroSource& s) { return s.RegistryString(RegistryRoot::LocalMachine, kVersionKey, "ProgramFilesDir"); }},
-      {"%DOCS%", [](TMacroSource& s) { return s.RegistryString(RegistryRoot::CurrentUser, kShellFoldersKey, "Personal"); }},
-      {"%DESKTOP%", [](TMacroSource& s) { return s.RegistryString(RegistryRoot::CurrentUser, kShellFoldersKey, "Desktop"); }},
-      {"%FONTS%", [](TMacroSource& s) { return s.RegistryString(RegistryRoot::CurrentUser, kShellFoldersKey, "Fonts"); }},
+      {"%PROG%", ProgramFiles},
+      {"%prog%", ProgramFiles},
+      {"%DOCS%", [](TMacroSource& s) { return ShellFolder(s, "Personal"); }},
+      {"%DESKTOP%", [](TMacroSource& s) { return ShellFolder(s, "Desktop"); }},
+      {"%FONTS%", [](TMacroSource& s) { return ShellFolder(s, "Fonts"); }},
   }};
   return macros;
 }

@@ -45,6 +45,18 @@ bool ClickMarkedControl(std::initializer_list<int> ids, wchar_t letter, Lookup c
   return false;
 }
 
+// The window procedure of a window class owned by an object of type T: the object given
+// to CreateWindowEx as creation parameter handles every message of its window.
+template <typename T>
+LRESULT CALLBACK RoutedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self ? self->Handle(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
 // Registers a window class of the stub's dialog-like windows and creates a hidden
 // window of it with the given client size, centred on the screen once. `self` goes to
 // WM_NCCREATE as the creation parameter.

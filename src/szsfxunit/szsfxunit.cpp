@@ -42,7 +42,7 @@ TForm1::~TForm1() {
 }
 
 bool TForm1::Create() {
-  window_ = CreateCenteredWindow(kForm1Class, &TForm1::WindowProc, W(app_.Settings.Title.Get()), kStyle, kExStyle,
+  window_ = CreateCenteredWindow(kForm1Class, &RoutedWindowProc<TForm1>, W(app_.Settings.Title.Get()), kStyle, kExStyle,
                                  kClientWidth, kClientHeight, nullptr, this);
   if (!window_) return false;
   CreateControls();
@@ -176,16 +176,6 @@ void TForm1::ShowFirstTime() {
 
 // ---- Messages --------------------------------------------------------------
 
-LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->window_ = window;
-  }
-  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
-
 LRESULT CALLBACK TForm1::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(link, GWLP_USERDATA));
   if (message == WM_MOUSEMOVE && !self->linkHot_) {
@@ -220,7 +210,8 @@ LRESULT CALLBACK TForm1::GroupProc(HWND group, UINT message, WPARAM wParam, LPAR
   }
 }
 
-LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  window_ = window;  // already during the messages of CreateWindowEx
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
@@ -310,14 +301,21 @@ bool TForm1::ProcessMessage(MSG& msg) {
   return true;
 }
 
-void TForm1::DispatchPending() {
+// Takes one pending message and handles it; false when none was pending or the
+// process is quitting (the quit request is left for the main loop).
+bool TForm1::DispatchOne() {
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    ProcessMessage(msg);
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    return false;
+  }
+  ProcessMessage(msg);
+  return true;
+}
+
+void TForm1::DispatchPending() {
+  while (DispatchOne()) {
   }
 }
 
@@ -455,15 +453,7 @@ void TForm1::RunExtraction() {
   Choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    MSG msg;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    ProcessMessage(msg);
-  }
+  for (int attempt = 0; attempt < 100; ++attempt) DispatchOne();
   RunWhilePumping([this] { SevenZip.OpenArchive(); });
   ConfigureFileSpec();
   HRes result = kOk;

@@ -9,6 +9,7 @@
 
 #include "SevenZip/SevenZip.h"
 #include "szsfxunit/RunLogic.h"
+#include "szsfxunit/WinText.h"
 
 namespace szsfx {
 
@@ -61,10 +62,11 @@ class TForm1 {
   TForm2* PasswordWindow = nullptr;  // answers the archive component's password requests
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK LinkProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK GroupProc(HWND, UINT, WPARAM, LPARAM);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  template <typename T>
+  friend LRESULT CALLBACK RoutedWindowProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND Control(int id) const { return GetDlgItem(id >= kIdRadioBox1 ? group_ : window_, id); }
   HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
@@ -98,6 +100,7 @@ class TForm1 {
 
   // Messages: one place that applies the window's keyboard rules.
   bool ProcessMessage(MSG& msg);
+  bool DispatchOne();
   void DispatchPending();
   bool ClickByMnemonic(wchar_t letter);
 

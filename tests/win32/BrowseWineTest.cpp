@@ -39,7 +39,7 @@ class BrowseButton : public ::testing::Test {
     TSettingsRecord settings = DefaultSettings();
     settings.ExtractFolder.Set("C:\\Before");
     sfx_ = BuildSfx(dir_, settings);
-    ASSERT_TRUE(stub_.Start(L"\"" + Widen(sfx_.path) + L"\""));
+    ASSERT_TRUE(stub_.Start(Quoted(sfx_.path)));
     HWND window = WaitForReadyForm(stub_);
     ASSERT_NE(window, nullptr);
     form_ = FormView(window);

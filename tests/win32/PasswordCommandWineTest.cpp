@@ -17,7 +17,6 @@ namespace szsfx::test {
 namespace {
 
 namespace fs = std::filesystem;
-std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
 
 class Secured : public ::testing::Test {
  protected:

@@ -13,7 +13,6 @@ namespace {
 
 const wchar_t kBoxClass[] = L"#32770";
 
-std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
 
 std::string RegistryText(HKEY root, const char* key, const char* value) {
   char data[512];

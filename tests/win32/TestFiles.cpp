@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include "Driver.h"
+
 #include <windows.h>
 
 #include <filesystem>
@@ -17,6 +19,8 @@ std::string BuildFolder() {
   // build\win32\tests\win32_tests.exe -> build\win32
   return fs::path(std::string(path, n)).parent_path().parent_path().string();
 }
+
+std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
 
 std::string StubPath() { return BuildFolder() + "\\szsfx.exe"; }
 

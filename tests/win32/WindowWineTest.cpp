@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 const wchar_t kBoxClass[] = L"#32770";
 const wchar_t kFixed[] = L"Brambleloader SFX";
 
-std::wstring Quoted(const std::string& path) { return L"\"" + Widen(path) + L"\""; }
 
 class StubWindow : public ::testing::Test {
  protected:
