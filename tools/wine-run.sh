@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Win32 program under Wine in the project's own prefix (build/wineprefix).
-top=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="$top/build/wineprefix"
-export HOME="$top/build/winehome"
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
-exec wine "$@"
+# Runs a Windows program under Wine in the project's own prefix of an architecture.
+#   wine-run.sh ARCH PROGRAM [ARGS...]     (ARCH: win32, win64 or win32-qemu)
+. "$(dirname "$0")/wine-env.sh" "$1" || exit 1
+shift
+exec "$wine" "$@"

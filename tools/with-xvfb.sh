@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Runs a command with a private Xvfb display and a fresh wineserver for the project's prefix.
+# Runs a command with a private Xvfb display and a fresh wineserver for one of the
+# project's prefixes.
+#   with-xvfb.sh ARCH COMMAND [ARGS...]    (ARCH: win32, win64 or win32-qemu)
 set -uo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="$top/build/wineprefix"
-export HOME="$top/build/winehome"
-export WINEDEBUG=-all
+. "$(dirname "$0")/wine-env.sh" "$1" || exit 1
+shift
 
 # A wineserver started without a display makes the next GUI process fail: end it first.
 wineserver -k 2>/dev/null; wineserver -w 2>/dev/null

@@ -54,7 +54,9 @@ using TSystemString = wchar_t*;
 using TSysAllocString = TSystemString(SZ_STDCALL*)(const wchar_t*);
 using TSysFreeString = void(SZ_STDCALL*)(TSystemString);
 
-// A 16-byte property value: type tag, 6 reserved bytes, 8-byte value.
+// A property value in the platform's layout: type tag, 6 reserved bytes, then the value.
+// The value area is 8 bytes where pointers are 4 bytes wide (i686) or where the library is
+// a Linux module, and 16 bytes on 64-bit Windows, whose value union holds pairs of pointers.
 enum : uint16_t { kTagEmpty = 0, kTagString = 8, kTagBool = 11, kTagUInt32 = 19, kTagUInt64 = 21,
                   kTagUInt64Preset = 22, kTagFileTime = 64 };
 struct TPropValue {
@@ -65,9 +67,18 @@ struct TPropValue {
     uint32_t UInt32;
     int16_t Bool;
     TSystemString String;
+#if defined(_WIN64)
+    void* PointerPair[2];
+#endif
   };
 };
-static_assert(sizeof(TPropValue) == 16);
+#if defined(_WIN64)
+static_assert(sizeof(TPropValue) == 24, "64-bit Windows property values are 24 bytes");
+#elif defined(_WIN32)
+static_assert(sizeof(TPropValue) == 16, "32-bit Windows property values are 16 bytes");
+#else
+static_assert(sizeof(TPropValue) == 16, "property values of the Linux library are 16 bytes");
+#endif
 
 enum : uint32_t { kPropPath = 3, kPropIsFolder = 6, kPropSize = 7, kPropAttributes = 9, kPropModified = 12 };
 enum : int32_t { kAskExtract = 0, kAskTest = 1, kAskSkip = 2 };

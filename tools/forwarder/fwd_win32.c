@@ -34,13 +34,13 @@ static HMODULE Library(void) {
   return library;
 }
 
-HRESULT WINAPI CreateObject(const GUID* classId, const GUID* interfaceId, void** object) {
+__declspec(dllexport) HRESULT WINAPI CreateObject(const GUID* classId, const GUID* interfaceId, void** object) {
   HMODULE lib = Library();
   CreateObjectFn fn = lib ? (CreateObjectFn)(void*)GetProcAddress(lib, "CreateObject") : NULL;
   return fn ? fn(classId, interfaceId, object) : E_FAIL;
 }
 
-HRESULT WINAPI GetHandlerProperty(PROPID id, PROPVARIANT* value) {
+__declspec(dllexport) HRESULT WINAPI GetHandlerProperty(PROPID id, PROPVARIANT* value) {
   HMODULE lib = Library();
   GetHandlerPropertyFn fn = lib ? (GetHandlerPropertyFn)(void*)GetProcAddress(lib, "GetHandlerProperty") : NULL;
   return fn ? fn(id, value) : E_FAIL;

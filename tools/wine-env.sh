@@ -1,0 +1,28 @@
+# Sourced by the Wine scripts: the environment of one of the project's Wine set-ups.
+#   . tools/wine-env.sh ARCH
+# ARCH is win32 (32-bit Wine, where the kernel executes 32-bit code), win64 (64-bit Wine,
+# everywhere) or win32-qemu (32-bit programs under user-mode emulation, for the smoke test
+# where the kernel cannot execute them). Sets WINEPREFIX, HOME, WINEDEBUG,
+# WINEDLLOVERRIDES and `wine`, the loader to start programs with.
+wine_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+wine_arch=${1:?"wine-env.sh: name the architecture: win32, win64 or win32-qemu"}
+export HOME="$wine_top/build/winehome"
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+case "$wine_arch" in
+  win32)
+    export WINEPREFIX="$wine_top/build/wineprefix"
+    export WINEARCH=win32
+    # Debian's front end picks the 32-bit loader whenever wine32 is installed.
+    wine=/usr/bin/wine ;;
+  win64)
+    export WINEPREFIX="$wine_top/build/wineprefix64"
+    export WINEARCH=win64
+    wine=/usr/lib/wine/wine64 ;;
+  win32-qemu)
+    export WINEPREFIX="$wine_top/build/wineprefix-qemu"
+    export WINEARCH=win64
+    export WINELOADERNOEXEC=1
+    wine="$wine_top/build/qemu-wine/usr/lib/wine/wine64" ;;
+  *) echo "wine-env.sh: unknown architecture $wine_arch" >&2; return 1 ;;
+esac
