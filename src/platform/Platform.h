@@ -92,6 +92,10 @@ bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::st
 // ---- Code page -------------------------------------------------------------
 std::u16string FromSystemCodePage(const std::string& text);
 std::string ToSystemCodePage(const std::u16string& text);
+// UTF-8 text in the Windows code page `codePage` (1252, 1251, 932, ...), character for
+// character; never a best-fit or default character in place of one it cannot hold.
+enum class CodePageResult { Ok, UnknownCodePage, NotUtf8, NotRepresentable };
+CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::string& out);
 
 // ---- Clocks ----------------------------------------------------------------
 // Low 32 bits of the high-resolution counter; false when there is none.

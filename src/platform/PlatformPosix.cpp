@@ -3,6 +3,8 @@
 #include "Platform.h"
 
 #include <dlfcn.h>
+#include <errno.h>
+#include <iconv.h>
 #include <pthread.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -181,6 +183,41 @@ std::u16string FromSystemCodePage(const std::string& text) {
     }
   }
   return out;
+}
+
+namespace {
+
+// Converts all of `in` with iconv; false at the first sequence it cannot convert.
+bool ConvertWith(const char* to, const char* from, const std::string& in, std::string& out, bool& known) {
+  out.clear();
+  iconv_t cd = iconv_open(to, from);
+  known = cd != reinterpret_cast<iconv_t>(-1);
+  if (!known) return false;
+  std::string copy = in;
+  char* next = copy.data();
+  size_t left = copy.size();
+  bool ok = true;
+  while (ok && left > 0) {
+    char chunk[256];
+    char* write = chunk;
+    size_t room = sizeof chunk;
+    ok = iconv(cd, &next, &left, &write, &room) != static_cast<size_t>(-1) || errno == E2BIG;
+    out.append(chunk, static_cast<size_t>(write - chunk));
+  }
+  iconv_close(cd);
+  return ok;
+}
+
+}  // namespace
+
+CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::string& out) {
+  bool known = false;
+  std::string wide;
+  if (!ConvertWith("UTF-32LE", "UTF-8", utf8, wide, known)) return CodePageResult::NotUtf8;
+  const std::string target = "CP" + std::to_string(codePage);
+  if (ConvertWith(target.c_str(), "UTF-8", utf8, out, known)) return CodePageResult::Ok;
+  out.clear();
+  return known ? CodePageResult::NotRepresentable : CodePageResult::UnknownCodePage;
 }
 
 std::string ToSystemCodePage(const std::u16string& text) {

@@ -142,6 +142,27 @@ std::string ToSystemCodePage(const std::u16string& text) {
   return out;
 }
 
+CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::string& out) {
+  out.clear();
+  if (utf8.empty()) return IsValidCodePage(codePage) ? CodePageResult::Ok : CodePageResult::UnknownCodePage;
+  const int size = static_cast<int>(utf8.size());
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  if (n <= 0) return CodePageResult::NotUtf8;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, &wide[0], n);
+  if (!IsValidCodePage(codePage)) return CodePageResult::UnknownCodePage;
+  if (codePage == CP_UTF8) {
+    out = utf8;
+    return CodePageResult::Ok;
+  }
+  BOOL defaulted = FALSE;
+  int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &defaulted);
+  if (bytes <= 0 || defaulted) return CodePageResult::NotRepresentable;
+  out.assign(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), n, &out[0], bytes, nullptr, nullptr);
+  return CodePageResult::Ok;
+}
+
 bool PerformanceCounterLow(uint32_t& value) {
   LARGE_INTEGER c;
   if (!QueryPerformanceCounter(&c)) return false;

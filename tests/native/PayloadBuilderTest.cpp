@@ -16,10 +16,13 @@ using test::Bytes;
 class Builder : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 0x90));
-    test::WriteFile(dir_ / "lib", Bytes(1234, 0x11));
-    archive_ = test::SevenZipSignature();
-    archive_.resize(5000, 0x77);
+    Bytes stub = test::PeImage(test::kMachineX86, false, kStubImageSize);
+    stub.back() = 0x90;
+    test::WriteFile(dir_ / "stub", stub);
+    Bytes library = test::PeImage(test::kMachineX86, true, 1234);
+    library.back() = 0x11;
+    test::WriteFile(dir_ / "lib", library);
+    archive_ = test::SevenZipArchive(Bytes(5000, 0x77), test::ToBytes("header"));
     test::WriteFile(dir_ / "a.7z", archive_);
     request_.StubPath = dir_ / "stub";
     request_.LibraryPath = dir_ / "lib";
@@ -73,10 +76,10 @@ TEST_F(Builder, RefusesBadInputsAndKeepsTheOldOutput) {
   };
   test::WriteFile(dir_ / "lib", Bytes(kLibraryImageSize + 1, 1));
   refuses("larger than the 76288-byte slot");
-  test::WriteFile(dir_ / "lib", Bytes(kLibraryImageSize, 1));
-  test::WriteFile(dir_ / "stub", Bytes(kStubImageSize - 1, 1));
+  test::WriteFile(dir_ / "lib", test::PeImage(test::kMachineX86, true, kLibraryImageSize));
+  test::WriteFile(dir_ / "stub", test::PeImage(test::kMachineX86, false, kStubImageSize - 1));
   refuses("must be exactly 223744 bytes");
-  test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 1));
+  test::WriteFile(dir_ / "stub", test::PeImage(test::kMachineX86, false, kStubImageSize));
   request_.ArchivePath = dir_ / "missing.7z";
   refuses("cannot read the archive");
   request_.ArchivePath = dir_ / "a.7z";
@@ -87,6 +90,95 @@ TEST_F(Builder, RefusesBadInputsAndKeepsTheOldOutput) {
   request_.Areas.clear();
   EXPECT_EQ(BuildSelfExtractor(request_), "");  // a full-size library is fine
   EXPECT_EQ(test::ReadFile(request_.OutputPath).size(), kFirstBlockPosition + 832 + archive_.size());
+}
+
+TEST_F(Builder, RefusesImagesOfTheWrongKindOrOfTwoArchitectures) {
+  test::WriteFile(request_.OutputPath, test::ToBytes("previous build"));
+  auto refuses = [&](const std::string& expected) {
+    std::string error = BuildSelfExtractor(request_);
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+    EXPECT_EQ(test::ReadFile(request_.OutputPath), test::ToBytes("previous build"));
+    EXPECT_FALSE(test::Exists(request_.OutputPath + ".part"));
+  };
+  test::WriteFile(dir_ / "lib", test::PeImage(test::kMachineX64, true, 4096));
+  refuses("is a 32-bit x86 program but the library image " + (dir_ / "lib") + " is a 64-bit x86-64 DLL");
+  test::WriteFile(dir_ / "stub", test::PeImage(test::kMachineX64, false, kStubImageSize));
+  EXPECT_EQ(BuildSelfExtractor(request_), "") << "a 64-bit stub with a 64-bit library";
+  test::WriteFile(request_.OutputPath, test::ToBytes("previous build"));
+  test::WriteFile(dir_ / "lib", test::PeImage(test::kMachineX64, false, 4096));
+  refuses("is not a Windows DLL");
+  test::WriteFile(dir_ / "lib", test::ToBytes("root:x:0:0:root:/root:/bin/bash\n"));
+  refuses("is not a Windows DLL");
+  Bytes noPe = test::PeImage(test::kMachineX64, true, 4096);
+  noPe[0x3C] = 0xF0;  // the PE header's position points past the end
+  noPe[0x3D] = 0xFF;
+  test::WriteFile(dir_ / "lib", noPe);
+  refuses("is not a Windows DLL");
+  test::WriteFile(dir_ / "lib", test::PeImage(test::kMachineX64, true, 4096));
+  test::WriteFile(dir_ / "stub", test::PeImage(test::kMachineX64, true, kStubImageSize));
+  refuses("is not a Windows program");
+  test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 0));
+  refuses("is not a Windows program");
+}
+
+TEST_F(Builder, RefusesArchivesThatAreNotCompleteSevenZipArchives) {
+  auto refuses = [&](const Bytes& archive, const std::string& expected) {
+    test::WriteFile(dir_ / "a.7z", archive);
+    std::string error = BuildSelfExtractor(request_);
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+    EXPECT_FALSE(test::Exists(request_.OutputPath));
+  };
+  const Bytes good = test::SevenZipArchive(Bytes(300, 0x42), test::ToBytes("the header"));
+  refuses(test::ToBytes("root:x:0:0:root:/root:/bin/bash\n"), "is not a 7z archive");
+  refuses(test::SevenZipSignature(), "is not a 7z archive");
+  refuses(Bytes(good.begin(), good.end() - 1), "is incomplete");
+  Bytes bad = good;
+  bad[9] ^= 1;  // the start header's checksum
+  refuses(bad, "start header is wrong");
+  bad = good;
+  bad.back() ^= 1;  // a byte of the header
+  refuses(bad, "header checksum is wrong");
+  bad = good;
+  bad[19] = 0x80;  // a next-header offset that wraps around
+  bad[8] = 0;
+  refuses(bad, "is");
+  bad = good;
+  bad[6] = 1;
+  refuses(bad, "version 1");
+  test::WriteFile(dir_ / "a.7z", good);
+  EXPECT_EQ(BuildSelfExtractor(request_), "");
+  test::WriteFile(dir_ / "a.7z", test::SevenZipArchive({}, {}));
+  EXPECT_EQ(BuildSelfExtractor(request_), "") << "an empty archive is complete";
+}
+
+TEST(CodePages, TextsAreWrittenInTheStubsCodePage) {
+  std::string error;
+  EXPECT_EQ(InCodePage("caf\xC3\xA9 \xE2\x82\xAC", 1252, "--title", error), "caf\xE9 \x80");
+  EXPECT_EQ(error, "");
+  // Greek: one byte per character in 1253, none at all in 1252.
+  EXPECT_EQ(InCodePage("\xCE\x95\xCE\xBB", 1253, "--title", error), "\xC5\xEB");
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(InCodePage("\xCE\x95\xCE\xBB", 1252, "--title", error), "");
+  EXPECT_EQ(error, "--title holds a character that code page 1252 cannot hold");
+  error.clear();
+  InCodePage("\xC3(", 1252, "--run", error);
+  EXPECT_EQ(error, "--run is not valid UTF-8");
+  error.clear();
+  InCodePage("text", 64999, "--run", error);
+  EXPECT_EQ(error, "code page 64999 is not known");
+  error.clear();
+  // Japanese: two bytes per character in 932.
+  EXPECT_EQ(InCodePage("\xE6\x97\xA5\xE6\x9C\xAC", 932, "--title", error), "\x93\xFA\x96\x7B");
+}
+
+TEST(CodePages, MessageFilesConvertTheirTextButNotTheirEscapedBytes) {
+  std::string error;
+  auto messages = ParseMessageText("\xCE\x95 \\x80\n\xE2\x82\xAC\\r\\n", error, 1253);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(messages, (std::vector<std::string>{"\xC5 \x80", "\x80\r\n"}));
+  messages = ParseMessageText("fine\n\xCE\x95\n", error, 1252);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(error, "message line 2: the text holds a character that code page 1252 cannot hold");
 }
 
 TEST(Messages, DefaultTableCarriesTheTypicalTexts) {

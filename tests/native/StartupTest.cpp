@@ -21,10 +21,10 @@ class Startup : public ::testing::Test {
     temp_ = dir_ / "temp";
     fs::create_directory(temp_);
     setenv("TMPDIR", temp_.c_str(), 1);
-    library_ = Bytes(3000, 0x5A);
+    library_ = test::PeImage(test::kMachineX86, true, 3000);
     test::WriteFile(dir_ / "lib", library_);
-    test::WriteFile(dir_ / "stub", Bytes(kStubImageSize, 0));
-    test::WriteFile(dir_ / "archive.7z", test::SevenZipSignature());
+    test::WriteFile(dir_ / "stub", test::PeImage(test::kMachineX86, false, kStubImageSize));
+    test::WriteFile(dir_ / "archive.7z", test::SevenZipArchive(Bytes(100, 0x5D), test::ToBytes("header")));
     request_.StubPath = dir_ / "stub";
     request_.LibraryPath = dir_ / "lib";
     request_.ArchivePath = dir_ / "archive.7z";

@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include "InputChecks.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -65,5 +67,34 @@ Bytes SelfExtractor(const Bytes& library, const Bytes& tail) {
 }
 
 Bytes SevenZipSignature() { return {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C, 0, 4}; }
+
+namespace {
+void Put(Bytes& bytes, size_t at, uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+}  // namespace
+
+Bytes PeImage(uint16_t machine, bool dll, size_t size) {
+  Bytes image(size, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  Put(image, 0x3C, 0x80, 4);  // the PE header's position
+  Put(image, 0x80, 0x00004550, 4);  // "PE\0\0"
+  Put(image, 0x84, machine, 2);
+  Put(image, 0x80 + 22, dll ? 0x2102 : 0x0102, 2);  // executable, 32-bit words, DLL or not
+  return image;
+}
+
+Bytes SevenZipArchive(const Bytes& packed, const Bytes& header) {
+  Bytes archive = SevenZipSignature();
+  archive.resize(32, 0);
+  Put(archive, 12, packed.size(), 8);
+  Put(archive, 20, header.size(), 8);
+  Put(archive, 28, Crc32(0, header.data(), header.size()), 4);
+  Put(archive, 8, Crc32(0, archive.data() + 12, 20), 4);
+  archive.insert(archive.end(), packed.begin(), packed.end());
+  archive.insert(archive.end(), header.begin(), header.end());
+  return archive;
+}
 
 }  // namespace szsfx::test

@@ -39,5 +39,12 @@ TSettingsRecord ValidRecord();
 Bytes SelfExtractor(const Bytes& library, const Bytes& tail);
 // The first bytes of every 7z archive.
 Bytes SevenZipSignature();
+// The headers of a Windows image, padded with zeros to `size`: machine 0x14C (x86) or
+// 0x8664 (x86-64), a program or a DLL.
+constexpr uint16_t kMachineX86 = 0x14C, kMachineX64 = 0x8664;
+Bytes PeImage(uint16_t machine, bool dll, size_t size);
+// A 7z archive as the builder sees it: signature, start header with its checksum, the
+// packed data, then the header with its checksum.
+Bytes SevenZipArchive(const Bytes& packed, const Bytes& header);
 
 }  // namespace szsfx::test

@@ -7,17 +7,34 @@ trap 'rm -rf "$dir"' EXIT
 failures=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; failures=$((failures + 1)); fi; }
 
-truncate -s 223744 "$dir/stub"
-head -c 2000 /dev/urandom > "$dir/lib"
-printf '7z\xbc\xaf\x27\x1c\x00\x04archive' > "$dir/a.7z"
+# Windows image headers, zero-padded: pe FILE SIZE MACHINE CHARACTERISTICS
+pe() {
+  python3 - "$@" <<'PY'
+import struct, sys
+path, size, machine, flags = sys.argv[1], int(sys.argv[2]), int(sys.argv[3], 0), int(sys.argv[4], 0)
+image = bytearray(size)
+image[0:2] = b"MZ"
+image[0x3C:0x40] = struct.pack("<I", 0x80)
+image[0x80:0x84] = b"PE\0\0"
+image[0x84:0x86] = struct.pack("<H", machine)
+image[0x96:0x98] = struct.pack("<H", flags)
+open(path, "wb").write(image)
+PY
+}
+pe "$dir/stub" 223744 0x14C 0x0102
+pe "$dir/lib" 2000 0x14C 0x2102
+pe "$dir/lib64" 2000 0x8664 0x2022
+printf 'archived text\n' > "$dir/file.txt"
+(cd "$dir" && 7z a -bd -bso0 -bsp0 a.7z file.txt)
+archive_size=$(stat -c %s "$dir/a.7z")
 printf 'zero\none\\r\\ntwo lines\n' > "$dir/msgs.txt"
 
 "$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/a.7z" -o "$dir/out.exe" \
   --messages "$dir/msgs.txt" --title "CLI title" --overwrite 1 --run setup.cmd
 check "a good build exits 0" '[ $? -eq 0 ]'
-check "the output has every piece" "[ \$(stat -c %s '$dir/out.exe') -eq \$((300032 + 9 + 20 + 832 + 15)) ]"
+check "the output has every piece" "[ \$(stat -c %s '$dir/out.exe') -eq \$((300032 + 9 + 20 + 832 + archive_size)) ]"
 check "the title is in the record" "grep -q 'CLI title' '$dir/out.exe'"
-check "the archive is at the end" "cmp -s <(tail -c 15 '$dir/out.exe') '$dir/a.7z'"
+check "the archive is at the end" "cmp -s <(tail -c $archive_size '$dir/out.exe') '$dir/a.7z'"
 
 cp "$dir/out.exe" "$dir/keep.exe"
 head -c 76289 /dev/zero > "$dir/big"
@@ -30,6 +47,28 @@ err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" -o "$dir/x.exe" 2>&1)
 check "a missing archive option is named" "[[ '$err' == *'--archive'* ]]"
 err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/a.7z" -o "$dir/x.exe" --overwrite 300 2>&1)
 check "an out-of-range number is refused" "[[ '$err' == *'from 0 to 255'* ]] && [ ! -e '$dir/x.exe' ]"
+err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib64" --archive "$dir/a.7z" -o "$dir/x.exe" 2>&1)
+check "a 64-bit library in a 32-bit stub is refused, naming both" \
+  "[[ '$err' == *'is a 32-bit x86 program but the library image $dir/lib64 is a 64-bit x86-64 DLL'* ]] && [ ! -e '$dir/x.exe' ]"
+err=$("$mksfx" --stub "$dir/stub" --library /etc/passwd --archive "$dir/a.7z" -o "$dir/x.exe" 2>&1)
+check "a library that is no DLL is refused" "[[ '$err' == *'is not a Windows DLL'* ]] && [ ! -e '$dir/x.exe' ]"
+err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive /etc/passwd -o "$dir/x.exe" 2>&1)
+check "an archive that is no 7z archive is refused" "[[ '$err' == *'is not a 7z archive'* ]] && [ ! -e '$dir/x.exe' ]"
+head -c $((archive_size - 3)) "$dir/a.7z" > "$dir/cut.7z"
+err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/cut.7z" -o "$dir/x.exe" 2>&1)
+check "a truncated archive is refused" "[[ '$err' == *'is incomplete'* ]] && [ ! -e '$dir/x.exe' ]"
+
+"$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/a.7z" -o "$dir/greek.exe" \
+  --codepage 1253 --title 'Ελληνικά €'
+greek=$(printf '\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc \x80')
+check "a Greek title is written in code page 1253" "LC_ALL=C grep -qF \"\$greek\" '$dir/greek.exe'"
+err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/a.7z" -o "$dir/x.exe" --title 'Ελληνικά €' 2>&1)
+check "a Greek title is refused in the default code page 1252" \
+  "[[ '$err' == *'--title holds a character that code page 1252 cannot hold'* ]] && [ ! -e '$dir/x.exe' ]"
+err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/a.7z" -o "$dir/x.exe" --title "$(printf 'é%.0s' $(seq 100))" 2>&1)
+check "the limit counts characters of the code page, not UTF-8 bytes" "[ -e '$dir/x.exe' ]"
+rm -f "$dir/x.exe"
+
 "$mksfx" --print-messages > "$dir/default.txt"
 check "the default table prints 66 lines" "[ \$(wc -l < '$dir/default.txt') -eq 66 ]"
 

@@ -1,5 +1,7 @@
 #include "Driver.h"
 
+#include <cstdlib>
+
 #include <vector>
 
 namespace szsfx::test {
@@ -76,21 +78,31 @@ DWORD WINAPI TestProcess::ReadOutput(LPVOID param) {
 
 void TestProcess::Resume() { ResumeThread(info_.hThread); }
 
+DWORD Scaled(DWORD timeoutMs) {
+  static const DWORD scale = [] {
+    char text[16] = {};
+    DWORD n = GetEnvironmentVariableA("SZSFX_TEST_TIME_SCALE", text, sizeof text);
+    long value = n > 0 && n < sizeof text ? std::strtol(text, nullptr, 10) : 1;
+    return static_cast<DWORD>(value >= 1 && value <= 100 ? value : 1);
+  }();
+  return timeoutMs == INFINITE ? INFINITE : timeoutMs * scale;
+}
+
 HWND TestProcess::WaitForWindow(const std::wstring& className, const std::wstring& caption,
                                 DWORD timeoutMs) const {
-  DWORD start = GetTickCount();
+  const DWORD limit = Scaled(timeoutMs), start = GetTickCount();
   do {
     Search search{info_.dwProcessId, &className, &caption, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found) return search.found;
     if (!Running()) return nullptr;
     Sleep(50);
-  } while (GetTickCount() - start < timeoutMs);
+  } while (GetTickCount() - start < limit);
   return nullptr;
 }
 
 DWORD TestProcess::WaitForExit(DWORD timeoutMs) {
-  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  if (WaitForSingleObject(info_.hProcess, Scaled(timeoutMs)) != WAIT_OBJECT_0) return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(info_.hProcess, &code);
   if (reader_) WaitForSingleObject(reader_, 5000);

@@ -41,6 +41,10 @@ class TestProcess {
   std::string output_;
 };
 
+// A waiting time stretched by SZSFX_TEST_TIME_SCALE (a whole number, default 1), for
+// runs under a slow emulator; the waits end early as soon as what they wait for happens.
+DWORD Scaled(DWORD timeoutMs);
+
 std::wstring WindowText(HWND window);
 std::wstring WindowClass(HWND window);
 // The text of a message box (its static control 0xFFFF).

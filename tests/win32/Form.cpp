@@ -55,7 +55,7 @@ HWND WaitForReadyForm(TestProcess& process, DWORD timeoutMs) {
   if (!form) return nullptr;
   DWORD start = GetTickCount();
   while (!IsWindowEnabled(GetDlgItem(form, kIdButton2))) {
-    if (GetTickCount() - start > timeoutMs || !process.Running()) return nullptr;
+    if (GetTickCount() - start > Scaled(timeoutMs) || !process.Running()) return nullptr;
     Sleep(20);
   }
   return form;

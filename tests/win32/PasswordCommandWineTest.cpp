@@ -43,14 +43,14 @@ class Secured : public ::testing::Test {
     } else {
       PostMessageW(GetDlgItem(window, button == IDOK ? kIdOkButton : kIdCancelButton), BM_CLICK, 0, 0);
     }
-    for (DWORD start = GetTickCount(); IsWindowVisible(window) && GetTickCount() - start < 10000;) Sleep(20);
+    for (DWORD start = GetTickCount(); IsWindowVisible(window) && GetTickCount() - start < Scaled(10000);) Sleep(20);
     return caption;
   }
   // Answers every message box with OK, and every further password window with
   // `passwordButton`, until the stub ends (at most a minute); returns the box texts.
   std::vector<std::wstring> BoxesUntilExit(DWORD& code, int passwordButton = IDCANCEL) {
     std::vector<std::wstring> texts;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < Scaled(60000);) {
       if (HWND box = stub_->WaitForWindow(L"#32770", L"", 200)) {
         texts.push_back(MessageBoxText(box));
         PressButton(box, IDOK);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "InputChecks.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -32,13 +33,23 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool Unescape(const std::string& line, std::string& out) {
+// Unescapes one line; literal text is converted to the code page, escaped bytes are not.
+bool Unescape(const std::string& line, unsigned codePage, std::string& out, std::string& error) {
   out.clear();
+  std::string literal;
+  auto flush = [&] {
+    std::string converted = InCodePage(literal, codePage, "the text", error);
+    literal.clear();
+    if (!error.empty()) return false;
+    out += converted;
+    return true;
+  };
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] != '\\') {
-      out += line[i];
+      literal += line[i];
       continue;
     }
+    if (!flush()) return false;
     if (++i == line.size()) return false;
     switch (line[i]) {
       case 'r': out += '\r'; break;
@@ -56,7 +67,7 @@ bool Unescape(const std::string& line, std::string& out) {
       default: return false;
     }
   }
-  return true;
+  return flush();
 }
 
 // Copies a whole file to `out`; false when it cannot be read or written completely.
@@ -83,7 +94,9 @@ std::string CheckInputs(const TBuildRequest& r) {
     return "the library image " + r.LibraryPath + " is " + std::to_string(size) +
            " bytes, larger than the " + std::to_string(kLibraryImageSize) + "-byte slot";
   }
-  if (!FileSize(r.ArchivePath, size)) return "cannot read the archive " + r.ArchivePath;
+  std::string error = CheckStubAndLibrary(r.StubPath, r.LibraryPath);
+  if (error.empty()) error = CheckSevenZipArchive(r.ArchivePath);
+  if (!error.empty()) return error;
   if (r.Areas.size() > static_cast<size_t>(kMaxBlocks)) {
     return "at most " + std::to_string(kMaxBlocks) + " message blocks fit a payload";
   }
@@ -111,7 +124,20 @@ bool WritePayload(const TBuildRequest& r, std::FILE* out) {
 
 }  // namespace
 
-std::vector<std::string> ParseMessageText(const std::string& text, std::string& error) {
+std::string InCodePage(const std::string& utf8, unsigned codePage, const std::string& what, std::string& error) {
+  std::string out;
+  switch (plat::Utf8ToCodePage(utf8, codePage, out)) {
+    case plat::CodePageResult::Ok: return out;
+    case plat::CodePageResult::UnknownCodePage: error = "code page " + std::to_string(codePage) + " is not known"; break;
+    case plat::CodePageResult::NotUtf8: error = what + " is not valid UTF-8"; break;
+    case plat::CodePageResult::NotRepresentable:
+      error = what + " holds a character that code page " + std::to_string(codePage) + " cannot hold";
+      break;
+  }
+  return "";
+}
+
+std::vector<std::string> ParseMessageText(const std::string& text, std::string& error, unsigned codePage) {
   std::vector<std::string> messages;
   size_t start = 0;
   while (start < text.size()) {
@@ -119,9 +145,10 @@ std::vector<std::string> ParseMessageText(const std::string& text, std::string& 
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string message;
-    if (!Unescape(line, message)) {
-      error = "bad escape in message line " + std::to_string(messages.size() + 1);
+    std::string message, problem;
+    if (!Unescape(line, codePage, message, problem)) {
+      const std::string where = "message line " + std::to_string(messages.size() + 1);
+      error = problem.empty() ? "bad escape in " + where : where + ": " + problem;
       return {};
     }
     messages.push_back(message);

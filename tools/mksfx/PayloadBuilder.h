@@ -12,9 +12,18 @@ namespace szsfx {
 // Indices 0 to 65 in English.
 const std::vector<std::string>& DefaultMessages();
 
-// Message files hold one message per line; "\r", "\n", "\t", "\\" and "\xHH" are escapes.
-// Sets `error` and returns nothing on a bad escape.
-std::vector<std::string> ParseMessageText(const std::string& text, std::string& error);
+// The code page the stub's texts are written in unless the builder names another.
+constexpr unsigned kDefaultCodePage = 1252;
+
+// UTF-8 text in the Windows code page `codePage`; sets `error` (naming `what`) and returns
+// "" when the text is not UTF-8 or holds a character the code page cannot hold.
+std::string InCodePage(const std::string& utf8, unsigned codePage, const std::string& what, std::string& error);
+
+// Message files hold one message per line in UTF-8, written to the block in `codePage`;
+// "\r", "\n", "\t", "\\" and "\xHH" are escapes (an "\xHH" byte is taken as it is).
+// Sets `error` and returns nothing on a bad escape or a character the code page cannot hold.
+std::vector<std::string> ParseMessageText(const std::string& text, std::string& error,
+                                          unsigned codePage = kDefaultCodePage);
 std::string FormatMessageText(const std::vector<std::string>& messages);
 
 // The string area of one block: every message followed by one NUL.

@@ -20,7 +20,9 @@ const char kUsage[] =
     "  --library FILE          the archive library image (at most 76288 bytes)\n"
     "  --archive FILE          the 7z archive\n"
     "  -o, --output FILE       the self-extractor to write\n"
-    "settings record:\n"
+    "  --codepage N            the Windows code page of the stub's texts (default 1252);\n"
+    "                          texts and message files are read as UTF-8 and written in it\n"
+    "settings record (text limits count bytes in the code page):\n"
     "  --title TEXT            window title (up to 100 characters)\n"
     "  --folder-mode N         0 the given folder, 1 the temp folder, 2 program files\n"
     "  --folder TEXT           extraction folder, may hold folder macros (up to 255)\n"
@@ -59,16 +61,24 @@ long Number(const std::string& option, const std::string& text, long low, long h
   return value;
 }
 
+unsigned codePage = kDefaultCodePage;
+
 template <size_t N>
-void SetText(ShortString<N>& field, const std::string& option, const std::string& text) {
-  if (text.size() > N) throw Fail{option + " takes at most " + std::to_string(N) + " characters"};
+void SetText(ShortString<N>& field, const std::string& option, const std::string& utf8) {
+  std::string error;
+  const std::string text = InCodePage(utf8, codePage, option, error);
+  if (!error.empty()) throw Fail{error};
+  if (text.size() > N) {
+    throw Fail{option + " takes at most " + std::to_string(N) + " characters (bytes in code page " +
+               std::to_string(codePage) + ")"};
+  }
   field.Set(text);
 }
 
 std::vector<uint8_t> MessageBlock(const std::string& path) {
   std::string text, error;
   if (!ReadWholeFile(path, text)) throw Fail{"cannot read the message file " + path};
-  std::vector<std::string> messages = ParseMessageText(text, error);
+  std::vector<std::string> messages = ParseMessageText(text, error, codePage);
   std::vector<uint8_t> area = error.empty() ? StringArea(messages, error) : std::vector<uint8_t>();
   if (!error.empty()) throw Fail{path + ": " + error};
   return area;
@@ -104,12 +114,16 @@ void ApplySetting(TBuildRequest& r, const std::string& o, const std::string& v, 
   else if (o == "--signature") SetText(s.Signature, o, v);
   else if (o == "--messages") r.Areas.push_back(MessageBlock(v));
   else if (o == "--raw-block") r.Areas.push_back(RawBlock(v));
+  else if (o == "--codepage") {}  // taken before the other options
   else throw Fail{"unknown option " + o};
 }
 
 TBuildRequest ParseArguments(int argc, char** argv) {
   TBuildRequest r;
   r.Settings = DefaultSettings();
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--codepage") == 0) codePage = static_cast<unsigned>(Number(argv[i], argv[i + 1], 1, 65535));
+  }
   bool named = false;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
