@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # Runs the demo self-extractor inside an X display: silently into C:\BrambleDemo,
 # then interactively up to its ready window for a screenshot.
-#   demo-run.sh SFX SCREENSHOT
+#   demo-run.sh ARCH SFX SCREENSHOT     (ARCH: win32 or win64)
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-sfx=$1 shot=$2
-drive_c="$top/build/wineprefix/drive_c"
+arch=$1 sfx=$2 shot=$3
+. "$top/tools/wine-env.sh" "$arch"
+drive_c="$WINEPREFIX/drive_c"
 
 rm -rf "$drive_c/BrambleDemo"
 echo "== silent run: demo-sfx.exe -s -d C:\\BrambleDemo"
-"$top/tools/wine-run.sh" "$sfx" -s -d 'C:\BrambleDemo'
+"$top/tools/wine-run.sh" "$arch" "$sfx" -s -d 'C:\BrambleDemo'
 echo "   exit code $?; extracted tree:"
 (cd "$drive_c/BrambleDemo" && find . -type f | sort | sed 's/^/   /')
 
 echo "== interactive run, up to the ready window"
-"$top/tools/wine-run.sh" "$sfx" &
+"$top/tools/wine-run.sh" "$arch" "$sfx" &
 window=
 for _ in $(seq 150); do
   window=$(xdotool search --onlyvisible --name '^Brambleloader demo$' 2>/dev/null | head -n 1)

@@ -23,6 +23,9 @@ case "$wine_arch" in
     export WINEPREFIX="$wine_top/build/wineprefix-qemu"
     export WINEARCH=win64
     export WINELOADERNOEXEC=1
+    # qemu's emulated AES instructions decrypt wrongly (7-Zip's own library gives wrong
+    # bytes for AES archives with them, right ones without): hide them from its CPU.
+    export QEMU_CPU=${QEMU_CPU:-max,-aes}
     wine="$wine_top/build/qemu-wine/usr/lib/wine/wine64" ;;
   *) echo "wine-env.sh: unknown architecture $wine_arch" >&2; return 1 ;;
 esac
