@@ -7,8 +7,11 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 ./tools/setup.sh >/dev/null
-./tools/build.sh native win32 >/dev/null
-./tools/wineprefix.sh
+# The 32-bit stub where this kernel runs 32-bit code, the 64-bit one otherwise (or ARCH=...).
+arch=${ARCH:-$([ "$(cat build/cache/runs-i386)" = yes ] && echo win32 || echo win64)}
+./tools/build.sh native "$arch" >/dev/null
+./tools/wineprefix.sh "$arch"
+echo "== $arch stub"
 runs=${RUNS:-5}
 work=$top/build/bench
 data=$work/data
@@ -24,7 +27,7 @@ if [ ! -s "$work/bench.7z" ]; then
   (cd "$data" && 7z a -bd -bso0 -mx=1 "$work/bench.7z" .)
 fi
 mkdir -p "$work/lib" && cp build/native/7zfwd.so "$work/lib/7z.dll"
-build/native/mksfx --stub build/win32/szsfx.exe --library build/win32/7zfwd.dll --archive "$work/bench.7z" \
+build/native/mksfx --stub "build/$arch/szsfx.exe" --library "build/$arch/7zfwd.dll" --archive "$work/bench.7z" \
   -o "$work/bench-sfx.exe" --overwrite 0
 echo "== archive: $(stat -c %s "$work/bench.7z") bytes; self-extractor: $(stat -c %s "$work/bench-sfx.exe") bytes"
 
@@ -42,22 +45,22 @@ timed() {
   done | median
 }
 
-export WINEPREFIX="$top/build/wineprefix" HOME="$top/build/winehome" WINEDEBUG=-all
-out_unix="$top/build/wineprefix/drive_c/bench-out"
+. tools/wine-env.sh "$arch"
+out_unix="$WINEPREFIX/drive_c/bench-out"
 measure_wine() {
   wineserver -p 60  # one server for all runs: start-up cost stays out of the numbers
-  stub=$(timed "$out_unix" wine "$work/bench-sfx.exe" -s -d 'C:\bench-out')
+  stub=$(timed "$out_unix" "$wine" "$work/bench-sfx.exe" -s -d 'C:\bench-out')
   cmp -s "$out_unix/random.bin" "$data/random.bin" || echo "warning: the stub's output differs" >&2
-  harness=$(timed "$out_unix" wine build/win32/szrun.exe "Z:$work/bench.7z" 'C:\bench-out' --quiet \
+  harness=$(timed "$out_unix" "$wine" "build/$arch/szrun.exe" "Z:$work/bench.7z" 'C:\bench-out' --quiet \
     --dll-dir 'C:\Program Files\7-Zip\')
   cmp -s "$out_unix/random.bin" "$data/random.bin" || echo "warning: szrun's output differs" >&2
   rm -rf "$out_unix"
-  peak=$( { /usr/bin/time -f '%M' wine "$work/bench-sfx.exe" -s -d 'C:\bench-out' >/dev/null; } 2>&1 | tail -n 1)
+  peak=$( { /usr/bin/time -f '%M' "$wine" "$work/bench-sfx.exe" -s -d 'C:\bench-out' >/dev/null; } 2>&1 | tail -n 1)
   rm -rf "$out_unix"
   echo "$stub $harness $peak"
 }
-read -r stub harness peak < <(./tools/with-xvfb.sh bash -c "$(declare -f median timed measure_wine); \
-  top='$top' work='$work' data='$data' runs=$runs out_unix='$out_unix'; measure_wine")
+read -r stub harness peak < <(./tools/with-xvfb.sh "$arch" bash -c "$(declare -f median timed measure_wine); \
+  top='$top' work='$work' data='$data' runs=$runs out_unix='$out_unix' arch='$arch' wine='$wine'; measure_wine")
 
 native_szrun=$(timed "$work/out" build/native/szrun "$work/bench.7z" "$work/out" --quiet --dll-dir "$work/lib/")
 native_7z=$(timed "$work/out" 7z x -bd -y -o"$work/out" "$work/bench.7z")
