@@ -10,7 +10,8 @@ cd "$(dirname "$0")"
 ./tools/build.sh || exit 1
 runs_i386=$(cat build/cache/runs-i386)
 
-suites=(native native-asan win64 win32 win32-smoke)
+suites=(native native-asan win64 win32)
+[ "$runs_i386" = yes ] || suites+=(win32-images win32-smoke)
 declare -A result
 run() {
   local name=$1; shift
@@ -36,12 +37,10 @@ if [ "$runs_i386" = yes ]; then
   else
     result[win32]="FAILED (no Wine prefix)"
   fi
-  skip win32-smoke "32-bit Wine runs natively here; the whole 32-bit suite ran"
 else
   reason="this kernel does not execute 32-bit code, so 32-bit Wine cannot run"
   skip win32 "$reason; the 32-bit images were built and are checked"
   run win32-images ctest --preset win32 -L image
-  suites+=(win32-images)
   # About ten seconds a start under emulation: a few cases with stretched waits, and one
   # more attempt, reported as such, for the emulator's occasional stall.
   smoke() {
