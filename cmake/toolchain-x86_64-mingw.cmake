@@ -1,14 +1,5 @@
-# Cross-compiling the 64-bit Windows build with Debian's x86_64 MinGW-w64 GCC. The posix thread
-# model gives the tests std::mutex and std::thread; the stub uses no threads and links
-# nothing from the threading library (it is static and imports only system DLLs).
-set(CMAKE_SYSTEM_NAME Windows)
+# The same program for 64-bit Windows, cross-compiled with Debian's x86_64 MinGW-w64 GCC.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Test programs run under Wine in the project's own 64-bit prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh;win64)
+set(SZSFX_MINGW_TRIPLET x86_64-w64-mingw32)
+set(SZSFX_WINE_ARCH win64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

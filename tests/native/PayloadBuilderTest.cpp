@@ -31,6 +31,14 @@ class Builder : public ::testing::Test {
     request_.Settings = DefaultSettings();
   }
 
+  // The build fails with `expected` in its error and leaves the previous output alone.
+  void ExpectRefusal(const std::string& expected) {
+    std::string error = BuildSelfExtractor(request_);
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+    EXPECT_EQ(test::ReadFile(request_.OutputPath), test::ToBytes("previous build"));
+    EXPECT_FALSE(test::Exists(request_.OutputPath + ".part"));
+  }
+
   test::TempDir dir_;
   Bytes archive_;
   TBuildRequest request_;
@@ -68,12 +76,7 @@ TEST_F(Builder, LaysOutStubLibraryBlocksRecordArchive) {
 
 TEST_F(Builder, RefusesBadInputsAndKeepsTheOldOutput) {
   test::WriteFile(request_.OutputPath, test::ToBytes("previous build"));
-  auto refuses = [&](const std::string& expected) {
-    std::string error = BuildSelfExtractor(request_);
-    EXPECT_NE(error.find(expected), std::string::npos) << error;
-    EXPECT_EQ(test::ReadFile(request_.OutputPath), test::ToBytes("previous build"));
-    EXPECT_FALSE(test::Exists(request_.OutputPath + ".part"));
-  };
+  auto refuses = [&](const std::string& expected) { ExpectRefusal(expected); };
   test::WriteFile(dir_ / "lib", Bytes(kLibraryImageSize + 1, 1));
   refuses("larger than the 76288-byte slot");
   test::WriteFile(dir_ / "lib", test::PeImage(test::kMachineX86, true, kLibraryImageSize));
@@ -94,12 +97,7 @@ TEST_F(Builder, RefusesBadInputsAndKeepsTheOldOutput) {
 
 TEST_F(Builder, RefusesImagesOfTheWrongKindOrOfTwoArchitectures) {
   test::WriteFile(request_.OutputPath, test::ToBytes("previous build"));
-  auto refuses = [&](const std::string& expected) {
-    std::string error = BuildSelfExtractor(request_);
-    EXPECT_NE(error.find(expected), std::string::npos) << error;
-    EXPECT_EQ(test::ReadFile(request_.OutputPath), test::ToBytes("previous build"));
-    EXPECT_FALSE(test::Exists(request_.OutputPath + ".part"));
-  };
+  auto refuses = [&](const std::string& expected) { ExpectRefusal(expected); };
   test::WriteFile(dir_ / "lib", test::PeImage(test::kMachineX64, true, 4096));
   refuses("is a 32-bit x86 program but the library image " + (dir_ / "lib") + " is a 64-bit x86-64 DLL");
   test::WriteFile(dir_ / "stub", test::PeImage(test::kMachineX64, false, kStubImageSize));
