@@ -1,5 +1,6 @@
 // Win32 side of the platform layer.
 #include "Platform.h"
+#include "ExtendedPath.h"
 
 #include <windows.h>
 
@@ -22,7 +23,7 @@ std::string FromBuffer(const char* buffer, DWORD length, DWORD capacity) {
 
 FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing,
                     uint32_t creation, uint32_t attributes) {
-  HANDLE h = CreateFileW(Wide(name), access, sharing, nullptr, creation, attributes, nullptr);
+  HANDLE h = CreateFileW(Wide(PathForSystem(name)), access, sharing, nullptr, creation, attributes, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h);
 }
 
@@ -192,24 +193,24 @@ BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, Bo
 std::vector<ShownBox> TakeShownBoxes() { return {}; }
 
 bool FileExistsW(const std::u16string& path) {
-  DWORD a = GetFileAttributesW(Wide(path));
+  DWORD a = GetFileAttributesW(Wide(PathForSystem(path)));
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExistsW(const std::u16string& path) {
-  DWORD a = GetFileAttributesW(Wide(path));
+  DWORD a = GetFileAttributesW(Wide(PathForSystem(path)));
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateFolderW(const std::u16string& path) { return CreateDirectoryW(Wide(path), nullptr) != 0; }
-bool DeleteFileW(const std::u16string& path) { return ::DeleteFileW(Wide(path)) != 0; }
+bool CreateFolderW(const std::u16string& path) { return CreateDirectoryW(Wide(PathForSystem(path)), nullptr) != 0; }
+bool DeleteFileW(const std::u16string& path) { return ::DeleteFileW(Wide(PathForSystem(path))) != 0; }
 
 bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
-  return SetFileAttributesW(Wide(path), attributes) != 0;
+  return SetFileAttributesW(Wide(PathForSystem(path)), attributes) != 0;
 }
 
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
-  HANDLE h = CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
