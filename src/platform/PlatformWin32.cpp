@@ -14,9 +14,18 @@ const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wch
 
 HANDLE H(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
-std::string FromBuffer(const char* buffer, DWORD length, DWORD capacity) {
-  if (length == 0 || length >= capacity) return std::string();
-  return std::string(buffer, length);
+// A path from a call that writes into a buffer and reports the size it needs when the
+// buffer is too small: the buffer grows to that size instead of cutting the path.
+template <typename Call>
+std::string GrowingPath(Call call) {
+  std::string buffer(MAX_PATH + 1, '\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = call(static_cast<DWORD>(buffer.size()), &buffer[0]);
+    if (n == 0) return std::string();
+    if (n < buffer.size()) return buffer.substr(0, n);
+    buffer.assign(n + 1, '\0');  // n counts the terminating NUL when it did not fit
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -54,23 +63,19 @@ bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& po
 bool TruncateFile(FileHandle handle) { return SetEndOfFile(H(handle)) != 0; }
 
 std::string TempPath() {
-  char buffer[256];
-  return FromBuffer(buffer, GetTempPathA(255, buffer), 255);
+  return GrowingPath([](DWORD size, char* buffer) { return GetTempPathA(size, buffer); });
 }
 
 std::string CurrentDirectory() {
-  char buffer[MAX_PATH + 1];
-  return FromBuffer(buffer, GetCurrentDirectoryA(sizeof buffer, buffer), sizeof buffer);
+  return GrowingPath([](DWORD size, char* buffer) { return GetCurrentDirectoryA(size, buffer); });
 }
 
 std::string WindowsFolder() {
-  char buffer[256];
-  return FromBuffer(buffer, GetWindowsDirectoryA(buffer, 255), 255);
+  return GrowingPath([](DWORD size, char* buffer) { return GetWindowsDirectoryA(buffer, size); });
 }
 
 std::string SystemFolder() {
-  char buffer[256];
-  return FromBuffer(buffer, GetSystemDirectoryA(buffer, 255), 255);
+  return GrowingPath([](DWORD size, char* buffer) { return GetSystemDirectoryA(buffer, size); });
 }
 
 bool FolderExists(const std::string& path) {
