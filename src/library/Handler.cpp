@@ -192,6 +192,12 @@ class THandler final : public IInArchiveFull {
                    HRes folderState, uint64_t& completed);
   HRes SkipBytes(TFolderDecoder& folder, uint64_t size, IArchiveExtractCallback* callback, uint64_t& completed);
   void SetPath(const TFileInfo& f, TPropValue* value) const;
+  uint64_t FolderPackedSize(uint32_t folder) const {
+    const TFolder& f = db_.Folders[folder];
+    uint64_t size = 0;
+    for (uint32_t s = 0; s < f.NumPackedStreams; ++s) size += db_.PackSizes[f.FirstPackStream + s];
+    return size;
+  }
 
   TRefCount refs_;
   TRef<IInStream> stream_;
@@ -292,15 +298,10 @@ HRes THandler::GetProperty(uint32_t index, uint32_t propId, TPropValue* value) {
     case kPropPath: SetPath(f, value); break;
     case kPropIsFolder: SetBool(value, f.IsDir); break;
     case kPropSize: SetUInt64(value, f.Size); break;
-    case kPropPackedSize: {
-      uint64_t packed = 0;
-      if (f.Folder != kNoFolder && (index == 0 || db_.Files[index - 1].Folder != f.Folder)) {
-        const TFolder& folder = db_.Folders[f.Folder];
-        for (uint32_t s = 0; s < folder.NumPackedStreams; ++s) packed += db_.PackSizes[folder.FirstPackStream + s];
-      }
-      SetUInt64(value, packed);
+    case kPropPackedSize:  // the folder's packed size shows on its first item only
+      if (f.Folder == kNoFolder) SetUInt64(value, 0);
+      else if (index == 0 || db_.Files[index - 1].Folder != f.Folder) SetUInt64(value, FolderPackedSize(f.Folder));
       break;
-    }
     case kPropAttributes: if (f.HasAttributes) SetUInt32(value, f.Attributes); break;
     case kPropCreated: SetTime(value, f.HasCTime, f.CTime); break;
     case kPropAccessed: SetTime(value, f.HasATime, f.ATime); break;

@@ -1,0 +1,255 @@
+// Our archive library against 7-Zip's (through the forwarder), both loaded as the stub
+// loads them, on the corpus that make_corpus.sh made with the 7z command: the same item
+// properties, results and bytes; broken copies never succeed with wrong bytes.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tests/library/TestObjects.h"
+
+namespace szsfx::testing {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// UTF-8 to UTF-16, surrogate pairs included.
+std::u16string Utf16(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + k < text.size(); ++k) code = code << 6 | (text[i + k] & 0x3F);
+    i += 1 + extra;
+    if (code >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(code);
+    }
+  }
+  return out;
+}
+
+// A library loaded with its entry point and string functions.
+struct TLibrary {
+  explicit TLibrary(const std::string& path) : Module(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (!Module) return;
+    Create = reinterpret_cast<TCreateObject>(dlsym(Module, "CreateObject"));
+    Alloc = reinterpret_cast<TSysAllocString>(dlsym(Module, "SysAllocString"));
+    Free = reinterpret_cast<TSysFreeString>(dlsym(Module, "SysFreeString"));
+    HandlerProperty = reinterpret_cast<TGetHandlerProperty>(dlsym(Module, "GetHandlerProperty"));
+  }
+  ~TLibrary() {
+    if (Module) dlclose(Module);
+  }
+  IInArchive* NewHandler() const {
+    void* object = nullptr;
+    if (!Create || Create(&CLSID_Format7z, &IID_IInArchive, &object) != kOk) return nullptr;
+    return static_cast<IInArchive*>(object);
+  }
+  void* Module;
+  TCreateObject Create = nullptr;
+  TSysAllocString Alloc = nullptr;
+  TSysFreeString Free = nullptr;
+  TGetHandlerProperty HandlerProperty = nullptr;
+};
+
+TLibrary& Ours() {
+  static TLibrary library(Env("LIBRARY_OURS"));
+  return library;
+}
+TLibrary& Reference() {
+  static TLibrary library(Env("LIBRARY_REFERENCE"));
+  return library;
+}
+
+// One property as text: its tag and value ("-" when the library leaves it empty).
+std::string PropertyText(const TLibrary& lib, IInArchive* archive, uint32_t index, uint32_t id) {
+  TPropValue value{};
+  archive->GetProperty(index, id, &value);
+  std::ostringstream text;
+  text << value.Tag << ':';
+  if (value.Tag == kTagString) {
+    for (const wchar_t* c = value.String; c && *c; ++c) text << static_cast<uint32_t>(*c) << ',';
+    lib.Free(value.String);
+  } else if (value.Tag == kTagBool) {
+    text << value.Bool;
+  } else if (value.Tag != kTagEmpty) {
+    text << value.UInt64;
+  }
+  return text.str();
+}
+
+// Everything a library says about an archive: open result, items and extraction.
+struct TRun {
+  HRes Open = kFailure, Extract = kFailure;
+  std::vector<std::string> Properties;  // per item, all ids joined
+  std::vector<TItemRecord> Items;
+  int PasswordAsked = 0;
+};
+
+TRun RunLibrary(const TLibrary& lib, const std::string& path, const std::string& password, int32_t testMode = 0) {
+  TRun run;
+  IInArchive* archive = lib.NewHandler();
+  if (!archive) return run;
+  TPasswordSource source;
+  source.Alloc = lib.Alloc;
+  source.Password = Utf16(password);
+  auto* stream = new TTestInStream(path);
+  stream->AddRef();
+  auto* open = new TTestOpenCallback(source);
+  open->AddRef();
+  run.Open = archive->Open(stream, nullptr, open);
+  if (run.Open == kOk) {
+    uint32_t count = 0;
+    archive->GetNumberOfItems(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+      std::string all;
+      for (uint32_t id : std::initializer_list<uint32_t>{kPropPath, kPropIsFolder, kPropSize, kPropPackedSize, kPropAttributes, kPropCreated,
+                          kPropAccessed, kPropModified, kPropEncrypted, kPropCrc, kPropIsAnti}) {
+        all += std::to_string(id) + "=" + PropertyText(lib, archive, i, id) + " ";
+      }
+      run.Properties.push_back(all);
+    }
+    auto* extract = new TExtractRecorder(source);
+    extract->AddRef();
+    run.Extract = archive->Extract(nullptr, 0xFFFFFFFFu, testMode, extract);
+    run.Items = extract->Items;
+    extract->Release();
+    archive->Close();
+  }
+  run.PasswordAsked = source.Asked;
+  open->Release();
+  stream->Release();
+  archive->Release();
+  return run;
+}
+
+struct TEntry {
+  std::string Kind, Archive, Password, Original;
+};
+
+std::string Corpus() { return Env("LIBRARY_CORPUS"); }
+
+std::vector<TEntry> Manifest(const std::string& kind) {
+  std::vector<TEntry> entries;
+  std::ifstream in(Corpus() + "/manifest");
+  std::string line;
+  while (std::getline(in, line)) {
+    TEntry e;
+    std::istringstream fields(line);
+    std::getline(fields, e.Kind, '\t');
+    std::getline(fields, e.Archive, '\t');
+    std::getline(fields, e.Password, '\t');
+    std::getline(fields, e.Original, '\t');
+    if (e.Password == "-") e.Password.clear();
+    const bool big = e.Archive == "big.7z";
+    if (e.Kind == kind && big == (kind == "big")) entries.push_back(e);
+    if (kind == "big" && big) entries.push_back(e);
+  }
+  return entries;
+}
+
+std::string Path(const std::string& archive) { return Corpus() + "/" + archive; }
+
+class Differential : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Ours().Create && Ours().Alloc && Ours().Free) << "LIBRARY_OURS: " << Env("LIBRARY_OURS");
+    ASSERT_TRUE(Reference().Create) << "LIBRARY_REFERENCE: " << Env("LIBRARY_REFERENCE");
+  }
+  // Both libraries agree on everything, and every item succeeds unless `unsupported`
+  // allows our "unsupported method" where 7-Zip succeeds.
+  void ExpectSame(const TEntry& e, bool unsupported) {
+    SCOPED_TRACE(e.Archive);
+    const TRun theirs = RunLibrary(Reference(), Path(e.Archive), e.Password);
+    const TRun ours = RunLibrary(Ours(), Path(e.Archive), e.Password);
+    ASSERT_EQ(theirs.Open, kOk);
+    ASSERT_EQ(ours.Open, kOk);
+    ASSERT_EQ(ours.Properties.size(), theirs.Properties.size());
+    for (size_t i = 0; i < ours.Properties.size(); ++i) EXPECT_EQ(ours.Properties[i], theirs.Properties[i]) << i;
+    EXPECT_EQ(ours.Extract, theirs.Extract);
+    ASSERT_EQ(ours.Items.size(), theirs.Items.size());
+    int skipped = 0;
+    for (size_t i = 0; i < ours.Items.size(); ++i) {
+      const TItemRecord &a = ours.Items[i], &b = theirs.Items[i];
+      SCOPED_TRACE(theirs.Properties[b.Index]);
+      EXPECT_EQ(a.Index, b.Index);
+      EXPECT_EQ(b.Result, kResultOk);
+      EXPECT_EQ(a.Results, 1);
+      EXPECT_EQ(a.Prepared, 1);
+      if (unsupported && a.Result == kResultUnsupportedMethod) {
+        ++skipped;
+        continue;
+      }
+      EXPECT_EQ(a.Result, kResultOk);
+      EXPECT_EQ(a.AskMode, b.AskMode);
+      EXPECT_EQ(a.Size, b.Size);
+      EXPECT_EQ(a.Hash, b.Hash);
+    }
+    if (unsupported) {
+      EXPECT_GT(skipped, 0) << "the items of the left-out method fail as unsupported";
+      EXPECT_LT(skipped, static_cast<int>(ours.Items.size())) << "the other folder extracts";
+    }
+    EXPECT_EQ(ours.PasswordAsked > 0, !e.Password.empty());
+  }
+};
+
+TEST_F(Differential, EveryMethodAndLayoutExtractsLike7Zip) {
+  const auto entries = Manifest("same");
+  ASSERT_GE(entries.size(), 30u);
+  for (const TEntry& e : entries) ExpectSame(e, false);
+}
+
+TEST_F(Differential, LeftOutMethodsFailOnlyTheirOwnItems) {
+  const auto entries = Manifest("unsupported");
+  ASSERT_EQ(entries.size(), 2u);
+  for (const TEntry& e : entries) ExpectSame(e, true);
+}
+
+TEST_F(Differential, BrokenCopiesNeverSucceedWithWrongBytes) {
+  const auto entries = Manifest("bad");
+  ASSERT_GE(entries.size(), 20u);
+  for (const TEntry& e : entries) {
+    SCOPED_TRACE(e.Archive + " (password '" + e.Password + "')");
+    // The truth: 7-Zip on the intact original with the right password.
+    std::map<uint32_t, TItemRecord> truth;
+    for (const TEntry& original : Manifest("same")) {
+      if (original.Archive != e.Original) continue;
+      for (const TItemRecord& r : RunLibrary(Reference(), Path(original.Archive), original.Password).Items) truth[r.Index] = r;
+    }
+    ASSERT_FALSE(truth.empty());
+    const TRun ours = RunLibrary(Ours(), Path(e.Archive), e.Password);
+    EXPECT_TRUE(ours.Open == kOk || ours.Open == kFalse) << ours.Open;
+    bool failed = ours.Open != kOk || ours.Extract != kOk;
+    for (const TItemRecord& r : ours.Items) {
+      EXPECT_TRUE(r.Result >= kResultOk && r.Result <= kResultCrcError) << r.Result;
+      EXPECT_EQ(r.Results, 1);
+      if (r.Result != kResultOk) {
+        failed = true;
+        continue;
+      }
+      ASSERT_TRUE(truth.count(r.Index));
+      EXPECT_EQ(r.Size, truth[r.Index].Size) << "item " << r.Index << " succeeded with other bytes";
+      EXPECT_EQ(r.Hash, truth[r.Index].Hash) << "item " << r.Index << " succeeded with other bytes";
+    }
+    EXPECT_TRUE(failed) << "a broken copy shows as broken";
+  }
+}
+
+TEST_F(Differential, SeveralHundredMegabytesInOneSolidFolder) {
+  const auto entries = Manifest("big");
+  if (entries.empty()) GTEST_SKIP() << "the corpus was made without --big";
+  ExpectSame(entries[0], false);
+}
+
+}  // namespace
+}  // namespace szsfx::testing
