@@ -420,6 +420,7 @@ bool AssignStreams(TDatabase& db, const TArray<uint8_t>& emptyStream, const TArr
     while (folder < db.Folders.Size() && inFolder == db.Folders[folder].NumUnpackStreams) ++folder, inFolder = 0;
     if (folder >= db.Folders.Size() || stream >= sub.Sizes.Size()) return false;
     f.Folder = static_cast<uint32_t>(folder);
+    if (inFolder == 0) db.Folders[folder].FirstFile = static_cast<uint32_t>(i);
     f.Size = sub.Sizes[stream];
     f.HasCrc = sub.HasCrc[stream];
     f.Crc = sub.Crcs[stream];

@@ -32,6 +32,7 @@ struct TFolder {
   uint32_t FirstPackedStream, NumPackedStreams;  // in TDatabase::PackedStreams: coder in-stream numbers
   uint32_t FirstPackStream;                      // in TDatabase::PackSizes / PackPositions
   uint32_t NumUnpackStreams;                     // files whose data the folder holds
+  uint32_t FirstFile;                            // the item holding the folder's first bytes
   uint32_t UnpackCrc;
   bool HasUnpackCrc;
   bool Encrypted;

@@ -50,6 +50,14 @@ int32_t OperationResult(HRes r) {
   return kResultDataError;
 }
 
+// The course of one Extract call.
+struct TExtractState {
+  IArchiveExtractCallback* Callback;
+  TFolderDecoder* Decoder;
+  HRes Folder = kOk;  // kOk, or the data failure that ended the open folder
+  uint64_t Completed = 0;
+};
+
 // Everything past the stub's slots 3 to 7 answers "not implemented".
 class IInArchiveFull : public IInArchive {
  public:
@@ -188,9 +196,7 @@ class THandler final : public IInArchiveFull {
   HRes ReadArchive(IInStream* stream, IArchiveOpenCallback* callback);
   HRes DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize);
   HRes ExtractItems(const uint32_t* sorted, size_t count, bool test, IArchiveExtractCallback* callback);
-  HRes ExtractItem(uint32_t index, int32_t askMode, IArchiveExtractCallback* callback, TFolderDecoder* folder,
-                   HRes folderState, uint64_t& completed);
-  HRes SkipBytes(TFolderDecoder& folder, uint64_t size, IArchiveExtractCallback* callback, uint64_t& completed);
+  HRes ExtractItem(uint32_t index, int32_t askMode, TExtractState& state);
   void SetPath(const TFileInfo& f, TPropValue* value) const;
   uint64_t FolderPackedSize(uint32_t folder) const {
     const TFolder& f = db_.Folders[folder];
@@ -353,50 +359,27 @@ HRes THandler::ExtractItems(const uint32_t* sorted, size_t count, bool test, IAr
   if (r != kOk) return r;
   TPasswordKeys keys(callback);
   TFolderDecoder decoder;
+  TExtractState state{callback, &decoder};
   uint32_t openFolder = kNoFolder;
   uint32_t cursor = 0;  // the next item whose data the open folder delivers
-  HRes folderState = kOk;
-  uint64_t completed = 0;
   for (size_t i = 0; i < count; ++i) {
     const uint32_t index = sorted[i];
     const TFileInfo& f = db_.Files[index];
     if (f.Folder != kNoFolder && f.Folder != openFolder) {
       decoder.Reset();
       openFolder = f.Folder;
-      cursor = 0;
-      folderState = decoder.Open(db_, f.Folder, stream_.Get(), keys);
-      if (!IsDataFailure(folderState) && folderState != kOk && folderState != kOutOfMemory) return folderState;
-      if (folderState == kOutOfMemory) folderState = kUnsupported;
+      cursor = db_.Folders[f.Folder].FirstFile;
+      state.Folder = decoder.Open(db_, f.Folder, stream_.Get(), keys);
+      if (!IsDataFailure(state.Folder) && state.Folder != kOk && state.Folder != kOutOfMemory) return state.Folder;
+      if (state.Folder == kOutOfMemory) state.Folder = kUnsupported;
     }
-    // Data of the items before this one in the folder is decoded and dropped.
-    for (; f.Folder != kNoFolder && folderState == kOk && cursor < index; ++cursor) {
-      const TFileInfo& skipped = db_.Files[cursor];
-      if (skipped.Folder != f.Folder) continue;
-      folderState = SkipBytes(decoder, skipped.Size, callback, completed);
-      if (!IsDataFailure(folderState) && folderState != kOk) return folderState;
+    // Items before this one in the folder are decoded and reported as skipped.
+    for (; f.Folder != kNoFolder && cursor < index; ++cursor) {
+      if (db_.Files[cursor].Folder != f.Folder) continue;
+      if ((r = ExtractItem(cursor, kAskSkip, state)) != kOk) return r;
     }
-    const int32_t askMode = test ? kAskTest : kAskExtract;
-    r = ExtractItem(index, askMode, callback, f.Folder != kNoFolder ? &decoder : nullptr, folderState, completed);
-    if (f.Folder != kNoFolder) {
-      cursor = index + 1;
-      if (IsDataFailure(r)) folderState = r;  // the rest of the folder cannot be trusted
-      else if (r != kOk) return r;
-    } else if (r != kOk) {
-      return r;
-    }
-  }
-  return kOk;
-}
-
-HRes THandler::SkipBytes(TFolderDecoder& folder, uint64_t size, IArchiveExtractCallback* callback,
-                         uint64_t& completed) {
-  while (size > 0) {
-    const size_t n = size < chunk_.Size() ? static_cast<size_t>(size) : chunk_.Size();
-    HRes r = folder.ReadExactly(chunk_.Data(), n);
-    if (r != kOk) return r;
-    size -= n;
-    completed += n;
-    if ((r = callback->SetCompleted(&completed)) != kOk) return r;
+    if (f.Folder != kNoFolder) cursor = index + 1;
+    if ((r = ExtractItem(index, test ? kAskTest : kAskExtract, state)) != kOk) return r;
   }
   return kOk;
 }
@@ -413,33 +396,35 @@ HRes WriteAll(ISequentialOutStream* out, const uint8_t* data, size_t size) {
   return kOk;
 }
 
-// One item: its stream, its data through the checksum, and its result. Data failures come
-// back (the item has its result); every other failure ends the extraction.
-HRes THandler::ExtractItem(uint32_t index, int32_t askMode, IArchiveExtractCallback* callback,
-                           TFolderDecoder* folder, HRes folderState, uint64_t& completed) {
+// One item: its stream, its data through the checksum, and its result. A data failure
+// is the item's result and stays with the rest of its folder; any other failure ends
+// the extraction and is returned.
+HRes THandler::ExtractItem(uint32_t index, int32_t askMode, TExtractState& state) {
   const TFileInfo& f = db_.Files[index];
+  IArchiveExtractCallback* callback = state.Callback;
   TRef<ISequentialOutStream> out;
   HRes r = callback->GetStream(index, out.Receive(), askMode);
   if (r != kOk) return r;
-  if (!out && askMode == kAskExtract) askMode = kAskSkip;
+  if (askMode != kAskExtract) out.Reset();
+  else if (!out) askMode = kAskSkip;
   if ((r = callback->PrepareOperation(askMode)) != kOk) return r;
-  HRes data = folder ? folderState : kOk;
+  HRes data = f.Folder != kNoFolder ? state.Folder : kOk;
   uint32_t crc = CRC_INIT_VAL;
   for (uint64_t left = f.Size; data == kOk && left > 0;) {
     const size_t n = left < chunk_.Size() ? static_cast<size_t>(left) : chunk_.Size();
-    data = folder->ReadExactly(chunk_.Data(), n);
+    data = state.Decoder->ReadExactly(chunk_.Data(), n);
     if (data != kOk) break;
     crc = CrcUpdate(crc, chunk_.Data(), n);
     if (out && (r = WriteAll(out.Get(), chunk_.Data(), n)) != kOk) return r;
     left -= n;
-    completed += n;
-    if ((r = callback->SetCompleted(&completed)) != kOk) return r;
+    state.Completed += n;
+    if ((r = callback->SetCompleted(&state.Completed)) != kOk) return r;
   }
   if (!IsDataFailure(data) && data != kOk) return data;
   if (data == kOk && f.HasCrc && CRC_GET_DIGEST(crc) != f.Crc) data = kCrcError;
+  if (f.Folder != kNoFolder) state.Folder = data;  // the rest of the folder cannot be trusted
   out.Reset();
-  if ((r = callback->SetOperationResult(data == kOk ? kResultOk : OperationResult(data))) != kOk) return r;
-  return data;
+  return callback->SetOperationResult(data == kOk ? kResultOk : OperationResult(data));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "tests/library/TestObjects.h"
 
@@ -249,6 +250,182 @@ TEST_F(Differential, SeveralHundredMegabytesInOneSolidFolder) {
   const auto entries = Manifest("big");
   if (entries.empty()) GTEST_SKIP() << "the corpus was made without --big";
   ExpectSame(entries[0], false);
+}
+
+// ---- The interface: behaviour the engine relies on, on both libraries -------------
+
+class Interface : public Differential {
+ protected:
+  static std::vector<const TLibrary*> Both() { return {&Reference(), &Ours()}; }
+  static std::string Name(const TLibrary* lib) { return lib == &Ours() ? "ours" : "7-Zip"; }
+  // Opens `bytes` and returns Open's result.
+  static HRes OpenBytes(const TLibrary& lib, std::vector<uint8_t> bytes, TPasswordSource& password) {
+    IInArchive* archive = lib.NewHandler();
+    auto* stream = new TTestInStream(std::move(bytes));
+    stream->AddRef();
+    auto* open = new TTestOpenCallback(password);
+    open->AddRef();
+    const HRes result = archive->Open(stream, nullptr, open);
+    archive->Close();
+    archive->Release();
+    open->Release();
+    stream->Release();
+    return result;
+  }
+  static std::vector<uint8_t> FileBytes(const std::string& path, size_t limit = SIZE_MAX) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() > limit) bytes.resize(limit);
+    return bytes;
+  }
+};
+
+TEST_F(Interface, WhatIsNoArchiveOpensAsFalse) {
+  const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'a', 'r', 'c', 'h', 'i', 'v', 'e'};
+  for (const TLibrary* lib : Both()) {
+    SCOPED_TRACE(Name(lib));
+    TPasswordSource wrong{lib->Alloc, u"wrong"}, none{lib->Alloc, u""};
+    none.Offer = false;
+    EXPECT_EQ(OpenBytes(*lib, text, wrong), kFalse);
+    EXPECT_EQ(OpenBytes(*lib, {}, wrong), kFalse);
+    EXPECT_EQ(OpenBytes(*lib, FileBytes(Path("lzma2-mx5.7z"), 100), wrong), kFalse) << "cut short";
+    EXPECT_EQ(OpenBytes(*lib, FileBytes(Path("aes-headers.7z")), wrong), kFalse) << "wrong password";
+    EXPECT_EQ(OpenBytes(*lib, FileBytes(Path("aes-headers.7z")), none), kFalse) << "no password";
+    EXPECT_EQ(wrong.Asked, 1);
+    EXPECT_EQ(OpenBytes(*lib, FileBytes(Path("empty.7z")), wrong), kOk);
+  }
+}
+
+TEST_F(Interface, WithoutAPasswordEncryptedItemsAreUnsupported) {
+  for (const TLibrary* lib : Both()) {
+    SCOPED_TRACE(Name(lib));
+    TPasswordSource none{lib->Alloc, u""};
+    none.Offer = false;
+    IInArchive* archive = lib->NewHandler();
+    auto* stream = new TTestInStream(Path("aes-nonsolid.7z"));
+    stream->AddRef();
+    auto* open = new TTestOpenCallback(none);
+    open->AddRef();
+    ASSERT_EQ(archive->Open(stream, nullptr, open), kOk);
+    auto* extract = new TExtractRecorder(none);
+    extract->AddRef();
+    EXPECT_EQ(archive->Extract(nullptr, 0xFFFFFFFFu, 0, extract), kOk);
+    int unsupported = 0;
+    for (const TItemRecord& r : extract->Items) unsupported += r.Result == kResultUnsupportedMethod;
+    EXPECT_GT(unsupported, 5);
+    extract->Release();
+    open->Release();
+    stream->Release();
+    archive->Release();
+  }
+}
+
+TEST_F(Interface, TestModeAndChosenItemsOnAWorkerThread) {
+  for (const TLibrary* lib : Both()) {
+    SCOPED_TRACE(Name(lib));
+    std::vector<TItemRecord> items;
+    HRes result = kFailure;
+    std::thread worker([&] {
+      TPasswordSource password{lib->Alloc, u"Secret"};
+      IInArchive* archive = lib->NewHandler();
+      auto* stream = new TTestInStream(Path("aes.7z"));
+      stream->AddRef();
+      auto* open = new TTestOpenCallback(password);
+      open->AddRef();
+      auto* extract = new TExtractRecorder(password);
+      extract->AddRef();
+      if (archive->Open(stream, nullptr, open) == kOk) {
+        const uint32_t chosen[] = {7, 11};
+        result = archive->Extract(chosen, 2, 1, extract);
+      }
+      items = extract->Items;
+      extract->Release();
+      open->Release();
+      stream->Release();
+      archive->Release();
+    });
+    worker.join();
+    EXPECT_EQ(result, kOk);
+    // The solid folder's items before a chosen one are decoded and reported as skipped.
+    ASSERT_EQ(items.size(), 6u);
+    for (size_t i = 0; i < items.size(); ++i) {
+      EXPECT_EQ(items[i].Index, 6 + i);
+      EXPECT_EQ(items[i].AskMode, items[i].Index == 7 || items[i].Index == 11 ? kAskTest : kAskSkip);
+      EXPECT_EQ(items[i].Result, kResultOk);
+      EXPECT_EQ(items[i].Size, 0u) << "nothing is written in test mode";
+    }
+  }
+}
+
+TEST_F(Interface, AnAbortFromTheCallbackOrTheStreamEndsExtractAtOnce) {
+  for (const TLibrary* lib : Both()) {
+    for (bool fromStream : {false, true}) {
+      SCOPED_TRACE(Name(lib) + (fromStream ? ", stream" : ", callback"));
+      TPasswordSource password{lib->Alloc, u""};
+      IInArchive* archive = lib->NewHandler();
+      auto* stream = new TTestInStream(Path("lzma2-nonsolid.7z"));
+      stream->AddRef();
+      auto* open = new TTestOpenCallback(password);
+      open->AddRef();
+      auto* extract = new TExtractRecorder(password);
+      extract->AddRef();
+      ASSERT_EQ(archive->Open(stream, nullptr, open), kOk);
+      if (fromStream) stream->AbortReads = true;
+      else extract->AbortAtProgress = 1;
+      EXPECT_EQ(archive->Extract(nullptr, 0xFFFFFFFFu, 0, extract), kAborted);
+      if (lib == &Ours()) {
+        ASSERT_FALSE(extract->Items.empty());
+        EXPECT_EQ(extract->Items.back().Results, 0) << "the item in progress gets no result";
+        EXPECT_LT(extract->Items.size(), 10u);
+      }
+      extract->Release();
+      open->Release();
+      stream->Release();
+      archive->Release();
+    }
+  }
+}
+
+// Slot 9 (GetNumberOfProperties), past those the stub calls.
+HRes CallSlot9(IInArchive* archive, uint32_t* count) {
+  using TSlot = HRes(SZ_STDCALL*)(IInArchive*, uint32_t*);
+  return (*reinterpret_cast<TSlot* const*>(archive))[9](archive, count);
+}
+
+TEST_F(Interface, EntryPointsAndObjects) {
+  const TLibrary& lib = Ours();
+  void* object = &object;
+  EXPECT_NE(lib.Create(&IID_IInArchive, &IID_IInArchive, &object), kOk) << "no such class";
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(lib.Create(&CLSID_Format7z, &IID_IInStream, &object), kNoInterface);
+  IInArchive* archive = lib.NewHandler();
+  ASSERT_NE(archive, nullptr);
+  EXPECT_EQ(archive->AddRef(), 2u);
+  void* other = nullptr;
+  EXPECT_EQ(archive->QueryInterface(IID_IInStream, &other), kNoInterface);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(archive->QueryInterface(IID_IUnknown, &other), kOk);
+  EXPECT_EQ(other, archive);
+  EXPECT_EQ(archive->Release(), 2u);
+  EXPECT_EQ(archive->Release(), 1u);
+  uint32_t count = 99;
+  EXPECT_EQ(archive->GetNumberOfItems(&count), kOk);
+  EXPECT_EQ(count, 0u) << "nothing open";
+  TPropValue value{};
+  value.Tag = kTagUInt64Preset;
+  EXPECT_NE(archive->GetProperty(0, kPropPath, &value), kOk);
+  EXPECT_EQ(value.Tag, kTagEmpty) << "the value is cleared first";
+  EXPECT_EQ(CallSlot9(archive, &count), static_cast<HRes>(0x80004001u)) << "not implemented";
+  EXPECT_EQ(archive->Release(), 0u);
+
+  TPropValue name{};
+  ASSERT_EQ(lib.HandlerProperty(0, &name), kOk);
+  ASSERT_EQ(name.Tag, kTagString);
+  EXPECT_EQ(std::wstring(name.String), L"7z");
+  lib.Free(name.String);
+  TSystemString copy = lib.Alloc(L"\xD83D\xDE00x");
+  EXPECT_EQ(reinterpret_cast<uint32_t*>(copy)[-1], 3 * sizeof(wchar_t)) << "byte length before the text";
+  lib.Free(copy);
 }
 
 }  // namespace

@@ -69,6 +69,10 @@ add same aes-nonsolid.7z Secret -pSecret -ms=off
 add same aes-ppmd.7z 'pässwörd 😀' '-ppässwörd 😀' -m0=PPMd
 add same aes-copy.7z Secret -pSecret -m0=Copy -mhe=on
 
+# An archive whose items were all deleted: the 32-byte start header alone.
+(cd "$t" && seven "$out/empty.7z" readme.txt && 7z d -bd -bso0 "$out/empty.7z" readme.txt)
+entry same empty.7z - -
+
 # Methods we leave out: the first folder Deflate (or BZip2), a second one LZMA2.
 for method in Deflate BZip2; do
   (cd "$t" && seven -m0=$method "$out/other-$method.7z" docs && seven -m0=LZMA2 "$out/other-$method.7z" readme.txt bin)
