@@ -22,6 +22,11 @@ constexpr size_t kSignatureHeaderSize = 32;
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
 constexpr size_t kChunkSize = size_t{1} << 18;
 constexpr int kMaxHeaderLevels = 4;
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+constexpr bool kCheckHeaderCrc = false;  // lets the fuzzer past the checksums into the parser
+#else
+constexpr bool kCheckHeaderCrc = true;
+#endif
 
 std::atomic<long> g_liveHandlers{0};
 
@@ -221,7 +226,7 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   if ((r = ReadFully(stream, start, sizeof start)) != kOk) return r;
   static const uint8_t kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
   if (std::memcmp(start, kSignature, 6) != 0 || start[6] != 0) return kDataError;
-  if (CrcCalc(start + 12, 20) != Le32(start + 8)) return kDataError;
+  if (kCheckHeaderCrc && CrcCalc(start + 12, 20) != Le32(start + 8)) return kDataError;
   const uint64_t offset = Le64(start + 12), size = Le64(start + 20);
   const uint32_t crc = Le32(start + 28);
   if (size == 0) return offset == 0 ? kOk : kDataError;  // an empty archive
@@ -231,7 +236,7 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   if (!header.Allocate(static_cast<size_t>(size))) return kOutOfMemory;
   if ((r = stream->Seek(static_cast<int64_t>(kSignatureHeaderSize + offset), 0, &position)) != kOk) return r;
   if ((r = ReadFully(stream, header.Data(), header.Size())) != kOk) return r;
-  if (CrcCalc(header.Data(), header.Size()) != crc) return kDataError;
+  if (kCheckHeaderCrc && CrcCalc(header.Data(), header.Size()) != crc) return kDataError;
   TPasswordKeys keys(callback);
   if ((r = DecodeHeader(stream, header, keys, archiveSize)) != kOk) return r;
   return ReadHeader(header.Data(), header.Size(), kSignatureHeaderSize, archiveSize, db_) ? kOk : kDataError;
