@@ -60,9 +60,13 @@ class TCoder : public TSource {
   uint64_t left_;
 };
 
+// Copy, and Delta (each byte plus the one `distance` before it) when distance > 0.
 class TCopyCoder final : public TCoder {
  public:
-  TCopyCoder(TSource* input, uint64_t outSize) : TCoder(outSize), input_(input) {}
+  TCopyCoder(TSource* input, uint64_t outSize, unsigned distance = 0)
+      : TCoder(outSize), input_(input), distance_(distance) {
+    Delta_Init(state_);
+  }
   HRes Read(uint8_t* data, size_t size, size_t& processed) override {
     processed = 0;
     const size_t want = Want(size);
@@ -70,12 +74,15 @@ class TCopyCoder final : public TCoder {
     HRes r = input_->Read(data, want, processed);
     if (r != kOk) return r;
     if (processed == 0) return kDataError;
+    if (distance_ > 0) Delta_Decode(state_, distance_, data, processed);
     left_ -= processed;
     return kOk;
   }
 
  private:
   TSource* input_;
+  unsigned distance_;
+  Byte state_[DELTA_STATE_SIZE];
 };
 
 // The dictionary is never larger than what the coder produces.
@@ -313,30 +320,6 @@ class TBranchCoder final : public TCoder {
   size_t start_ = 0, ready_ = 0, end_ = 0;
 };
 
-class TDeltaCoder final : public TCoder {
- public:
-  TDeltaCoder(TSource* input, uint64_t outSize, unsigned distance)
-      : TCoder(outSize), input_(input), distance_(distance) {
-    Delta_Init(state_);
-  }
-  HRes Read(uint8_t* data, size_t size, size_t& processed) override {
-    processed = 0;
-    const size_t want = Want(size);
-    if (want == 0) return kOk;
-    HRes r = input_->Read(data, want, processed);
-    if (r != kOk) return r;
-    if (processed == 0) return kDataError;
-    Delta_Decode(state_, distance_, data, processed);
-    left_ -= processed;
-    return kOk;
-  }
-
- private:
-  TSource* input_;
-  unsigned distance_;
-  Byte state_[DELTA_STATE_SIZE];
-};
-
 class TBcj2Coder final : public TCoder {
  public:
   TBcj2Coder(TSource* const inputs[4], uint64_t outSize) : TCoder(outSize) {
@@ -466,7 +449,7 @@ TSource* NewSingleInputCoder(uint64_t id, const uint8_t* props, size_t propsSize
     }
     case kMethodDelta:
       if (propsSize != 1) return nullptr;
-      return Keep(new (std::nothrow) TDeltaCoder(input, outSize, props[0] + 1u), kOk, result);
+      return Keep(new (std::nothrow) TCopyCoder(input, outSize, props[0] + 1u), kOk, result);
     case kMethodX86: case kMethodBcj:
     case kMethodPpc: case kMethodPpcOld: case kMethodIa64: case kMethodIa64Old: case kMethodArm:
     case kMethodArmOld: case kMethodArmt: case kMethodArmtOld: case kMethodSparc: case kMethodSparcOld:

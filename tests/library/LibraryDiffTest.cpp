@@ -97,40 +97,56 @@ struct TRun {
   int PasswordAsked = 0;
 };
 
-TRun RunLibrary(const TLibrary& lib, const std::string& path, const std::string& password, int32_t testMode = 0) {
-  TRun run;
-  IInArchive* archive = lib.NewHandler();
-  if (!archive) return run;
-  TPasswordSource source;
-  source.Alloc = lib.Alloc;
-  source.Password = Utf16(password);
-  auto* stream = new TTestInStream(path);
-  stream->AddRef();
-  auto* open = new TTestOpenCallback(source);
-  open->AddRef();
-  run.Open = archive->Open(stream, nullptr, open);
-  if (run.Open == kOk) {
-    uint32_t count = 0;
-    archive->GetNumberOfItems(&count);
-    for (uint32_t i = 0; i < count; ++i) {
-      std::string all;
-      for (uint32_t id : std::initializer_list<uint32_t>{kPropPath, kPropIsFolder, kPropSize, kPropPackedSize, kPropAttributes, kPropCreated,
-                          kPropAccessed, kPropModified, kPropEncrypted, kPropCrc, kPropIsAnti}) {
-        all += std::to_string(id) + "=" + PropertyText(lib, archive, i, id) + " ";
-      }
-      run.Properties.push_back(all);
+// One handler with its stream and callbacks, opened on construction, all released at the end.
+struct TSession {
+  TSession(const TLibrary& lib, TTestInStream* stream, TPasswordSource& password)
+      : Archive(lib.NewHandler()), Stream(stream), Open(new TTestOpenCallback(password)),
+        Extract(new TExtractRecorder(password)) {
+    Stream->AddRef();
+    Open->AddRef();
+    Extract->AddRef();
+    Opened = Archive ? Archive->Open(Stream, nullptr, Open) : kFailure;
+  }
+  ~TSession() {
+    if (Archive) {
+      Archive->Close();
+      Archive->Release();
     }
-    auto* extract = new TExtractRecorder(source);
-    extract->AddRef();
-    run.Extract = archive->Extract(nullptr, 0xFFFFFFFFu, testMode, extract);
-    run.Items = extract->Items;
-    extract->Release();
-    archive->Close();
+    Extract->Release();
+    Open->Release();
+    Stream->Release();
+  }
+  HRes ExtractAll(int32_t testMode = 0) { return Archive->Extract(nullptr, 0xFFFFFFFFu, testMode, Extract); }
+  IInArchive* Archive;
+  TTestInStream* Stream;
+  TTestOpenCallback* Open;
+  TExtractRecorder* Extract;
+  HRes Opened;
+};
+
+TRun RunLibrary(const TLibrary& lib, const std::string& path, const std::string& password) {
+  TRun run;
+  TPasswordSource source{lib.Alloc, Utf16(password)};
+  {
+    TSession session(lib, new TTestInStream(path), source);
+    run.Open = session.Opened;
+    if (run.Open == kOk) {
+      uint32_t count = 0;
+      session.Archive->GetNumberOfItems(&count);
+      for (uint32_t i = 0; i < count; ++i) {
+        std::string all;
+        for (uint32_t id : std::initializer_list<uint32_t>{kPropPath, kPropIsFolder, kPropSize, kPropPackedSize,
+                                                           kPropAttributes, kPropCreated, kPropAccessed,
+                                                           kPropModified, kPropEncrypted, kPropCrc, kPropIsAnti}) {
+          all += std::to_string(id) + "=" + PropertyText(lib, session.Archive, i, id) + " ";
+        }
+        run.Properties.push_back(all);
+      }
+      run.Extract = session.ExtractAll();
+      run.Items = session.Extract->Items;
+    }
   }
   run.PasswordAsked = source.Asked;
-  open->Release();
-  stream->Release();
-  archive->Release();
   return run;
 }
 
@@ -260,17 +276,7 @@ class Interface : public Differential {
   static std::string Name(const TLibrary* lib) { return lib == &Ours() ? "ours" : "7-Zip"; }
   // Opens `bytes` and returns Open's result.
   static HRes OpenBytes(const TLibrary& lib, std::vector<uint8_t> bytes, TPasswordSource& password) {
-    IInArchive* archive = lib.NewHandler();
-    auto* stream = new TTestInStream(std::move(bytes));
-    stream->AddRef();
-    auto* open = new TTestOpenCallback(password);
-    open->AddRef();
-    const HRes result = archive->Open(stream, nullptr, open);
-    archive->Close();
-    archive->Release();
-    open->Release();
-    stream->Release();
-    return result;
+    return TSession(lib, new TTestInStream(std::move(bytes)), password).Opened;
   }
   static std::vector<uint8_t> FileBytes(const std::string& path, size_t limit = SIZE_MAX) {
     std::ifstream in(path, std::ios::binary);
@@ -301,22 +307,12 @@ TEST_F(Interface, WithoutAPasswordEncryptedItemsAreUnsupported) {
     SCOPED_TRACE(Name(lib));
     TPasswordSource none{lib->Alloc, u""};
     none.Offer = false;
-    IInArchive* archive = lib->NewHandler();
-    auto* stream = new TTestInStream(Path("aes-nonsolid.7z"));
-    stream->AddRef();
-    auto* open = new TTestOpenCallback(none);
-    open->AddRef();
-    ASSERT_EQ(archive->Open(stream, nullptr, open), kOk);
-    auto* extract = new TExtractRecorder(none);
-    extract->AddRef();
-    EXPECT_EQ(archive->Extract(nullptr, 0xFFFFFFFFu, 0, extract), kOk);
+    TSession session(*lib, new TTestInStream(Path("aes-nonsolid.7z")), none);
+    ASSERT_EQ(session.Opened, kOk);
+    EXPECT_EQ(session.ExtractAll(), kOk);
     int unsupported = 0;
-    for (const TItemRecord& r : extract->Items) unsupported += r.Result == kResultUnsupportedMethod;
+    for (const TItemRecord& r : session.Extract->Items) unsupported += r.Result == kResultUnsupportedMethod;
     EXPECT_GT(unsupported, 5);
-    extract->Release();
-    open->Release();
-    stream->Release();
-    archive->Release();
   }
 }
 
@@ -327,22 +323,10 @@ TEST_F(Interface, TestModeAndChosenItemsOnAWorkerThread) {
     HRes result = kFailure;
     std::thread worker([&] {
       TPasswordSource password{lib->Alloc, u"Secret"};
-      IInArchive* archive = lib->NewHandler();
-      auto* stream = new TTestInStream(Path("aes.7z"));
-      stream->AddRef();
-      auto* open = new TTestOpenCallback(password);
-      open->AddRef();
-      auto* extract = new TExtractRecorder(password);
-      extract->AddRef();
-      if (archive->Open(stream, nullptr, open) == kOk) {
-        const uint32_t chosen[] = {7, 11};
-        result = archive->Extract(chosen, 2, 1, extract);
-      }
-      items = extract->Items;
-      extract->Release();
-      open->Release();
-      stream->Release();
-      archive->Release();
+      TSession session(*lib, new TTestInStream(Path("aes.7z")), password);
+      const uint32_t chosen[] = {7, 11};
+      if (session.Opened == kOk) result = session.Archive->Extract(chosen, 2, 1, session.Extract);
+      items = session.Extract->Items;
     });
     worker.join();
     EXPECT_EQ(result, kOk);
@@ -362,26 +346,17 @@ TEST_F(Interface, AnAbortFromTheCallbackOrTheStreamEndsExtractAtOnce) {
     for (bool fromStream : {false, true}) {
       SCOPED_TRACE(Name(lib) + (fromStream ? ", stream" : ", callback"));
       TPasswordSource password{lib->Alloc, u""};
-      IInArchive* archive = lib->NewHandler();
-      auto* stream = new TTestInStream(Path("lzma2-nonsolid.7z"));
-      stream->AddRef();
-      auto* open = new TTestOpenCallback(password);
-      open->AddRef();
-      auto* extract = new TExtractRecorder(password);
-      extract->AddRef();
-      ASSERT_EQ(archive->Open(stream, nullptr, open), kOk);
-      if (fromStream) stream->AbortReads = true;
-      else extract->AbortAtProgress = 1;
-      EXPECT_EQ(archive->Extract(nullptr, 0xFFFFFFFFu, 0, extract), kAborted);
+      TSession session(*lib, new TTestInStream(Path("lzma2-nonsolid.7z")), password);
+      ASSERT_EQ(session.Opened, kOk);
+      if (fromStream) session.Stream->AbortReads = true;
+      else session.Extract->AbortAtProgress = 1;
+      EXPECT_EQ(session.ExtractAll(), kAborted);
       if (lib == &Ours()) {
-        ASSERT_FALSE(extract->Items.empty());
-        EXPECT_EQ(extract->Items.back().Results, 0) << "the item in progress gets no result";
-        EXPECT_LT(extract->Items.size(), 10u);
+        const std::vector<TItemRecord>& items = session.Extract->Items;
+        ASSERT_FALSE(items.empty());
+        EXPECT_EQ(items.back().Results, 0) << "the item in progress gets no result";
+        EXPECT_LT(items.size(), 10u);
       }
-      extract->Release();
-      open->Release();
-      stream->Release();
-      archive->Release();
     }
   }
 }

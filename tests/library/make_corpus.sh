@@ -86,7 +86,7 @@ damage() {  # damage ORIGINAL COPY PASSWORD POSITION (a share of the size, in pe
   printf '\x55\xaa\x55\xaa' | dd of="$out/$2" bs=1 seek=$((size * $4 / 100)) conv=notrunc status=none
   entry bad "$2" "$3" "$1"
 }
-for a in lzma-mx5 lzma2-mx5 ppmd bcj2 filter-ARM64 filter-Delta lzma2-nonsolid; do
+for a in copy lzma-mx5 lzma2-mx5 ppmd bcj2 filter-ARM64 filter-Delta lzma2-nonsolid; do
   damage "$a.7z" "damaged-$a.7z" - 33
   damage "$a.7z" "damaged-end-$a.7z" - 50
 done
