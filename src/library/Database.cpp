@@ -375,17 +375,24 @@ bool ReadFileValues(TReader& r, TDatabase& db, unsigned width, Store store) {
   return r.Ok();
 }
 
-bool ReadFileProperty(TReader& r, uint8_t type, uint64_t size, TDatabase& db, TArray<uint8_t>& emptyStream,
-                      TArray<uint8_t>& emptyFile, TArray<uint8_t>& anti) {
-  size_t numEmpty = 0;
-  for (size_t i = 0; i < emptyStream.Size(); ++i) numEmpty += emptyStream[i];
+// The bit vectors of the items without data: which they are, then among those which are
+// empty files (not folders) and which are deletion markers.
+struct TEmptyItems {
+  TArray<uint8_t> Stream, File, Anti;
+  size_t Count = 0;
+};
+
+bool ReadFileProperty(TReader& r, uint8_t type, uint64_t size, TDatabase& db, TEmptyItems& empty) {
   switch (type) {
     case kEmptyStream:
-      return ReadBits(r, db.Files.Size(), emptyStream);
+      if (!ReadBits(r, db.Files.Size(), empty.Stream)) return false;
+      empty.Count = 0;
+      for (size_t i = 0; i < empty.Stream.Size(); ++i) empty.Count += empty.Stream[i];
+      return true;
     case kEmptyFile:
-      return ReadBits(r, numEmpty, emptyFile);
+      return ReadBits(r, empty.Count, empty.File);
     case kAnti:
-      return ReadBits(r, numEmpty, anti);
+      return ReadBits(r, empty.Count, empty.Anti);
     case kNames:
       return ReadNames(r, size, db);
     case kCTime:
@@ -404,16 +411,15 @@ bool ReadFileProperty(TReader& r, uint8_t type, uint64_t size, TDatabase& db, TA
 }
 
 // Gives each item with data its folder, size and checksum, in order.
-bool AssignStreams(TDatabase& db, const TArray<uint8_t>& emptyStream, const TArray<uint8_t>& emptyFile,
-                   const TArray<uint8_t>& anti, const TSubStreams& sub) {
+bool AssignStreams(TDatabase& db, const TEmptyItems& e, const TSubStreams& sub) {
   size_t folder = 0, inFolder = 0, stream = 0, empty = 0;
   for (size_t i = 0; i < db.Files.Size(); ++i) {
     TFileInfo& f = db.Files[i];
     f.Folder = kNoFolder;
-    f.HasStream = emptyStream.Size() == 0 || !emptyStream[i];
+    f.HasStream = e.Stream.Size() == 0 || !e.Stream[i];
     if (!f.HasStream) {
-      f.IsDir = emptyFile.Size() <= empty || !emptyFile[empty];
-      f.IsAnti = anti.Size() > empty && anti[empty];
+      f.IsDir = e.File.Size() <= empty || !e.File[empty];
+      f.IsAnti = e.Anti.Size() > empty && e.Anti[empty];
       ++empty;
       continue;
     }
@@ -435,7 +441,7 @@ bool ReadFilesInfo(TReader& r, TDatabase& db, const TSubStreams& sub) {
       !db.Files.Resize(static_cast<size_t>(count))) {
     return r.Fail();
   }
-  TArray<uint8_t> emptyStream, emptyFile, anti;
+  TEmptyItems empty;
   for (;;) {
     const uint8_t type = r.Byte();
     if (!r.Ok()) return false;
@@ -443,9 +449,9 @@ bool ReadFilesInfo(TReader& r, TDatabase& db, const TSubStreams& sub) {
     const uint64_t size = r.Number();
     if (!r.Ok() || size > r.Left()) return r.Fail();
     TReader property(r.Take(size), static_cast<size_t>(size));
-    if (!ReadFileProperty(property, type, size, db, emptyStream, emptyFile, anti)) return r.Fail();
+    if (!ReadFileProperty(property, type, size, db, empty)) return r.Fail();
   }
-  return AssignStreams(db, emptyStream, emptyFile, anti, sub) || r.Fail();
+  return AssignStreams(db, empty, sub) || r.Fail();
 }
 
 void SkipArchiveProperties(TReader& r) {
