@@ -18,7 +18,7 @@ cp build/native/7zfwd.so "$work/7zip/7z.dll"
 seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
 
 make_data() {
-  [ -s "$data/done" ] && return
+  [ -e "$data/done" ] && return
   echo "== making the data (once)"
   rm -rf "$data" && mkdir -p "$data/mixed" "$data/text" "$data/exe"
   python3 -c '
@@ -48,7 +48,7 @@ sys.stdout.buffer.write(out)
 }
 
 make_archives() {
-  [ -s "$work/done" ] && return
+  [ -e "$work/done" ] && return
   echo "== making the archives (once)"
   (cd "$data/mixed" && seven -m0=LZMA2 -mx=5 "$work/lzma2.7z" .)
   (cd "$data/text" && seven -m0=PPMd -mx=5 "$work/ppmd.7z" .)
