@@ -17,9 +17,9 @@ files=(7zTypes.h 7zWindows.h Compiler.h Precomp.h CpuArch.c CpuArch.h Alloc.c Al
        BraIA64.c Delta.c Delta.h Aes.c Aes.h AesOpt.c Sha256.c Sha256.h Sha256Opt.c
        7zCrc.c 7zCrc.h 7zCrcOpt.c RotateDefs.h)
 
-if [ -f "$dest/.complete" ]; then
-  exit 0
-fi
+complete=1
+for f in "${files[@]}"; do [ -f "$dest/$f" ] || complete=0; done
+[ "$complete" = 1 ] && exit 0
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/download"
 
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
@@ -57,6 +57,5 @@ present=$(tar -tJf "$archive" "${members[@]}" 2>/dev/null || true)
 # shellcheck disable=SC2086
 tar -xJf "$archive" -C "$dest.part" --strip-components=2 $present
 basename "$archive" > "$dest.part/.version"
-touch "$dest.part/.complete"
 rm -rf "$dest" && mv "$dest.part" "$dest"
 echo "fetch-decoders: $(ls "$dest" | wc -l) decoder files from $(cat "$dest/.version") in $dest"

@@ -45,6 +45,12 @@ class TBuffer {
     data_ = nullptr;
     size_ = 0;
   }
+  void Swap(TBuffer& other) {
+    uint8_t* data = data_;
+    size_t size = size_;
+    data_ = other.data_, size_ = other.size_;
+    other.data_ = data, other.size_ = size;
+  }
   uint8_t* Data() { return data_; }
   const uint8_t* Data() const { return data_; }
   size_t Size() const { return size_; }

@@ -22,6 +22,7 @@ constexpr size_t kSignatureHeaderSize = 32;
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
 constexpr size_t kChunkSize = size_t{1} << 18;
 constexpr int kMaxHeaderLevels = 4;
+constexpr uint64_t kMaxHeaderRatio = 1024;
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
 constexpr bool kCheckHeaderCrc = false;  // lets the fuzzer past the checksums into the parser
 #else
@@ -251,7 +252,10 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
       return kDataError;
     }
     const TFolder& f = packed.Folders[0];
-    if (f.UnpackSize > kMaxHeaderSize) return kDataError;
+    // A header compresses well, but not beyond this: its size is no licence to allocate.
+    uint64_t packedSize = 0;
+    for (uint32_t s = 0; s < f.NumPackedStreams; ++s) packedSize += packed.PackSizes[f.FirstPackStream + s];
+    if (f.UnpackSize > kMaxHeaderSize || f.UnpackSize > packedSize * kMaxHeaderRatio + 65536) return kDataError;
     TBuffer plain;
     if (!plain.Allocate(static_cast<size_t>(f.UnpackSize))) return kOutOfMemory;
     TFolderDecoder folder;
@@ -259,9 +263,7 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
     if (r == kOk) r = folder.ReadExactly(plain.Data(), plain.Size());
     if (r != kOk) return r;
     if (f.HasUnpackCrc && CrcCalc(plain.Data(), plain.Size()) != f.UnpackCrc) return kCrcError;
-    header.Free();
-    if (!header.Allocate(plain.Size())) return kOutOfMemory;
-    std::memcpy(header.Data(), plain.Data(), plain.Size());
+    header.Swap(plain);
   }
   return kOk;
 }
