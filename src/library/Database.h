@@ -58,6 +58,11 @@ struct TDatabase {
   TArray<TFolder> Folders;
   TArray<TFileInfo> Files;
   TArray<uint16_t> Names;
+
+  void Clear() {
+    Coders.Clear(), BindPairs.Clear(), PackedStreams.Clear(), CoderUnpackSizes.Clear(), Props.Clear();
+    PackSizes.Clear(), PackPositions.Clear(), Folders.Clear(), Files.Clear(), Names.Clear();
+  }
 };
 
 // Reads a header (a plain one, first byte 0x01) into `db`. `dataOffset` is where the

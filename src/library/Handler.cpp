@@ -166,8 +166,7 @@ class THandler final : public IInArchiveFull {
 
   HRes SZ_STDCALL Close() override {
     stream_.Reset();
-    db_.~TDatabase();
-    new (&db_) TDatabase();
+    db_.Clear();
     return kOk;
   }
 
@@ -182,7 +181,7 @@ class THandler final : public IInArchiveFull {
                           IArchiveExtractCallback* callback) override;
 
   HRes SZ_STDCALL GetArchiveProperty(uint32_t, TPropValue* value) override {
-    if (value) value->Tag = kTagEmpty;
+    if (value) *value = TPropValue{};
     return kOk;
   }
   HRes SZ_STDCALL GetNumberOfProperties(uint32_t* count) override {
