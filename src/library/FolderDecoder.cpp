@@ -1,0 +1,115 @@
+#include "library/FolderDecoder.h"
+
+namespace szlib {
+
+namespace {
+
+uint64_t MethodId(const TCoderInfo& c) {
+  uint64_t id = 0;
+  for (uint32_t i = 0; i < c.IdSize; ++i) id = id << 8 | c.Id[i];
+  return id;
+}
+
+// The number of the coder's first input among all inputs of the folder.
+uint32_t FirstInStream(const TDatabase& db, const TFolder& f, uint32_t coder) {
+  uint32_t n = 0;
+  for (uint32_t c = 0; c < coder; ++c) n += db.Coders[f.FirstCoder + c].NumInStreams;
+  return n;
+}
+
+}  // namespace
+
+void TFolderDecoder::Reset() {
+  for (size_t i = 0; i < count_; ++i) delete sources_[i];
+  count_ = 0;
+  output_ = nullptr;
+}
+
+bool TFolderDecoder::Own(TSource* source) {
+  if (!source) return false;
+  if (count_ == kMaxSources) {
+    delete source;
+    return false;
+  }
+  sources_[count_++] = source;
+  return true;
+}
+
+HRes TFolderDecoder::Open(const TDatabase& db, uint32_t folder, szsfx::IInStream* stream, TKeySource& keys) {
+  Reset();
+  db_ = &db;
+  folder_ = &db.Folders[folder];
+  stream_ = stream;
+  keys_ = &keys;
+  const uint32_t main = MainCoder(db, *folder_);
+  if (main == kNoFolder) return kUnsupported;
+  TSource* made = nullptr;
+  HRes r = Build(main, made);
+  if (r != kOk) {
+    Reset();
+    return r;
+  }
+  output_ = made;
+  return kOk;
+}
+
+HRes TFolderDecoder::BuildInput(uint32_t inStream, TSource*& made) {
+  const TFolder& f = *folder_;
+  for (uint32_t b = 0; b < f.NumBindPairs; ++b) {
+    const TBindPair& p = db_->BindPairs[f.FirstBindPair + b];
+    if (p.InIndex == inStream) return Build(p.OutIndex, made);
+  }
+  for (uint32_t s = 0; s < f.NumPackedStreams; ++s) {
+    if (db_->PackedStreams[f.FirstPackedStream + s] != inStream) continue;
+    const uint32_t pack = f.FirstPackStream + s;
+    made = NewPackSource(stream_, db_->PackPositions[pack], db_->PackSizes[pack]);
+    return Own(made) ? kOk : kOutOfMemory;
+  }
+  return kUnsupported;
+}
+
+HRes TFolderDecoder::Build(uint32_t coder, TSource*& made) {
+  const TFolder& f = *folder_;
+  const TCoderInfo& c = db_->Coders[f.FirstCoder + coder];
+  const uint64_t outSize = db_->CoderUnpackSizes[f.FirstCoder + coder];
+  const uint8_t* props = c.PropsSize ? &db_->Props[c.PropsOffset] : nullptr;
+  const uint64_t id = MethodId(c);
+  if ((id == kMethodBcj2) != (c.NumInStreams == 4) || (id != kMethodBcj2 && c.NumInStreams != 1)) {
+    return kUnsupported;
+  }
+  TSource* inputs[4] = {};
+  const uint32_t first = FirstInStream(*db_, f, coder);
+  for (uint32_t i = 0; i < c.NumInStreams; ++i) {
+    HRes r = BuildInput(first + i, inputs[i]);
+    if (r != kOk) return r;
+  }
+  HRes result = kUnsupported;
+  if (id == kMethodBcj2) {
+    made = NewBcj2Coder(inputs, outSize, result);
+  } else if (id == kMethodAes) {
+    TAesParams params;
+    if (!ReadAesParams(props, c.PropsSize, params)) return kUnsupported;
+    uint8_t key[kKeySize];
+    HRes r = keys_->Key(params, key);
+    if (r != kOk) return r;
+    made = NewAesCoder(inputs[0], key, params.Iv, outSize, result);
+  } else {
+    made = NewSingleInputCoder(id, props, c.PropsSize, inputs[0], outSize, result);
+  }
+  if (result != kOk) return result;
+  return Own(made) ? kOk : kOutOfMemory;
+}
+
+HRes TFolderDecoder::ReadExactly(uint8_t* data, size_t size) {
+  while (size > 0) {
+    size_t got = 0;
+    HRes r = output_->Read(data, size, got);
+    if (r != kOk) return r;
+    if (got == 0) return kDataError;
+    data += got;
+    size -= got;
+  }
+  return kOk;
+}
+
+}  // namespace szlib

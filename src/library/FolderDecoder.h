@@ -1,0 +1,52 @@
+// Builds the coder chain of one folder: the coder whose output no other coder takes is
+// the folder's output, and each coder input is either another coder or a packed stream.
+#pragma once
+
+#include "library/Coders.h"
+#include "library/Crypto.h"
+#include "library/Database.h"
+
+namespace szlib {
+
+// Supplies the AES key of an encrypted folder (asking for the password when needed).
+class TKeySource {
+ public:
+  // kOk, kUnsupported when no password can be had, or the caller's failure.
+  virtual HRes Key(const TAesParams& params, uint8_t key[kKeySize]) = 0;
+
+ protected:
+  ~TKeySource() = default;
+};
+
+class TFolderDecoder {
+ public:
+  TFolderDecoder() = default;
+  TFolderDecoder(const TFolderDecoder&) = delete;
+  TFolderDecoder& operator=(const TFolderDecoder&) = delete;
+  ~TFolderDecoder() { Reset(); }
+
+  // kOk, kUnsupported (an unknown method or properties, no password), kOutOfMemory,
+  // or the caller's failure from the password request.
+  HRes Open(const TDatabase& db, uint32_t folder, szsfx::IInStream* stream, TKeySource& keys);
+  void Reset();
+  TSource* Output() const { return output_; }
+
+  // Reads exactly `size` bytes (kDataError when the folder ends before).
+  HRes ReadExactly(uint8_t* data, size_t size);
+
+ private:
+  HRes Build(uint32_t coder, TSource*& made);
+  HRes BuildInput(uint32_t inStream, TSource*& made);
+  bool Own(TSource* source);
+
+  static constexpr size_t kMaxSources = kMaxCodersPerFolder + 64;
+  TSource* sources_[kMaxSources] = {};
+  size_t count_ = 0;
+  TSource* output_ = nullptr;
+  const TDatabase* db_ = nullptr;
+  const TFolder* folder_ = nullptr;
+  szsfx::IInStream* stream_ = nullptr;
+  TKeySource* keys_ = nullptr;
+};
+
+}  // namespace szlib

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Makes the differential corpus with the real 7z command: every method and filter our
+# library decodes, compression levels, solid and not, encrypted data and headers,
+# several folders, empty items, Unicode names; damaged, truncated and wrong-password
+# copies; and, with --big, one archive of several hundred MB.
+#   make_corpus.sh OUTPUT_FOLDER [--big]
+# Writes OUTPUT_FOLDER/manifest: "KIND ARCHIVE PASSWORD ORIGINAL" per line (tab-separated,
+# "-" for none), where KIND is
+#   same         both libraries must report the same items, results and bytes
+#   unsupported  like same, but items of methods we leave out fail as unsupported with us
+#   bad          a broken copy of ORIGINAL: no item may succeed with bytes other than ORIGINAL's
+set -euo pipefail
+out=$1 big=${2:-}
+export TZ=UTC
+rm -rf "$out"
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+manifest="$out/manifest"
+: > "$manifest"
+seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
+entry() { printf '%s\t%s\t%s\t%s\n' "$@" >> "$manifest"; }
+
+# The tree: text, random and executable-looking data, empty file and folder, nested
+# folders, names beyond ASCII (a surrogate pair among them), attributes and times.
+t="$out/tree"
+mkdir -p "$t/docs/sub" "$t/empty folder" "$t/bin" "$t/ünïcödé 日本"
+printf 'Read me first.\r\n' > "$t/readme.txt"
+seq 1 40000 > "$t/docs/numbers.txt"
+for n in $(seq 1 300); do echo "line $n: the quick brown fox jumps over the lazy dog $((n * 7919 % 1000))"; done > "$t/docs/sub/fox.txt"
+: > "$t/zero.txt"
+head -c 70000 /dev/urandom > "$t/bin/random.bin"
+{ printf 'MZ'; for i in $(seq 1500); do printf '\xe8\x10\x20\x00\x00\x90\x90\xe9\x00\x01\x00\x00\x0f\x85\x04\x00\x00\x00'; done; } > "$t/bin/prog.exe"
+# Branch-converter food: 4-byte words, many of which look like calls of some processor.
+python3 -c '
+import random, sys
+r = random.Random(7)
+sys.stdout.buffer.write(bytes(r.choice([0x94, 0xeb, 0x48, 0x00, 0x01, 0xf0, 0x97, 0xef, 0x6f, 0x40]) if i % 4 == 3 else r.randrange(256) for i in range(60000)))
+' > "$t/bin/code.bin"
+printf 'unicode\n' > "$t/ünïcödé 日本/名前 😀.txt"
+printf 'locked\n' > "$t/readonly.txt"
+find "$t" -exec touch -h -d '2021-03-04 05:06:07' {} +
+chmod 444 "$t/readonly.txt"
+
+add() {  # add KIND NAME PASSWORD [7z options...]
+  local kind=$1 name=$2 password=$3; shift 3
+  (cd "$t" && seven "$@" "$out/$name" .)
+  entry "$kind" "$name" "$password" -
+}
+add same copy.7z - -m0=Copy
+for level in 1 5 9; do
+  add same lzma-mx$level.7z - -m0=LZMA -mx=$level
+  add same lzma2-mx$level.7z - -m0=LZMA2 -mx=$level
+done
+add same lzma2-nonsolid.7z - -ms=off
+add same lzma2-two-per-folder.7z - -ms=2f
+add same lzma2-raw-header.7z - -mhc=off
+add same lzma-header-filter.7z - -m0=LZMA -mhc=on -mhcf=on
+add same ppmd.7z - -m0=PPMd
+add same ppmd-o32-mem24.7z - -m0=PPMd:o=32:mem=24
+add same ppmd-nonsolid.7z - -m0=PPMd -ms=off
+for filter in BCJ ARM ARMT ARM64 PPC SPARC IA64 RISCV Delta:4; do
+  add same "filter-${filter%%:*}.7z" - -mf="$filter"
+done
+add same bcj2.7z - -m0=BCJ2 -m1=LZMA2 -m2=LZMA2 -m3=LZMA2 -mb0s0:1 -mb0s1:2 -mb0s2:3
+add same bcj2-lzma.7z - -m0=BCJ2 -m1=LZMA -m2=LZMA -m3=LZMA -mb0s0:1 -mb0s1:2 -mb0s2:3
+add same aes.7z Secret -pSecret
+add same aes-headers.7z Secret -pSecret -mhe=on
+add same aes-nonsolid.7z Secret -pSecret -ms=off
+add same aes-ppmd.7z 'pässwörd 😀' '-ppässwörd 😀' -m0=PPMd
+add same aes-copy.7z Secret -pSecret -m0=Copy -mhe=on
+
+# An archive whose items were all deleted: the 32-byte start header alone.
+(cd "$t" && seven "$out/empty.7z" readme.txt && 7z d -bd -bso0 "$out/empty.7z" readme.txt)
+entry same empty.7z - -
+
+# Methods we leave out: the first folder Deflate (or BZip2), a second one LZMA2.
+for method in Deflate BZip2; do
+  (cd "$t" && seven -m0=$method "$out/other-$method.7z" docs && seven -m0=LZMA2 "$out/other-$method.7z" readme.txt bin)
+  entry unsupported "other-$method.7z" - -
+done
+
+# Broken copies: bytes flipped in the packed data, cut short, or the wrong password.
+damage() {  # damage ORIGINAL COPY PASSWORD POSITION (a share of the size, in percent)
+  cp "$out/$1" "$out/$2"
+  local size; size=$(stat -c %s "$out/$1")
+  printf '\x55\xaa\x55\xaa' | dd of="$out/$2" bs=1 seek=$((size * $4 / 100)) conv=notrunc status=none
+  entry bad "$2" "$3" "$1"
+}
+for a in copy lzma-mx5 lzma2-mx5 ppmd bcj2 filter-ARM64 filter-Delta lzma2-nonsolid; do
+  damage "$a.7z" "damaged-$a.7z" - 33
+  damage "$a.7z" "damaged-end-$a.7z" - 50
+done
+damage aes.7z damaged-aes.7z Secret 33
+damage lzma2-raw-header.7z damaged-header.7z - 99  # the header is at the end
+for a in lzma2-mx5 aes-headers ppmd; do
+  size=$(stat -c %s "$out/$a.7z")
+  head -c $((size * 2 / 3)) "$out/$a.7z" > "$out/truncated-$a.7z"
+  entry bad "truncated-$a.7z" - "$a.7z"
+done
+for a in aes aes-headers aes-nonsolid aes-ppmd aes-copy; do
+  entry bad "$a.7z" wrong "$a.7z"
+done
+
+if [ "$big" = --big ]; then
+  # Several hundred MB in one solid folder: text with a counter, and a random block.
+  b="$out/big"
+  mkdir -p "$b"
+  python3 -c '
+import sys
+w = sys.stdout.buffer.write
+for i in range(5000000):
+    w(b"record %09d of the large file, some text that repeats with a counter\n" % i)
+' > "$b/large.txt"
+  head -c 20000000 /dev/urandom > "$b/random.bin"
+  (cd "$b" && seven -mx=1 "$out/big.7z" .)
+  rm -rf "$b"
+  entry same big.7z - -
+fi
+echo "corpus ready in $out ($(wc -l < "$manifest") archives)"
