@@ -118,3 +118,6 @@ if [ ! -s "$cache/7z-ia32.dll" ] || [ ! -s "$cache/7z-x64.dll" ] || [ ! -s "$cac
   echo "setup: fetching the Windows 7-Zip library"
   fetch_7zip
 fi
+
+# ---- The C decoder sources of our own archive library (Debian's 7zip source package) ----
+"$top/tools/fetch-decoders.sh"
