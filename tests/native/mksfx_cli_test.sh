@@ -69,6 +69,17 @@ err=$("$mksfx" --stub "$dir/stub" --library "$dir/lib" --archive "$dir/a.7z" -o 
 check "the limit counts characters of the code page, not UTF-8 bytes" "[ -e '$dir/x.exe' ]"
 rm -f "$dir/x.exe"
 
+err=$("$mksfx" --stub "$dir/stub" --archive "$dir/a.7z" -o "$dir/x.exe" 2>&1)
+check "without --library the library beside the stub is named when missing" \
+  "[[ '$err' == *'cannot read the library image $dir/7zextract.dll'* ]] && [ ! -e '$dir/x.exe' ]"
+cp "$dir/lib" "$dir/7zextract.dll"
+"$mksfx" --stub "$dir/stub" --archive "$dir/a.7z" -o "$dir/default-lib.exe"
+check "without --library the slot holds 7zextract.dll from beside the stub" \
+  "cmp -s <(tail -c +223745 '$dir/default-lib.exe' | head -c 2000) '$dir/lib'"
+cp "$dir/lib64" "$dir/7zextract.dll"
+err=$("$mksfx" --stub "$dir/stub" --archive "$dir/a.7z" -o "$dir/x.exe" 2>&1)
+check "the default library's architecture is checked too" "[[ '$err' == *'64-bit x86-64 DLL'* ]] && [ ! -e '$dir/x.exe' ]"
+
 "$mksfx" --print-messages > "$dir/default.txt"
 check "the default table prints 66 lines" "[ \$(wc -l < '$dir/default.txt') -eq 66 ]"
 
