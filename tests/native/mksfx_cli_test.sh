@@ -36,6 +36,21 @@ check "the output has every piece" "[ \$(stat -c %s '$dir/out.exe') -eq \$((3000
 check "the title is in the record" "grep -q 'CLI title' '$dir/out.exe'"
 check "the archive is at the end" "cmp -s <(tail -c $archive_size '$dir/out.exe') '$dir/a.7z'"
 
+# Without --library: our own library, 7zextract.dll beside the stub, with the same checks.
+mkdir -p "$dir/stubs"
+cp "$dir/stub" "$dir/stubs/szsfx.exe"
+err=$("$mksfx" --stub "$dir/stubs/szsfx.exe" --archive "$dir/a.7z" -o "$dir/x.exe" 2>&1)
+check "without --library and no library beside the stub, the missing file is named" \
+  "[[ '$err' == *'cannot read the library image $dir/stubs/7zextract.dll'* ]] && [ ! -e '$dir/x.exe' ]"
+cp "$dir/lib64" "$dir/stubs/7zextract.dll"
+err=$("$mksfx" --stub "$dir/stubs/szsfx.exe" --archive "$dir/a.7z" -o "$dir/x.exe" 2>&1)
+check "the library beside the stub must have the stub's architecture" \
+  "[[ '$err' == *'is a 64-bit x86-64 DLL'* ]] && [ ! -e '$dir/x.exe' ]"
+{ cat "$dir/lib"; printf 'our library'; } > "$dir/stubs/7zextract.dll"
+(cd "$dir/stubs" && "$mksfx" --stub szsfx.exe --archive ../a.7z -o ../beside.exe)
+check "without --library the slot holds the library beside the stub" \
+  "cmp -s <(head -c 2011 <(tail -c +223745 '$dir/beside.exe')) '$dir/stubs/7zextract.dll'"
+
 cp "$dir/out.exe" "$dir/keep.exe"
 head -c 76289 /dev/zero > "$dir/big"
 err=$("$mksfx" --stub "$dir/stub" --library "$dir/big" --archive "$dir/a.7z" -o "$dir/out.exe" 2>&1)

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Checks the built Windows images without running them: the stub is exactly the stub
 # image size, a GUI program of the expected architecture importing only DLLs every
-# Windows has; the forwarder exports its two entry points undecorated.
-#   check_images.sh BUILD_FOLDER OBJDUMP FORMAT STUB_SIZE     (FORMAT: pei-i386 or pei-x86-64)
+# Windows has; the forwarder and our archive library export their two entry points
+# undecorated; our library fits the library slot, imports only kernel32, msvcrt and
+# oleaut32 and cannot load anything else.
+#   check_images.sh BUILD_FOLDER OBJDUMP FORMAT STUB_SIZE SLOT_SIZE
+#   (FORMAT: pei-i386 or pei-x86-64)
 set -u
-build=$1 objdump=$2 format=$3 size=$4
+build=$1 objdump=$2 format=$3 size=$4 slot=$5
 failures=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; failures=$((failures + 1)); fi; }
 
-stub="$build/szsfx.exe" fwd="$build/7zfwd.dll"
+stub="$build/szsfx.exe" fwd="$build/7zfwd.dll" lib="$build/7zextract.dll"
 stub_headers=$("$objdump" -p "$stub")
 fwd_headers=$("$objdump" -p "$fwd")
 system_dlls='^(advapi32|comctl32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|user32)\.dll$'
@@ -19,13 +22,26 @@ check "the stub is a GUI program" "grep -q 'Subsystem.*(Windows GUI)' <<< \"\$st
 stub_imports=$(grep 'DLL Name:' <<< "$stub_headers" | awk '{print tolower($3)}')
 check "the stub imports only system DLLs (it imports: $(echo $stub_imports))" \
   "! grep -Evq '$system_dlls' <<< \"\$stub_imports\""
-check "the forwarder is a $format image" "grep -q 'file format $format' <<< \"\$fwd_headers\""
-exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<< "$fwd_headers" | grep -o '^\s*\[ *[0-9]*\] .*' | sed 's/.*\] //' | sort | tr '\n' ' ')
-check "the forwarder exports CreateObject and GetHandlerProperty undecorated (it exports: $exports)" \
-  "[ '$exports' = 'CreateObject GetHandlerProperty ' ]"
-fwd_imports=$(grep 'DLL Name:' <<< "$fwd_headers" | awk '{print tolower($3)}')
-check "the forwarder imports only kernel32 and advapi32 (it imports: $(echo $fwd_imports))" \
-  "! grep -Evq '^(kernel32|advapi32)\.dll$' <<< \"\$fwd_imports\""
+# check_library NAME HEADERS IMPORT_NAMES: a DLL of the slot, its exports and imports.
+check_library() {
+  local name=$1 headers=$2 allowed=$3 exports imports
+  check "$name is a $format image" "grep -q 'file format $format' <<< \"\$headers\""
+  exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<< "$headers" | grep -o '^\s*\[ *[0-9]*\] .*' |
+            sed 's/.*\] //' | sort | tr '\n' ' ')
+  check "$name exports CreateObject and GetHandlerProperty undecorated (it exports: $exports)" \
+    "[ '$exports' = 'CreateObject GetHandlerProperty ' ]"
+  imports=$(grep 'DLL Name:' <<< "$headers" | awk '{print tolower($3)}')
+  check "$name imports only $allowed (it imports: $(echo $imports))" \
+    "! grep -Evq '^($allowed)\.dll$' <<< \"\$imports\""
+}
+check_library "the forwarder" "$fwd_headers" "kernel32|advapi32"
 
-[ "$failures" -eq 0 ] && echo "images in $build: all checks passed (stub $(stat -c %s "$stub") bytes)"
+lib_headers=$("$objdump" -p "$lib")
+lib_size=$(stat -c %s "$lib")
+check "our library is at most $slot bytes (it is $lib_size)" "[ $lib_size -le $slot ]"
+check_library "our library" "$lib_headers" "kernel32|msvcrt|oleaut32"
+check "our library imports no way to load other code" \
+  "! grep -Eq '\s(LoadLibrary|GetProcAddress|CoCreateInstance|GetModuleHandle)' <<< \"\$lib_headers\""
+
+[ "$failures" -eq 0 ] && echo "images in $build: all checks passed (stub $(stat -c %s "$stub") bytes, library $lib_size bytes)"
 exit "$failures"

@@ -17,8 +17,8 @@ const char kUsage[] =
     "usage: mksfx --stub FILE [--library FILE] --archive FILE -o OUTPUT [settings] [messages]\n"
     "\n"
     "  --stub FILE             the stub executable (exactly 223744 bytes)\n"
-    "  --library FILE          the archive library image (at most 76288 bytes, a DLL of the\n"
-    "                          stub's architecture); default: 7zextract.dll beside the stub\n"
+    "  --library FILE          the archive library image (at most 76288 bytes); default:\n"
+    "                          our own library, 7zextract.dll beside the stub file\n"
     "  --archive FILE          the 7z archive\n"
     "  -o, --output FILE       the self-extractor to write\n"
     "  --codepage N            the Windows code page of the stub's texts (default 1252);\n"
@@ -91,10 +91,10 @@ std::vector<uint8_t> RawBlock(const std::string& path) {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-// `name` in the folder of the stub file.
-std::string BesideStub(const std::string& stub, const std::string& name) {
-  size_t cut = stub.find_last_of("/\\:");
-  return cut == std::string::npos ? name : stub.substr(0, cut + 1) + name;
+// Our own archive library, built beside the stub of the same architecture.
+std::string LibraryBesideStub(const std::string& stubPath) {
+  size_t cut = stubPath.find_last_of("/\\");
+  return (cut == std::string::npos ? std::string() : stubPath.substr(0, cut + 1)) + "7zextract.dll";
 }
 
 std::string BaseName(const std::string& path) {
@@ -140,7 +140,7 @@ TBuildRequest ParseArguments(int argc, char** argv) {
   if (r.StubPath.empty() || r.ArchivePath.empty() || r.OutputPath.empty()) {
     throw Fail{"--stub, --archive and --output are required"};
   }
-  if (r.LibraryPath.empty()) r.LibraryPath = BesideStub(r.StubPath, "7zextract.dll");
+  if (r.LibraryPath.empty()) r.LibraryPath = LibraryBesideStub(r.StubPath);
   if (!named) SetText(r.Settings.ArchiveName, "--archive-name", BaseName(r.ArchivePath).substr(0, 255));
   if (r.Areas.empty()) {
     std::string error;
