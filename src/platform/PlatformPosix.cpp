@@ -1,6 +1,6 @@
 // Linux side of the platform layer: the portable core's tests and tools run on it.
 // The 8-bit system code page is UTF-8 here; there is no registry and no window system.
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <dlfcn.h>
 #include <errno.h>

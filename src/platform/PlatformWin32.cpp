@@ -1,5 +1,5 @@
 // Win32 side of the platform layer.
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <windows.h>
 

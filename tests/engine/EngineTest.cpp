@@ -7,9 +7,9 @@
 #include <iterator>
 #include <set>
 
-#include "FileStreams/FileStreams.h"
-#include "SevenZip/ItemInfo.h"
-#include "SevenZip/SevenZip.h"
+#include "engine/FileStreams.h"
+#include "engine/ItemInfo.h"
+#include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
 #ifdef _WIN32

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "szsfxmain2/Payload.h"
+#include "payload/Payload.h"
 
 using namespace szsfx;
 

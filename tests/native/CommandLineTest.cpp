@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "szsfxmain2/CommandLine.h"
+#include "app/CommandLine.h"
 
 namespace szsfx {
 namespace {

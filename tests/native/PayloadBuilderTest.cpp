@@ -6,7 +6,7 @@
 #include "PayloadBuilder.h"
 #include "TestFiles.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/Payload.h"
+#include "payload/Payload.h"
 
 namespace szsfx {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "TestFiles.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/Payload.h"
+#include "payload/Payload.h"
 
 namespace szsfx {
 namespace {

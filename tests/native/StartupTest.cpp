@@ -7,7 +7,7 @@
 #include "PayloadBuilder.h"
 #include "TestFiles.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/Startup.h"
+#include "app/Startup.h"
 
 namespace szsfx {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "IArchive/IArchive.h"
+#include "engine/IArchive.h"
 
 namespace szsfx {
 

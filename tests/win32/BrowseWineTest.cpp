@@ -9,7 +9,7 @@
 
 #include <thread>
 
-#include "BrowseDr/BrowseDr.h"
+#include "ui/FolderBrowser.h"
 #include "Driver.h"
 #include "Form.h"
 #include "TestFiles.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "SevenZip/SevenZip.h"
+#include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
 using namespace szsfx;
