@@ -1,7 +1,5 @@
 #include "engine/FileStreams.h"
 
-#include "engine/SevenZip.h"
-
 namespace szsfx {
 
 HRes SeekFile(TFileBase& file, int64_t offset, uint32_t origin, uint64_t* newPosition) {
@@ -19,8 +17,7 @@ HRes TInFileStream::QueryInterface(const TGuid& iid, void** object) {
 
 HRes TInFileStream::Read(void* data, uint32_t size, uint32_t* processed) {
   if (processed) *processed = 0;
-  TSevenZip* component = CurrentComponent();
-  if (component && component->CancelRequested) return kAborted;
+  if (owner_ && owner_->CancelRequested()) return kAborted;
   uint32_t read = 0;
   InFile.Read(data, size, read);  // a failed read is a short read to the library
   if (processed) *processed = read;
@@ -43,10 +40,7 @@ HRes TOutFileStream::Write(const void* data, uint32_t size, uint32_t* processed)
     uint32_t written = 0;
     if (!OutFile.Write(bytes + done, size - done, written) || written == 0) {
       if (processed) *processed = done;
-      if (TSevenZip* component = CurrentComponent()) {
-        plat::TLockGuard guard(component->CallbackLock);
-        component->MarkItemFailed();
-      }
+      if (owner_) owner_->WriteFailed();
       return kFailure;
     }
     done += written;

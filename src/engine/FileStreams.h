@@ -1,47 +1,29 @@
 // The streams the archive library reads the archive from and writes files to.
 #pragma once
 
-#include <atomic>
 #include <string>
 
 #include "platform/FileIO.h"
+#include "engine/ComPtr.h"
 #include "engine/IArchive.h"
 
 namespace szsfx {
 
-// Reference counting shared by the system's library objects. The library may call
-// a stream from one of its worker threads, so the count is atomic.
-template <typename Self>
-class TRefCounted {
- protected:
-  uint32_t AddRefImpl() { return ++refs_; }
-  uint32_t ReleaseImpl() {
-    uint32_t left = --refs_;
-    if (left == 0) delete static_cast<Self*>(this);
-    return left;
-  }
+// What a stream needs of the component that made it: whether to stop reading, and
+// where a failed write is counted.
+class IStreamOwner {
+ public:
+  virtual bool CancelRequested() const = 0;
+  virtual void WriteFailed() = 0;
 
- private:
-  std::atomic<uint32_t> refs_{0};
+ protected:
+  ~IStreamOwner() = default;
 };
 
-// Hands out `self` for an identifier in `accepted`, AddRef'ed.
-template <typename Self>
-HRes AnswerQuery(Self* self, const TGuid& iid, void** object, std::initializer_list<TGuid> accepted) {
-  if (!object) return kNoInterface;
-  for (const TGuid& candidate : accepted) {
-    if (iid == candidate) {
-      *object = self;
-      self->AddRef();
-      return kOk;
-    }
-  }
-  *object = nullptr;
-  return kNoInterface;
-}
-
+// Streams made without an owner (tests, tools) never stop and count nothing.
 class TInFileStream final : public IInStream, public TRefCounted<TInFileStream> {
  public:
+  explicit TInFileStream(IStreamOwner* owner = nullptr) : owner_(owner) {}
   bool Open(const std::u16string& name) { return InFile.Open(name); }
 
   HRes SZ_STDCALL QueryInterface(const TGuid& iid, void** object) override;
@@ -51,10 +33,14 @@ class TInFileStream final : public IInStream, public TRefCounted<TInFileStream> 
   HRes SZ_STDCALL Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) override;
 
   TInFile InFile;
+
+ private:
+  IStreamOwner* owner_;
 };
 
 class TOutFileStream final : public IOutStream, public TRefCounted<TOutFileStream> {
  public:
+  explicit TOutFileStream(IStreamOwner* owner = nullptr) : owner_(owner) {}
   // Creates the file, or empties an existing one, for writing; others may read it.
   bool Open(const std::u16string& name) {
     OutFile.SetCreateAlways();
@@ -71,6 +57,9 @@ class TOutFileStream final : public IOutStream, public TRefCounted<TOutFileStrea
   HRes SZ_STDCALL SetSize(uint64_t newSize) override;
 
   TOutFile OutFile;
+
+ private:
+  IStreamOwner* owner_;
 };
 
 // Seek shared by both streams: origins above 2 are an invalid function.

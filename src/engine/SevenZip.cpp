@@ -1,15 +1,12 @@
 #include "engine/SevenZip.h"
 
-#include "engine/FileStreams.h"
-#include "engine/Callbacks.h"
+#include "engine/ItemInfo.h"
 #include "engine/Library.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
 
 namespace {
-
-TSevenZip* g_current = nullptr;
 
 // The folder of the running program, with its separator.
 std::string ProgramFolder() {
@@ -18,15 +15,21 @@ std::string ProgramFolder() {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-template <typename T>
-void ReleaseRef(T*& object) {
-  if (object) object->Release();
-  object = nullptr;
+// Reads one property into a zero-filled value whose tag is preset.
+TPropValue Property(IInArchive* archive, uint32_t index, uint32_t id, uint16_t presetTag) {
+  TPropValue value{};
+  value.Tag = presetTag;
+  archive->GetProperty(index, id, &value);
+  return value;
+}
+
+uint64_t LocalItemTime(const TPropValue& modified) {
+  uint64_t local = 0;
+  if (modified.Tag == kTagFileTime && plat::UtcToLocal(modified.UInt64, local)) return local;
+  return plat::LocalNow();
 }
 
 }  // namespace
-
-TSevenZip* CurrentComponent() { return g_current; }
 
 TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) {
   ReplaceInStream();
@@ -36,41 +39,27 @@ TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) {
 TSevenZip::~TSevenZip() {
   CloseArchive();
   ReleaseHandler();
-  ReleaseRef(InStream);
-  ReleaseRef(OutStream);
-  if (g_current == this) g_current = nullptr;
 }
 
-void TSevenZip::ReplaceInStream() {
-  ReleaseRef(InStream);
-  InStream = new TInFileStream();
-  InStream->AddRef();
-}
+void TSevenZip::ReplaceInStream() { inStream_ = TComPtr<TInFileStream>(new TInFileStream(this)); }
 
-void TSevenZip::ReplaceOutStream() {
-  ReleaseRef(OutStream);
-  OutStream = new TOutFileStream();
-  OutStream->AddRef();
-}
+void TSevenZip::ReplaceOutStream() { outStream_ = TComPtr<TOutFileStream>(new TOutFileStream(this)); }
 
 bool TSevenZip::OpenArchive() {
-  g_current = this;
-  CancelRequested = false;
+  cancelRequested_ = false;
   if (!BindArchiveLibrary(DLLDir)) return false;
-  if (InArchive) {  // a fresh handler for every open
-    InArchive->Close();
-    ReleaseRef(InArchive);
+  if (inArchive_) {  // a fresh handler for every open
+    inArchive_->Close();
+    inArchive_.Reset();
   }
-  InArchive = CreateArchiveHandler();
-  if (!InArchive || !plat::FileExistsW(FileName)) return false;
-  InStream->Open(FileName);  // a file that cannot be opened makes the handler's Open fail
-  auto* callback = new TArchiveOpenCallback();
-  callback->AddRef();
-  const HRes result = InArchive->Open(InStream, nullptr, callback);
-  callback->Release();
+  inArchive_ = TComPtr<IInArchive>::Adopt(CreateArchiveHandler());
+  if (!inArchive_ || !plat::FileExistsW(FileName)) return false;
+  inStream_->Open(FileName);  // a file that cannot be opened makes the handler's Open fail
+  TComPtr<TArchiveOpenCallback> callback(new TArchiveOpenCallback(*this));
+  const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
   uint32_t count = 0;
-  InArchive->GetNumberOfItems(&count);
-  if (result != kOk) InStream->InFile.Close();
+  inArchive_->GetNumberOfItems(&count);
+  if (result != kOk) inStream_->InFile.Close();
   return result == kOk;
 }
 
@@ -84,25 +73,25 @@ std::vector<uint32_t> TSevenZip::SelectedIndices() const {
 }
 
 HRes TSevenZip::ExtractArchive() {
-  g_current = this;
-  CancelRequested = false;
-  LastCompleted = 0;
+  cancelRequested_ = false;
+  lastCompleted_ = 0;
   ErrorCount = 0;
   if (!OpenArchive()) return kFailure;
-  auto* callback = new TArchiveExtractCallback();
-  callback->AddRef();
+  TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
   ReplaceOutStream();
   HRes result = kOk;
   if (FileSpec.empty()) {
-    result = InArchive->Extract(nullptr, 0xFFFFFFFFu, 0, callback);
+    result = inArchive_->Extract(nullptr, 0xFFFFFFFFu, 0, callback.Get());
   } else {
     const std::vector<uint32_t> indices = SelectedIndices();
-    if (!indices.empty()) result = InArchive->Extract(indices.data(), static_cast<uint32_t>(indices.size()), 0, callback);
+    if (!indices.empty()) {
+      result = inArchive_->Extract(indices.data(), static_cast<uint32_t>(indices.size()), 0, callback.Get());
+    }
   }
-  callback->Release();
-  OutStream->OutFile.Close();  // the library may stop mid-item without a result
+  callback.Reset();
+  outStream_->OutFile.Close();  // the library may stop mid-item without a result
   CloseArchive();
-  if (CancelRequested) return result != kOk ? result : kAborted;
+  if (cancelRequested_) return result != kOk ? result : kAborted;
   if (OnProgress) {
     bool cancel = false;
     OnProgress(this, 100, 100, cancel);
@@ -111,23 +100,23 @@ HRes TSevenZip::ExtractArchive() {
 }
 
 void TSevenZip::CloseArchive() {
-  if (InArchive) InArchive->Close();
-  InStream->InFile.Close();
+  if (inArchive_) inArchive_->Close();
+  inStream_->InFile.Close();
   ReplaceInStream();
 }
 
-void TSevenZip::ReleaseHandler() { ReleaseRef(InArchive); }
+void TSevenZip::ReleaseHandler() { inArchive_.Reset(); }
 
 uint32_t TSevenZip::ItemCount() const {
   uint32_t count = 0;
-  if (InArchive) InArchive->GetNumberOfItems(&count);
+  if (inArchive_) inArchive_->GetNumberOfItems(&count);
   return count;
 }
 
 std::u16string TSevenZip::ItemPath(uint32_t index) const {
-  if (!InArchive) return std::u16string();
+  if (!inArchive_) return std::u16string();
   TPropValue value{};
-  InArchive->GetProperty(index, kPropPath, &value);
+  inArchive_->GetProperty(index, kPropPath, &value);
   if (value.Tag != kTagString) return std::u16string();
   std::u16string path = FromSystemString(value.String);
   FreeSystemString(value.String);
@@ -148,6 +137,114 @@ bool TSevenZip::MatchesFileSpec(const std::u16string& path) const {
     if (WildcardMatch(dottedEntry && !dottedPath ? path + u"." : path, entry)) return true;
   }
   return false;
+}
+
+// ---- What the callbacks and streams call --------------------------------------
+
+void TSevenZip::MarkItemFailed() {
+  if (!itemFailed_) ++ErrorCount;
+  itemFailed_ = true;
+}
+
+void TSevenZip::WriteFailed() {
+  plat::TLockGuard guard(callbackLock_);
+  MarkItemFailed();
+}
+
+HRes TSevenZip::AskPassword(TSystemString* password) {
+  if (!password) return kFailure;
+  plat::TLockGuard guard(callbackLock_);
+  std::u16string text;
+  if (OnPassword) OnPassword(this, currentDestination_, text);
+  *password = AllocSystemString(text);
+  return *password ? kOk : kFailure;
+}
+
+void TSevenZip::SetTotal(uint64_t total) {
+  plat::TLockGuard guard(callbackLock_);
+  totalSize_ = total;
+}
+
+HRes TSevenZip::SetCompleted(uint64_t completed) {
+  plat::TLockGuard guard(callbackLock_);
+  itemDone_ += completed - lastCompleted_;
+  lastCompleted_ = completed;
+  if (totalSize_ != 0 && itemSize_ != 0 && OnProgress) {
+    bool cancel = cancelRequested_;
+    OnProgress(this, static_cast<uint8_t>(itemDone_ * 100 / itemSize_), static_cast<uint8_t>(completed * 100 / totalSize_),
+               cancel);
+    cancelRequested_ = cancel;
+  }
+  // A cancel also stops the library here, not only at its next read of the archive.
+  return cancelRequested_ ? kAborted : kOk;
+}
+
+HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
+  plat::TLockGuard guard(callbackLock_);
+  itemOpened_ = false;
+  itemFailed_ = false;
+  IInArchive* archive = inArchive_.Get();
+  TPropValue path = Property(archive, index, kPropPath, kTagEmpty);
+  TPropValue folder = Property(archive, index, kPropIsFolder, kTagBool);
+  TPropValue attributes = Property(archive, index, kPropAttributes, kTagUInt64Preset);
+  TPropValue size = Property(archive, index, kPropSize, kTagUInt64Preset);
+  TPropValue modified = Property(archive, index, kPropModified, kTagFileTime);
+  const std::u16string itemPath = path.Tag == kTagString ? FromSystemString(path.String) : u"";
+  if (path.Tag == kTagString) FreeSystemString(path.String);
+
+  itemAttributes_ = attributes.UInt32;
+  const bool isFolder = folder.Bool != 0;
+  if (!ExtractBaseDir.empty() && ExtractBaseDir.back() != plat::kPathSeparator) {
+    ExtractBaseDir += static_cast<char16_t>(plat::kPathSeparator);
+  }
+  itemSize_ = size.UInt64;
+  itemTime_ = LocalItemTime(modified);
+  itemDone_ = 0;
+  std::u16string folderPart, namePart;
+  SplitItemPath(itemPath, folderPart, namePart);
+
+  if (askMode > kAskExtract || cancelRequested_) return kOk;
+  if (!ItemPathIsSafe(itemPath)) {  // never written outside the destination
+    MarkItemFailed();
+    return kOk;
+  }
+  if (isFolder) {
+    if (UseFolderNames) ForceFolders(ExtractBaseDir + itemPath);
+    return kOk;
+  }
+  const std::u16string destFolder = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
+  const std::u16string destination = destFolder + namePart;
+  if (OnBegin) {
+    bool proceed = true;
+    OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
+  }
+  if (plat::FileExistsW(destination)) return kOk;  // kept: the begin handler decides by deleting
+  if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
+  if (!outStream_->Open(destination)) {
+    MarkItemFailed();
+    return kOk;
+  }
+  currentDestination_ = destination;
+  itemOpened_ = true;
+  *stream = TComPtr<TSequentialOutStream>(new TSequentialOutStream(outStream_)).Detach();
+  return kOk;
+}
+
+void TSevenZip::SetOperationResult(int32_t result) {
+  plat::TLockGuard guard(callbackLock_);
+  if (result != 0) MarkItemFailed();
+  outStream_->OutFile.Close();
+  if (itemOpened_) ApplyTimeAndAttributes();
+  itemOpened_ = false;
+}
+
+// Time first, attributes second, so that read-only files get their time too.
+void TSevenZip::ApplyTimeAndAttributes() const {
+  uint64_t packed = 0, utc = 0;
+  if (PackedLocalTime(itemTime_, packed) && plat::LocalToUtc(packed, utc)) {
+    plat::SetModifiedTimeW(currentDestination_, utc);
+  }
+  plat::SetAttributesW(currentDestination_, WindowsAttributes(itemAttributes_));
 }
 
 bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {

@@ -315,15 +315,15 @@ TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
   zip.FileName = Wide(Data("tree.7z"));
   zip.DLLDir = Data("lib") + kSep;
   ASSERT_TRUE(zip.OpenArchive());
-  auto* in = new TInFileStream();
+  auto* in = new TInFileStream(&zip);  // a stream of this component: it reads the component's cancel
   in->AddRef();
   ASSERT_TRUE(in->Open(Wide(Data("tree.7z"))));
   char buffer[16];
   uint32_t processed = 99;
-  zip.CancelRequested = true;
+  zip.RequestCancel(true);
   EXPECT_EQ(in->Read(buffer, sizeof buffer, &processed), kAborted);
   EXPECT_EQ(processed, 0u);
-  zip.CancelRequested = false;
+  zip.RequestCancel(false);
   EXPECT_EQ(in->Read(buffer, sizeof buffer, &processed), kOk);
   EXPECT_EQ(processed, 16u);
   EXPECT_EQ(std::string(buffer, 2), "7z") << "the aborted read consumed nothing";
