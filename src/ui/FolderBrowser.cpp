@@ -23,12 +23,12 @@ bool NtFamily() {
 }  // namespace
 
 TBrowseDirectoryDlg::TBrowseDirectoryDlg(HWND ownerControl) : ownerControl_(ownerControl) {
-  SHGetMalloc(&shellAllocator_);
+  IMalloc* allocator = nullptr;
+  if (SHGetMalloc(&allocator) == S_OK) shellAllocator_ = TComPtr<IMalloc>::Adopt(allocator);
 }
 
 TBrowseDirectoryDlg::~TBrowseDirectoryDlg() {
   SetSelectionPIDL(nullptr);
-  if (shellAllocator_) shellAllocator_->Release();
 }
 
 bool TBrowseDirectoryDlg::Execute() {
@@ -150,11 +150,11 @@ void TBrowseDirectoryDlg::ApplySelection() {
     SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
     return;
   }
-  IShellFolder* desktop = nullptr;
-  if (SHGetDesktopFolder(&desktop) != S_OK) return;
+  IShellFolder* folder = nullptr;
+  if (SHGetDesktopFolder(&folder) != S_OK) return;
+  const TComPtr<IShellFolder> desktop = TComPtr<IShellFolder>::Adopt(folder);
   LPITEMIDLIST parsed = nullptr;
-  const bool ok = ParseToList(desktop, selection_, parsed);
-  desktop->Release();
+  const bool ok = ParseToList(desktop.Get(), selection_, parsed);
   if (ok) SetSelectionPIDL(parsed);
   if (selection_.rfind("\\\\", 0) == 0) {  // a network path goes by its item list only
     if (ok) SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));

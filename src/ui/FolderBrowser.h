@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/ComPtr.h"
 #include "ui/BrowseLogic.h"
 
 namespace szsfx {
@@ -74,7 +75,7 @@ class TBrowseDirectoryDlg {
   bool fitStatusText_ = true, enableOkButton_ = true;
   int imageIndex_ = -1;
   LPITEMIDLIST selectionPidl_ = nullptr;
-  IMalloc* shellAllocator_ = nullptr;
+  TComPtr<IMalloc> shellAllocator_;
 };
 
 }  // namespace szsfx

@@ -33,11 +33,7 @@ bool IsNavigationKey(WPARAM key) {
 TForm1::TForm1(TRunSetup& app) : app_(app) {}
 
 TForm1::~TForm1() {
-  if (window_ && IsWindow(window_)) DestroyWindow(window_);
-  for (HGDIOBJ object : {static_cast<HGDIOBJ>(font_), static_cast<HGDIOBJ>(linkFont_),
-                         static_cast<HGDIOBJ>(bannerBrush_), static_cast<HGDIOBJ>(bannerBitmap_)}) {
-    if (object) DeleteObject(object);
-  }
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the fonts and brushes it uses go
 }
 
 bool TForm1::Create() {
@@ -52,7 +48,7 @@ bool TForm1::Create() {
 HWND TForm1::AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex) {
   HWND control = CreateWindowExW(ex, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   return control;
 }
 
@@ -61,11 +57,11 @@ void TForm1::CreateControls() {
   HDC screen = GetDC(nullptr);
   const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
-  font_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-  linkFont_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  font_ = TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  linkFont_ = TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   const DWORD oneLine = SS_LEFTNOWORDWRAP;
   AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
   HWND link = AddControl(window_, L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, 0, 205, 393, 17);
@@ -82,8 +78,8 @@ void TForm1::CreateControls() {
              LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281,
              75);
   AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, 50, 50, WS_EX_TRANSPARENT);
-  bannerBitmap_ = LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP");
-  if (bannerBitmap_) bannerBrush_ = CreatePatternBrush(bannerBitmap_);
+  bannerBitmap_ = TGdi<HBITMAP>(LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP"));
+  if (bannerBitmap_) bannerBrush_ = TGdi<HBRUSH>(CreatePatternBrush(bannerBitmap_.Get()));
   HWND progress = AddControl(window_, PROGRESS_CLASSW, kIdProgressBar, 0, 8, 200, 377, 20);
   SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   group_ = AddControl(window_, L"BUTTON", kIdGroupBox1, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
@@ -162,7 +158,7 @@ void TForm1::SetDefaultButton(int id) {
 
 void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
   linkColor_ = color;
-  SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_ : font_),
+  SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_.Get() : font_.Get()),
                TRUE);
   InvalidateRect(Control(kIdLinkLabel), nullptr, TRUE);
 }
@@ -213,70 +209,94 @@ LRESULT CALLBACK TForm1::GroupProc(HWND group, UINT message, WPARAM wParam, LPAR
 LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   window_ = window;  // already during the messages of CreateWindowEx
   switch (message) {
-    case WM_COMMAND: {
-      const int id = LOWORD(wParam);
-      const bool clicked = HIWORD(wParam) == BN_CLICKED;
-      if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2))) RunExtraction();
-      else if (id == kIdButton3 && clicked) Cancel();
-      else if (id == kIdButton4 && clicked) plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
-      else if (id == kIdBrowseButton && clicked) Browse();
-      else if (id == kIdLinkLabel && HIWORD(wParam) == STN_CLICKED) {
-        ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
-      }
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
-    }
     case DM_GETDEFID:
       return defaultButton_ ? MAKELRESULT(defaultButton_, DC_HASDEFID) : 0;
     case WM_CTLCOLORSTATIC: {
-      HWND control = reinterpret_cast<HWND>(lParam);
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      if (control == Control(kIdBanner) && bannerBrush_) {
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(bannerBrush_);
-      }
-      if (control == Control(kIdLinkLabel)) {
-        SetTextColor(dc, linkColor_);
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
+      LRESULT brush = 0;
+      if (OnCtlColorStatic(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam), brush)) return brush;
       break;
     }
     case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(wParam) == Control(kIdLinkLabel)) {
-        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
-        return TRUE;
-      }
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
       break;
     case kInvokeMessage:
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return 0;
     case kItemStatusMessage:
-      ShowItemStatus(reinterpret_cast<char16_t*>(lParam));
+      ShowItemStatus(TakePostedText(lParam).get());
       return Running ? 1 : 0;
     case WM_ACTIVATE:
-      if (LOWORD(wParam) == WA_INACTIVE) savedFocus_ = GetFocus();
-      else if (savedFocus_ && IsWindow(savedFocus_)) SetFocus(savedFocus_);
+      OnActivate(LOWORD(wParam) == WA_INACTIVE);
       return 0;
     case WM_CLOSE:
-      // During a run the close box acts as Cancel; the run posts its own close when done.
-      if (inRun_) {
-        Running = false;
-        return 0;
-      }
-      DestroyWindow(window_);
+      OnClose();
       return 0;
-    case WM_DESTROY: {
-      MSG pending;
-      while (PeekMessageW(&pending, window_, kItemStatusMessage, kItemStatusMessage, PM_REMOVE)) {
-        delete[] reinterpret_cast<char16_t*>(pending.lParam);
-      }
-      PostQuitMessage(0);
+    case WM_DESTROY:
+      OnDestroy();
       return 0;
-    }
     default:
       break;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void TForm1::OnCommand(int id, int notification) {
+  const bool clicked = notification == BN_CLICKED;
+  if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2))) RunExtraction();
+  else if (id == kIdButton3 && clicked) Cancel();
+  else if (id == kIdButton4 && clicked) plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+  else if (id == kIdBrowseButton && clicked) Browse();
+  else if (id == kIdLinkLabel && notification == STN_CLICKED) {
+    ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
+  }
+}
+
+// The banner paints with its pattern brush, the link in its colour; false for the rest.
+bool TForm1::OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush) {
+  if (control == Control(kIdBanner) && bannerBrush_) {
+    SetBkMode(dc, TRANSPARENT);
+    brush = reinterpret_cast<LRESULT>(bannerBrush_.Get());
+    return true;
+  }
+  if (control == Control(kIdLinkLabel)) {
+    SetTextColor(dc, linkColor_);
+    SetBkMode(dc, TRANSPARENT);
+    brush = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    return true;
+  }
+  return false;
+}
+
+bool TForm1::OnSetCursor(HWND control) {
+  if (control != Control(kIdLinkLabel)) return false;
+  SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+  return true;
+}
+
+void TForm1::OnActivate(bool inactive) {
+  if (inactive) savedFocus_ = GetFocus();
+  else if (savedFocus_ && IsWindow(savedFocus_)) SetFocus(savedFocus_);
+}
+
+// During a run the close box acts as Cancel; the run posts its own close when done.
+void TForm1::OnClose() {
+  if (inRun_) {
+    Running = false;
+    return;
+  }
+  DestroyWindow(window_);
+}
+
+// Item texts still queued for the window are freed with it.
+void TForm1::OnDestroy() {
+  MSG pending;
+  while (PeekMessageW(&pending, window_, kItemStatusMessage, kItemStatusMessage, PM_REMOVE)) {
+    TakePostedText(pending.lParam);
+  }
+  PostQuitMessage(0);
 }
 
 bool TForm1::ClickByMnemonic(wchar_t letter) {
@@ -341,25 +361,6 @@ void TForm1::Cancel() {
 
 // ---- The extraction run ----------------------------------------------------
 
-void TForm1::CopyArchive() {
-  TInFile stub;
-  stub.OpenRead(plat::ModuleFileName(), plat::kShareRead | plat::kShareWrite, plat::kOpenExisting,
-                plat::kAttributeNormal);
-  TOutFile copy;
-  copy.SetCreateAlways();
-  copy.Open(app_.ArchiveCopyPath);
-  uint64_t position = 0;
-  stub.Seek(static_cast<int64_t>(app_.ArchiveOffset), 0, position);
-  TCopyBuffer& buffer = app_.CopyBuffer;
-  for (;;) {
-    std::fill(buffer.begin(), buffer.end(), 0);
-    uint32_t read = 0, written = 0;
-    if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read) || read == 0) break;
-    copy.Write(buffer.data(), read, written);
-    if (read < kLibraryImageSize) break;
-  }
-}
-
 void TForm1::FillFileList() {
   HWND list = Control(kIdFileList);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
@@ -376,11 +377,13 @@ void TForm1::FillFileList() {
 
 bool TForm1::PrepareArchive() {
   SetClientHeight(kPreparingHeight);
-  CopyArchive();
+  // A copy that could not be written completely (a full temp drive) is never opened.
+  bool opened = CopyArchive(plat::ModuleFileName(), app_.ArchiveOffset, app_.ArchiveCopyPath, app_.CopyBuffer);
   SevenZip.FileName = app_.ArchiveCopyPath;
   SevenZip.DLLDir = app_.WorkFolder;
-  bool opened = false;
-  RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
+  if (opened) {
+    RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
+  }
   if (!opened) {
     plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
     SevenZip.CloseArchive();
@@ -434,7 +437,7 @@ void TForm1::ConfigureFileSpec() {
 
 void TForm1::RunExtraction() {
   if (inRun_ || ranOnce_) return;  // a run happens at most once per process
-  const std::u16string destination = TextOf(Control(kIdEditBox1));
+  const std::u16string destination = TextOf(Control(kIdEditBox1));  // read once per run
   if (destination.empty()) {
     plat::ShowMessageBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
     return;
@@ -444,6 +447,7 @@ void TForm1::RunExtraction() {
     return;
   }
   inRun_ = ranOnce_ = true;
+  destination_ = destination;
   SwitchToRunning();
   SevenZip.FileName = app_.ArchiveCopyPath;
   SevenZip.UseFolderNames = true;
@@ -484,7 +488,7 @@ void TForm1::FinishRun(HRes result, bool aborted) {
 
 void TForm1::RunAfterCommand() {
   const TAfterCommand command = PlanAfterCommand(
-      TextOf(Control(kIdEditBox1)), plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
+      destination_, plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
   if (command.What == TAfterCommand::Kind::Open) {
     ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
                   SW_SHOW);
@@ -515,15 +519,16 @@ DWORD WINAPI TForm1::WorkThread(LPVOID work) {
 // Runs a call into the archive library on a thread of its own while this thread handles
 // the window, the run's handlers (sent here from the library's threads) included.
 void TForm1::RunWhilePumping(const std::function<void()>& work) {
-  HANDLE thread = CreateThread(nullptr, 0, &TForm1::WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr);
+  TKernelHandle thread(
+      CreateThread(nullptr, 0, &TForm1::WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr));
   if (!thread) {
     work();
     return;
   }
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+  HANDLE handle = thread.Get();
+  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
     DispatchPending();
   }
-  CloseHandle(thread);
 }
 
 void TForm1::OnProgress(uint8_t total, bool& cancel) {
@@ -532,10 +537,7 @@ void TForm1::OnProgress(uint8_t total, bool& cancel) {
 }
 
 void TForm1::OnBegin(const std::u16string& destination) {
-  auto* copy = new char16_t[destination.size() + 1];
-  std::copy(destination.begin(), destination.end(), copy);
-  copy[destination.size()] = u'\0';
-  if (!PostMessageW(window_, kItemStatusMessage, 0, reinterpret_cast<LPARAM>(copy))) delete[] copy;
+  PostText(window_, kItemStatusMessage, destination);
   if (!Running || !plat::FileExistsW(destination)) return;
   switch (ActionForExistingFile(Choice)) {
     case ExistingFileAction::Keep:
@@ -559,9 +561,8 @@ void TForm1::OnBegin(const std::u16string& destination) {
   }
 }
 
-void TForm1::ShowItemStatus(char16_t* path) {
+void TForm1::ShowItemStatus(const char16_t* path) {
   if (Running) SetWindowTextW(Control(kIdFileListLabel), W(ItemStatusText(app_.Message(msg::ProgressPrefix), path)).c_str());
-  delete[] path;
 }
 
 }  // namespace szsfx

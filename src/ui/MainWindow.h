@@ -10,6 +10,7 @@
 #include "engine/SevenZip.h"
 #include "payload/RunSetup.h"
 #include "ui/RunLogic.h"
+#include "ui/WinHandles.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -55,7 +56,7 @@ class TForm1 {
   bool ShowFirstTime();
   unsigned RunMessageLoop();    // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
-  HFONT Font() const { return font_; }
+  HFONT Font() const { return font_.Get(); }
 
   TSevenZip SevenZip;
   std::atomic<bool> Running{false};  // the running flag; progress events read it on the library's threads
@@ -69,6 +70,12 @@ class TForm1 {
   template <typename T>
   friend LRESULT CALLBACK RoutedWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCommand(int id, int notification);
+  bool OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush);
+  bool OnSetCursor(HWND control);
+  void OnActivate(bool inactive);
+  void OnClose();
+  void OnDestroy();
 
   HWND Control(int id) const { return GetDlgItem(id >= kIdRadioBox1 ? group_ : window_, id); }
   HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
@@ -81,7 +88,6 @@ class TForm1 {
 
   // The extraction run.
   bool PrepareArchive();
-  void CopyArchive();
   void FillFileList();
   void RunExtraction();
   void SwitchToRunning();
@@ -89,7 +95,7 @@ class TForm1 {
   void FinishRun(HRes result, bool aborted);
   void OnProgress(uint8_t total, bool& cancel);
   void OnBegin(const std::u16string& destination);
-  void ShowItemStatus(char16_t* path);
+  void ShowItemStatus(const char16_t* path);
   void Cancel();
   void Browse();
   void RunAfterCommand();
@@ -109,15 +115,16 @@ class TForm1 {
   TRunSetup& app_;
   HWND window_ = nullptr;
   HWND group_ = nullptr;
-  HFONT font_ = nullptr, linkFont_ = nullptr;
-  HBRUSH bannerBrush_ = nullptr;
-  HBITMAP bannerBitmap_ = nullptr;
+  TGdi<HFONT> font_, linkFont_;
+  TGdi<HBITMAP> bannerBitmap_;
+  TGdi<HBRUSH> bannerBrush_;
   COLORREF linkColor_ = RGB(0, 0, 255);
   bool linkHot_ = false;
   int defaultButton_ = 0;
   bool inRun_ = false;        // from the start of a run to its close request
   bool ranOnce_ = false;
   unsigned exitCode_ = kExitOk;
+  std::u16string destination_;  // read from the edit box once, when the run starts
   WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
   HWND savedFocus_ = nullptr;
   DWORD windowThread_ = 0;
