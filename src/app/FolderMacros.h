@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/Platform.h"
 #include "app/Random.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 
@@ -18,8 +18,7 @@ class TMacroSource {
   virtual std::string WindowsFolder() = 0;
   virtual std::string SystemFolder() = 0;
   // Empty when the key or value is missing or not a plain string.
-  virtual std::string RegistryString(plat::RegistryRoot root, const std::string& key,
-                                     const std::string& value) = 0;
+  virtual std::string RegistryString(plat::RegistryRoot root, const std::string& key, const std::string& value) = 0;
 };
 
 // The running system: the process's temp path and generator, the platform's folders and registry.
@@ -30,8 +29,7 @@ class TSystemMacroSource : public TMacroSource {
   uint32_t Random(uint32_t k) override { return random_.Next(k); }
   std::string WindowsFolder() override { return plat::WindowsFolder(); }
   std::string SystemFolder() override { return plat::SystemFolder(); }
-  std::string RegistryString(plat::RegistryRoot root, const std::string& key,
-                             const std::string& value) override;
+  std::string RegistryString(plat::RegistryRoot root, const std::string& key, const std::string& value) override;
 
  private:
   std::string temp_;

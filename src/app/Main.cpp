@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "platform/Platform.h"
 #include "app/Startup.h"
-#include "ui/PasswordWindow.h"
+#include "platform/Platform.h"
 #include "ui/MainWindow.h"
+#include "ui/PasswordWindow.h"
 
 using namespace szsfx;
 

@@ -1,10 +1,10 @@
 #include "app/Startup.h"
 
-#include "platform/FileIO.h"
-#include "engine/SevenZip.h"
-#include "platform/Platform.h"
 #include "app/CommandLine.h"
 #include "app/FolderMacros.h"
+#include "engine/SevenZip.h"
+#include "platform/FileIO.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 
@@ -32,8 +32,7 @@ bool CreateWorkFolder(TStartupState& state) {
 
 bool ReadPayload(TStartupState& state, const std::u16string& stubPath) {
   TInFile stub;
-  if (!stub.OpenRead(stubPath, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting,
-                     plat::kAttributeNormal)) {
+  if (!stub.OpenRead(stubPath, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal)) {
     return false;
   }
   const std::u16string image = plat::FromSystemCodePage(state.LibraryImagePath);
@@ -51,9 +50,14 @@ void SettleExtractFolder(TSettingsRecord& settings, const std::string& tempPath)
       }
       break;
     }
-    case FolderModeTemp: settings.ExtractFolder.Set(tempPath); break;
-    case FolderModeProgramFiles: settings.ExtractFolder.Set("%PROG%"); break;
-    default: break;
+    case FolderModeTemp:
+      settings.ExtractFolder.Set(tempPath);
+      break;
+    case FolderModeProgramFiles:
+      settings.ExtractFolder.Set("%PROG%");
+      break;
+    default:
+      break;
   }
 }
 
@@ -64,8 +68,7 @@ TStartupState& App() {
   return *state;
 }
 
-StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath,
-                         const std::string& commandLine) {
+StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::string& commandLine) {
   state.TempPath = plat::TempPath();
   state.Random = SeededFromClock();
   if (!CreateWorkFolder(state)) return StartupResult::OpeningError;
@@ -73,8 +76,7 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath,
   state.LibraryImagePath = state.WorkFolder + kLibraryImageName;
   if (!ReadPayload(state, stubPath)) return StartupResult::OpeningError;
   if (!SignatureMatches(state.Settings)) {
-    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::string(kFixedCaption),
-                         plat::BoxIcon::Error);
+    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::string(kFixedCaption), plat::BoxIcon::Error);
   }
   state.ArchiveCopyPath = plat::FromSystemCodePage(state.WorkFolder + kArchiveCopyName);
 
@@ -89,18 +91,13 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath,
   return StartupResult::Ready;
 }
 
-void ShowOpeningError() {
-  plat::ShowMessageBox(kOpeningError, std::string(kFixedCaption), plat::BoxIcon::Error);
-}
+void ShowOpeningError() { plat::ShowMessageBox(kOpeningError, std::string(kFixedCaption), plat::BoxIcon::Error); }
 
 std::string UsageText(const TStartupState& state) {
-  auto line = [&](const char* option, int index) {
-    return std::string(option) + "\t" + state.Message(index) + "\r\n";
-  };
+  auto line = [&](const char* option, int index) { return std::string(option) + "\t" + state.Message(index) + "\r\n"; };
   return state.Message(msg::UsageHeading) + "\r\n\r\n" + line("-a", msg::UsageAutoExtract) +
-         line("-x", msg::UsageNoCommand) + line("-s", msg::UsageSilent) +
-         state.Message(msg::UsageOverwriteHeading) + "\r\n" + line("-q", msg::UsageConfirm) +
-         line("-o", msg::UsageOverwrite) + line("-n", msg::UsageSkip) +
+         line("-x", msg::UsageNoCommand) + line("-s", msg::UsageSilent) + state.Message(msg::UsageOverwriteHeading) +
+         "\r\n" + line("-q", msg::UsageConfirm) + line("-o", msg::UsageOverwrite) + line("-n", msg::UsageSkip) +
          line("-d dir", msg::UsageFolder);
 }
 

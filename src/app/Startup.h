@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Platform.h"
+#include "app/Random.h"
 #include "payload/Payload.h"
 #include "payload/PayloadFormat.h"
 #include "payload/RunSetup.h"
-#include "app/Random.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 
@@ -36,8 +36,7 @@ enum class StartupResult { Ready, OpeningError };
 
 // Steps 1-11: work folder, library image, payload, defaults, folder, macros, options.
 // On OpeningError the caller shows the opening error and ends the process.
-StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath,
-                         const std::string& commandLine);
+StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::string& commandLine);
 
 // Shows the opening error box.
 void ShowOpeningError();

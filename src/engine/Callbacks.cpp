@@ -9,9 +9,7 @@ HRes TArchiveOpenCallback::QueryInterface(const TGuid& iid, void** object) {
   return AnswerQuery(static_cast<IArchiveOpenCallback*>(this), iid, object, {IID_IUnknown, IID_IArchiveOpenCallback});
 }
 
-HRes TArchiveOpenCallback::CryptoGetTextPassword(TSystemString* password) {
-  return component_.AskPassword(password);
-}
+HRes TArchiveOpenCallback::CryptoGetTextPassword(TSystemString* password) { return component_.AskPassword(password); }
 
 HRes TArchiveExtractCallback::QueryInterface(const TGuid& iid, void** object) {
   if (iid == IID_ICryptoGetTextPassword) {

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "platform/FileIO.h"
 #include "engine/ComPtr.h"
 #include "engine/IArchive.h"
+#include "platform/FileIO.h"
 
 namespace szsfx {
 

@@ -30,7 +30,9 @@ bool operator==(const TGuid& a, const TGuid& b);
 
 // 23170F69-40C1-278A-<group>-<id> is the scheme of the library's identifiers.
 constexpr TGuid SevenZipGuid(uint16_t group, uint16_t high, uint32_t low) {
-  return TGuid{0x23170F69u, 0x40C1u, 0x278Au,
+  return TGuid{0x23170F69u,
+               0x40C1u,
+               0x278Au,
                {static_cast<uint8_t>(group >> 8), static_cast<uint8_t>(group), static_cast<uint8_t>(high >> 8),
                 static_cast<uint8_t>(high), static_cast<uint8_t>(low >> 24), static_cast<uint8_t>(low >> 16),
                 static_cast<uint8_t>(low >> 8), static_cast<uint8_t>(low)}};
@@ -57,8 +59,15 @@ using TSysFreeString = void(SZ_STDCALL*)(TSystemString);
 // A property value in the platform's layout: type tag, 6 reserved bytes, then the value.
 // The value area is 8 bytes where pointers are 4 bytes wide (i686) or where the library is
 // a Linux module, and 16 bytes on 64-bit Windows, whose value union holds pairs of pointers.
-enum : uint16_t { kTagEmpty = 0, kTagString = 8, kTagBool = 11, kTagUInt32 = 19, kTagUInt64 = 21,
-                  kTagUInt64Preset = 22, kTagFileTime = 64 };
+enum : uint16_t {
+  kTagEmpty = 0,
+  kTagString = 8,
+  kTagBool = 11,
+  kTagUInt32 = 19,
+  kTagUInt64 = 21,
+  kTagUInt64Preset = 22,
+  kTagFileTime = 64
+};
 struct TPropValue {
   uint16_t Tag;
   uint16_t Reserved1, Reserved2, Reserved3;

@@ -82,7 +82,7 @@ bool IsItemSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool ItemPathIsSafe(const std::u16string& path) {
   if (path.empty() || IsItemSeparator(path[0])) return false;  // root-relative and UNC paths
-  if (path.find(u':') != std::u16string::npos) return false;    // drives and alternate streams
+  if (path.find(u':') != std::u16string::npos) return false;   // drives and alternate streams
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
     if (i < path.size() && !IsItemSeparator(path[i])) continue;

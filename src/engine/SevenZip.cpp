@@ -171,8 +171,8 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
   lastCompleted_ = completed;
   if (totalSize_ != 0 && itemSize_ != 0 && OnProgress) {
     bool cancel = cancelRequested_;
-    OnProgress(this, static_cast<uint8_t>(itemDone_ * 100 / itemSize_), static_cast<uint8_t>(completed * 100 / totalSize_),
-               cancel);
+    OnProgress(this, static_cast<uint8_t>(itemDone_ * 100 / itemSize_),
+               static_cast<uint8_t>(completed * 100 / totalSize_), cancel);
     cancelRequested_ = cancel;
   }
   // A cancel also stops the library here, not only at its next read of the archive.

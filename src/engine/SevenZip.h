@@ -18,10 +18,12 @@ namespace szsfx {
 
 class TSevenZip;
 
-using TProgressEvent = std::function<void(TSevenZip* Sender, uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
+using TProgressEvent =
+    std::function<void(TSevenZip* Sender, uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
 using TBeginEvent = std::function<void(TSevenZip* Sender, uint8_t Mode, const std::u16string& FileName,
                                        const std::u16string& DestinationFileName, bool& Proceed)>;
-using TOnPasswordEvent = std::function<void(TSevenZip* Sender, const std::u16string& FileName, std::u16string& Password)>;
+using TOnPasswordEvent =
+    std::function<void(TSevenZip* Sender, const std::u16string& FileName, std::u16string& Password)>;
 
 // The component: what it is given (file, selection, destination, events) is public; its
 // working state is private and reached by the callbacks and streams it makes through

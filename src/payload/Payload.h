@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileIO.h"
 #include "payload/PayloadFormat.h"
+#include "platform/FileIO.h"
 
 namespace szsfx {
 

@@ -2,8 +2,8 @@
 
 namespace szsfx {
 
-bool TFileBase::OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing,
-                         uint32_t creation, uint32_t attributes) {
+bool TFileBase::OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
+                         uint32_t attributes) {
   Close();
   Handle = plat::OpenFile(name, access, sharing, creation, attributes);
   Opened = Handle != 0 && Handle != plat::kInvalidHandle;

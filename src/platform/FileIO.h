@@ -16,8 +16,7 @@ class TFileBase {
   TFileBase& operator=(const TFileBase&) = delete;
   ~TFileBase() { Close(); }
 
-  bool OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
-                uint32_t attributes);
+  bool OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation, uint32_t attributes);
   bool Close();
   // origin: 0 start, 1 current, 2 end.
   bool Seek(int64_t distance, uint32_t origin, uint64_t& newPosition);
@@ -29,8 +28,7 @@ class TFileBase {
 
 class TInFile : public TFileBase {
  public:
-  bool OpenRead(const std::u16string& name, uint32_t sharing, uint32_t creation,
-                uint32_t attributes) {
+  bool OpenRead(const std::u16string& name, uint32_t sharing, uint32_t creation, uint32_t attributes) {
     return OpenFile(name, plat::kGenericRead, sharing, creation, attributes);
   }
   bool Open(const std::u16string& name) {
@@ -41,8 +39,7 @@ class TInFile : public TFileBase {
 
 class TOutFile : public TFileBase {
  public:
-  bool OpenWrite(const std::u16string& name, uint32_t sharing, uint32_t creation,
-                 uint32_t attributes) {
+  bool OpenWrite(const std::u16string& name, uint32_t sharing, uint32_t creation, uint32_t attributes) {
     return OpenFile(name, plat::kGenericWrite, sharing, creation, attributes);
   }
   bool Open(const std::u16string& name) {

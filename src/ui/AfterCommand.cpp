@@ -17,8 +17,7 @@ bool EndsWithInf(const std::u16string& text) {
 
 }  // namespace
 
-TAfterCommand PlanAfterCommand(const std::u16string& destination, const std::u16string& runCommand,
-                               int commandLength) {
+TAfterCommand PlanAfterCommand(const std::u16string& destination, const std::u16string& runCommand, int commandLength) {
   TAfterCommand command;
   if (runCommand.empty()) return command;
   std::u16string program = runCommand, arguments;

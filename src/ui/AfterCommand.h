@@ -17,8 +17,7 @@ struct TAfterCommand {
 
 // `commandLength` is where option "#" began appending to RunCommand (-1: it did not);
 // the program is what stands before, the arguments what follows.
-TAfterCommand PlanAfterCommand(const std::u16string& destination, const std::u16string& runCommand,
-                               int commandLength);
+TAfterCommand PlanAfterCommand(const std::u16string& destination, const std::u16string& runCommand, int commandLength);
 
 // The INF installation command line for a platform id (1: the 95 family, 2: NT). The
 // installer program is named by its full path in `windowsFolder` or `systemFolder`, so

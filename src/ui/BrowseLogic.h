@@ -9,14 +9,41 @@
 namespace szsfx {
 
 enum TRootID : uint8_t {
-  idDesktop, idInternet, idPrograms, idControlPanel, idPrinters, idPersonal, idFavorites, idStartup, idRecent,
-  idSendTo, idRecycleBin, idStartMenu, idDesktopDirectory, idDrives, idNetwork, idNetHood, idFonts, idTemplates,
-  idCommonStartMenu, idCommonPrograms, idCommonStartup, idCommonDesktopDirectory, idAppData, idPrintHood,
+  idDesktop,
+  idInternet,
+  idPrograms,
+  idControlPanel,
+  idPrinters,
+  idPersonal,
+  idFavorites,
+  idStartup,
+  idRecent,
+  idSendTo,
+  idRecycleBin,
+  idStartMenu,
+  idDesktopDirectory,
+  idDrives,
+  idNetwork,
+  idNetHood,
+  idFonts,
+  idTemplates,
+  idCommonStartMenu,
+  idCommonPrograms,
+  idCommonStartup,
+  idCommonDesktopDirectory,
+  idAppData,
+  idPrintHood,
   idDesktopExpanded
 };
 
 enum TBrowseFlag : uint8_t {
-  bfDirectoriesOnly, bfDomainOnly, bfAncestors, bfComputers, bfPrinters, bfIncludeFiles, bfEditBox
+  bfDirectoriesOnly,
+  bfDomainOnly,
+  bfAncestors,
+  bfComputers,
+  bfPrinters,
+  bfIncludeFiles,
+  bfEditBox
 };
 using TBrowseFlags = uint8_t;  // bit n set: TBrowseFlag value n present
 constexpr TBrowseFlags FlagBit(TBrowseFlag flag) { return static_cast<TBrowseFlags>(1u << flag); }

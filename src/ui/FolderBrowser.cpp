@@ -27,9 +27,7 @@ TBrowseDirectoryDlg::TBrowseDirectoryDlg(HWND ownerControl) : ownerControl_(owne
   if (SHGetMalloc(&allocator) == S_OK) shellAllocator_ = TComPtr<IMalloc>::Adopt(allocator);
 }
 
-TBrowseDirectoryDlg::~TBrowseDirectoryDlg() {
-  SetSelectionPIDL(nullptr);
-}
+TBrowseDirectoryDlg::~TBrowseDirectoryDlg() { SetSelectionPIDL(nullptr); }
 
 bool TBrowseDirectoryDlg::Execute() {
   const bool statusFlag = !statusText_.empty() || ShowSelectionInStatus;
@@ -226,7 +224,7 @@ std::string TBrowseDirectoryDlg::FittedStatusText() const {
     return GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx : 0;
   };
   const std::string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
-                                                       : FitTextToWidth(statusText_, r.right - r.left, measure);
+                                                      : FitTextToWidth(statusText_, r.right - r.left, measure);
   SelectObject(dc, old);
   ReleaseDC(status, dc);
   return fitted;

@@ -15,7 +15,8 @@ namespace szsfx {
 
 class TBrowseDirectoryDlg;
 using TNotifyEvent = std::function<void(TBrowseDirectoryDlg* Sender)>;
-using TBDSelChangedEvent = std::function<void(TBrowseDirectoryDlg* Sender, const std::string& NewSel, LPCITEMIDLIST NewSelPIDL)>;
+using TBDSelChangedEvent =
+    std::function<void(TBrowseDirectoryDlg* Sender, const std::string& NewSel, LPCITEMIDLIST NewSelPIDL)>;
 using TBDValidateFailedEvent = std::function<void(TBrowseDirectoryDlg* Sender, const std::string& Path, bool& Cancel)>;
 
 class TBrowseDirectoryDlg {

@@ -7,9 +7,9 @@
 
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
+#include "ui/AfterCommand.h"
 #include "ui/FolderBrowser.h"
 #include "ui/PasswordWindow.h"
-#include "ui/AfterCommand.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -59,15 +59,16 @@ void TForm1::CreateControls() {
   ReleaseDC(nullptr, screen);
   font_ = TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
-  linkFont_ = TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  linkFont_ =
+      TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
   SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   const DWORD oneLine = SS_LEFTNOWORDWRAP;
   AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
   HWND link = AddControl(window_, L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, 0, 205, 393, 17);
   SetWindowLongPtrW(link, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  staticProc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::LinkProc)));
+  staticProc_ =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::LinkProc)));
   AddControl(window_, L"STATIC", kIdFileListLabel, oneLine, 8, 59, 281, 19);
   AddControl(window_, L"EDIT", kIdEditBox1, ES_AUTOHSCROLL | WS_TABSTOP, 64, 32, 193, 22, WS_EX_CLIENTEDGE);
   AddControl(window_, L"BUTTON", kIdBrowseButton, BS_PUSHBUTTON | WS_TABSTOP, 264, 32, 25, 18);
@@ -75,8 +76,7 @@ void TForm1::CreateControls() {
   AddControl(window_, L"BUTTON", kIdButton3, BS_PUSHBUTTON | WS_TABSTOP, 312, 40, 72, 24);
   AddControl(window_, L"BUTTON", kIdButton4, BS_PUSHBUTTON | WS_TABSTOP, 312, 72, 72, 24);
   AddControl(window_, L"LISTBOX", kIdFileList,
-             LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281,
-             75);
+             LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281, 75);
   AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, 50, 50, WS_EX_TRANSPARENT);
   bannerBitmap_ = TGdi<HBITMAP>(LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP"));
   if (bannerBitmap_) bannerBrush_ = TGdi<HBRUSH>(CreatePatternBrush(bannerBitmap_.Get()));
@@ -245,10 +245,14 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 void TForm1::OnCommand(int id, int notification) {
   const bool clicked = notification == BN_CLICKED;
-  if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2))) RunExtraction();
-  else if (id == kIdButton3 && clicked) Cancel();
-  else if (id == kIdButton4 && clicked) plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
-  else if (id == kIdBrowseButton && clicked) Browse();
+  if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2)))
+    RunExtraction();
+  else if (id == kIdButton3 && clicked)
+    Cancel();
+  else if (id == kIdButton4 && clicked)
+    plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+  else if (id == kIdBrowseButton && clicked)
+    Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
     ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
   }
@@ -277,8 +281,10 @@ bool TForm1::OnSetCursor(HWND control) {
 }
 
 void TForm1::OnActivate(bool inactive) {
-  if (inactive) savedFocus_ = GetFocus();
-  else if (savedFocus_ && IsWindow(savedFocus_)) SetFocus(savedFocus_);
+  if (inactive)
+    savedFocus_ = GetFocus();
+  else if (savedFocus_ && IsWindow(savedFocus_))
+    SetFocus(savedFocus_);
 }
 
 // During a run the close box acts as Cancel; the run posts its own close when done.
@@ -429,14 +435,14 @@ void TForm1::ConfigureFileSpec() {
   for (LRESULT i = 0; i < count; ++i) {
     if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0) continue;
     std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
-    line.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
-                                                 reinterpret_cast<LPARAM>(&line[0]))));
+    line.resize(static_cast<size_t>(
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&line[0]))));
     SevenZip.FileSpec.push_back(std::u16string(line.begin(), line.end()));
   }
 }
 
 void TForm1::RunExtraction() {
-  if (inRun_ || ranOnce_) return;  // a run happens at most once per process
+  if (inRun_ || ranOnce_) return;                                   // a run happens at most once per process
   const std::u16string destination = TextOf(Control(kIdEditBox1));  // read once per run
   if (destination.empty()) {
     plat::ShowMessageBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
@@ -487,8 +493,8 @@ void TForm1::FinishRun(HRes result, bool aborted) {
 }
 
 void TForm1::RunAfterCommand() {
-  const TAfterCommand command = PlanAfterCommand(
-      destination_, plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
+  const TAfterCommand command =
+      PlanAfterCommand(destination_, plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
   if (command.What == TAfterCommand::Kind::Open) {
     ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
                   SW_SHOW);
@@ -496,9 +502,8 @@ void TForm1::RunAfterCommand() {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version)) return;
-    const std::u16string line =
-        InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
-                       plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
+    const std::u16string line = InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
+                                               plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
     WinExec(plat::ToSystemCodePage(line).c_str(), SW_SHOW);
   }
 }
@@ -562,7 +567,8 @@ void TForm1::OnBegin(const std::u16string& destination) {
 }
 
 void TForm1::ShowItemStatus(const char16_t* path) {
-  if (Running) SetWindowTextW(Control(kIdFileListLabel), W(ItemStatusText(app_.Message(msg::ProgressPrefix), path)).c_str());
+  if (Running)
+    SetWindowTextW(Control(kIdFileListLabel), W(ItemStatusText(app_.Message(msg::ProgressPrefix), path)).c_str());
 }
 
 }  // namespace szsfx

@@ -50,11 +50,11 @@ class TForm1 {
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
-  bool Create();                // builds the window and its controls, hidden
+  bool Create();  // builds the window and its controls, hidden
   // The preparation, then the window appears. False when the archive cannot be read
   // (the error was shown): the caller cleans up and ends with kExitFailed.
   bool ShowFirstTime();
-  unsigned RunMessageLoop();    // until the window is closed; returns the exit code
+  unsigned RunMessageLoop();  // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
   HFONT Font() const { return font_.Get(); }
 
@@ -121,7 +121,7 @@ class TForm1 {
   COLORREF linkColor_ = RGB(0, 0, 255);
   bool linkHot_ = false;
   int defaultButton_ = 0;
-  bool inRun_ = false;        // from the start of a run to its close request
+  bool inRun_ = false;  // from the start of a run to its close request
   bool ranOnce_ = false;
   unsigned exitCode_ = kExitOk;
   std::u16string destination_;  // read from the edit box once, when the run starts

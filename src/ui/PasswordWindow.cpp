@@ -31,8 +31,8 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 bool TForm2::Create(HWND owner, HFONT font) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  window_ = CreateCenteredWindow(kForm2Class, &RoutedWindowProc<TForm2>, L"", kStyle, kExStyle, kClientWidth, kClientHeight,
-                                 owner, this);
+  window_ = CreateCenteredWindow(kForm2Class, &RoutedWindowProc<TForm2>, L"", kStyle, kExStyle, kClientWidth,
+                                 kClientHeight, owner, this);
   if (!window_) return false;
   struct ControlLayout {
     const wchar_t* cls;
@@ -88,7 +88,8 @@ void TForm2::ShowModal() {
   disabled.keep = window_;
   EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&disabled));
   HWND active = GetActiveWindow();
-  SetWindowTextW(window_, W(PasswordCaption(plat::FromSystemCodePage(app_.Message(msg::PasswordPrompt)), PromptName)).c_str());
+  SetWindowTextW(window_,
+                 W(PasswordCaption(plat::FromSystemCodePage(app_.Message(msg::PasswordPrompt)), PromptName)).c_str());
   closeRequested_ = false;
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);

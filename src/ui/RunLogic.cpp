@@ -18,10 +18,14 @@ std::u16string Joined(const std::u16string& folder, const std::u16string& name) 
 
 int RadioForOverwriteMode(uint8_t overwriteMode) {
   switch (overwriteMode) {
-    case 0: return 3;
-    case 1: return 2;
-    case 2: return 1;
-    default: return 0;
+    case 0:
+      return 3;
+    case 1:
+      return 2;
+    case 2:
+      return 1;
+    default:
+      return 0;
   }
 }
 
@@ -60,9 +64,12 @@ bool DestinationWritable(const std::u16string& folder) {
 
 ExistingFileAction ActionForExistingFile(OverwriteChoice choice) {
   switch (choice) {
-    case OverwriteChoice::Skip: return ExistingFileAction::Keep;
-    case OverwriteChoice::Overwrite: return ExistingFileAction::Delete;
-    default: return ExistingFileAction::Ask;
+    case OverwriteChoice::Skip:
+      return ExistingFileAction::Keep;
+    case OverwriteChoice::Overwrite:
+      return ExistingFileAction::Delete;
+    default:
+      return ExistingFileAction::Ask;
   }
 }
 

@@ -60,9 +60,8 @@ LRESULT CALLBACK RoutedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // Registers a window class of the stub's dialog-like windows and creates a hidden
 // window of it with the given client size, centred on the screen once. `self` goes to
 // WM_NCCREATE as the creation parameter.
-inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, const std::wstring& caption,
-                                 DWORD style, DWORD exStyle, int clientWidth, int clientHeight, HWND owner,
-                                 void* self) {
+inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, const std::wstring& caption, DWORD style,
+                                 DWORD exStyle, int clientWidth, int clientHeight, HWND owner, void* self) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW cls{};
   cls.cbSize = sizeof cls;
@@ -76,8 +75,7 @@ inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, co
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   return CreateWindowExW(exStyle, className, caption.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance,
-                         self);
+                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance, self);
 }
 
 }  // namespace szsfx

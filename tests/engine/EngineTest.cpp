@@ -80,9 +80,7 @@ void RemoveTree(const fs::path& root) {
   fs::remove_all(root, ignored);
 }
 
-bool Writable(const fs::path& p) {
-  return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none;
-}
+bool Writable(const fs::path& p) { return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none; }
 
 class Engine : public ::testing::Test {
  protected:
@@ -139,14 +137,14 @@ TEST_F(Engine, FileSpecSelectsFoldersExactPathsOrNothing) {
   zip_.FileSpec = {plat::FromSystemCodePage(std::string("DOCS") + kSep)};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   std::string docs = std::string("docs") + kSep;
-  EXPECT_EQ(Listing(dest_), (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep,
-                                                   docs + "sub" + kSep + "b.txt"}));
+  EXPECT_EQ(Listing(dest_),
+            (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep, docs + "sub" + kSep + "b.txt"}));
 
   RemoveTree(dest_);
   zip_.FileSpec = {u"README.TXT", plat::FromSystemCodePage(std::string("bin") + kSep + "PROG.exe")};
   EXPECT_EQ(Extract("tree.7z"), kOk);
-  EXPECT_EQ(Listing(dest_), (std::set<std::string>{"readme.txt", std::string("bin") + kSep,
-                                                   std::string("bin") + kSep + "prog.exe"}));
+  EXPECT_EQ(Listing(dest_),
+            (std::set<std::string>{"readme.txt", std::string("bin") + kSep, std::string("bin") + kSep + "prog.exe"}));
 
   RemoveTree(dest_);
   begun_.clear();

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "ui/BrowseLogic.h"
+#include "app/CommandLine.h"
+#include "app/FolderMacros.h"
 #include "engine/ItemInfo.h"
 #include "engine/SevenZip.h"
 #include "platform/Platform.h"
-#include "app/CommandLine.h"
-#include "app/FolderMacros.h"
+#include "ui/BrowseLogic.h"
 
 using namespace szsfx;
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Platform.h"
 #include "payload/Payload.h"
+#include "platform/Platform.h"
 
 using namespace szsfx;
 

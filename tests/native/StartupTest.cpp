@@ -6,8 +6,8 @@
 
 #include "PayloadBuilder.h"
 #include "TestFiles.h"
-#include "platform/Platform.h"
 #include "app/Startup.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 namespace {
