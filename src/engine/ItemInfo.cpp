@@ -44,7 +44,7 @@ plat::TCalendar FileTimeToCalendar(uint64_t time) {
 
 uint64_t CalendarToFileTime(const plat::TCalendar& c) {
   int64_t days = DaysFromCivil(c.Year, c.Month, c.Day) + kDaysFrom1601To1970;
-  int64_t seconds = days * 86400 + c.Hour * 3600 + c.Minute * 60 + c.Second;
+  int64_t seconds = days * 86400 + int64_t{c.Hour} * 3600 + int64_t{c.Minute} * 60 + c.Second;
   return static_cast<uint64_t>(seconds) * kPerSecond;
 }
 

@@ -60,7 +60,9 @@ std::string FitPathToWidth(const std::string& text, int width, const TTextWidth&
     } else {
       dir = DropFirstFolder(dir);
     }
-    result = drive + dir + name;
+    result = drive;
+    result += dir;
+    result += name;
   }
   return result;
 }

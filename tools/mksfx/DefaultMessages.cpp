@@ -4,6 +4,8 @@
 namespace szsfx {
 
 const std::vector<std::string>& DefaultMessages() {
+  // Long messages are split over several literals on purpose.
+  // NOLINTBEGIN(bugprone-suspicious-missing-comma)
   static const std::vector<std::string> messages = {
       /* 0 */
       "\x33\x19\x32\x59"
@@ -76,8 +78,8 @@ const std::vector<std::string>& DefaultMessages() {
       /* 61 */ "About Brambleloader Self-Extractor...",
       /* 62 */ "Help for Brambleloader Self-Extractor...",
       /* 63 */
-          "This archive was created with the Brambleloader archiver.\r\n"
-          "Brambleloader Self-Extractor, (c) the Brambleloader team, " +
+      "This archive was created with the Brambleloader archiver.\r\n"
+      "Brambleloader Self-Extractor, (c) the Brambleloader team, " +
           std::string(kMakerAddress) +
           "\r\n\r\n7z decoding by the 7-Zip archive library, (c) Igor Pavlov, "
           "www.7-zip.org",
@@ -86,6 +88,7 @@ const std::vector<std::string>& DefaultMessages() {
       "Click \"Extract\" to unpack the files into the folder shown in the \"Extract To\" "
       "field. That folder is created if it does not exist yet.",
   };
+  // NOLINTEND(bugprone-suspicious-missing-comma)
   return messages;
 }
 

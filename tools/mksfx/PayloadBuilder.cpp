@@ -160,7 +160,8 @@ std::vector<std::string> ParseMessageText(const std::string& text, std::string& 
     std::string message, problem;
     if (!Unescape(line, codePage, message, problem)) {
       const std::string where = "message line " + std::to_string(messages.size() + 1);
-      error = problem.empty() ? "bad escape in " + where : where + ": " + problem;
+      error = problem.empty() ? "bad escape in " + where : where + ": ";
+      error += problem;
       return {};
     }
     messages.push_back(message);
