@@ -3,14 +3,15 @@
 # sanitizers (with the fuzzers), the 64-bit Windows build under 64-bit Wine, and the
 # 32-bit Windows build under 32-bit Wine where the kernel executes 32-bit code. Where it
 # does not, the 32-bit images are still built and checked, and the 32-bit stub gets a
-# smoke test under user-mode emulation. Exits non-zero on any failure.
+# smoke test under user-mode emulation. Before the tests, the house-style check
+# (clang-format, include directions, clang-tidy). Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh || exit 1
 ./tools/build.sh || exit 1
 runs_i386=$(cat build/cache/runs-i386)
 
-suites=(native native-asan win64 win32)
+suites=(style native native-asan win64 win32)
 [ "$runs_i386" = yes ] || suites+=(win32-images win32-smoke)
 declare -A result
 run() {
@@ -23,6 +24,7 @@ skip() {
   result[$1]="skipped ($2)"
 }
 
+run style ./tools/check_style.sh
 run native ctest --preset native
 run native-asan ctest --preset native-asan
 if ./tools/wineprefix.sh win64; then

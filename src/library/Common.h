@@ -10,7 +10,7 @@
 #include <new>
 #include <type_traits>
 
-#include "IArchive/IArchive.h"
+#include "engine/IArchive.h"
 
 namespace szlib {
 

@@ -1,7 +1,7 @@
 // The 7z handler: IInArchive over our container reader and coder chain.
 #pragma once
 
-#include "IArchive/IArchive.h"
+#include "engine/IArchive.h"
 
 namespace szlib {
 

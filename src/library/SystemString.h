@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "IArchive/IArchive.h"
+#include "engine/IArchive.h"
 
 namespace szlib {
 

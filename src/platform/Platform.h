@@ -22,8 +22,8 @@ constexpr uint32_t kCreateAlways = 2;
 constexpr uint32_t kOpenExisting = 3;
 constexpr uint32_t kAttributeNormal = 0x80;
 
-FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing,
-                    uint32_t creation, uint32_t attributes);
+FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
+                    uint32_t attributes);
 bool CloseFile(FileHandle handle);
 bool ReadFile(FileHandle handle, void* buffer, uint32_t size, uint32_t& done);
 bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& done);
@@ -39,7 +39,7 @@ constexpr bool kCaseSensitiveNames = false;
 constexpr char kPathSeparator = '/';
 constexpr bool kCaseSensitiveNames = true;
 #endif
-std::string TempPath();          // with its trailing separator
+std::string TempPath();  // with its trailing separator
 std::string CurrentDirectory();
 std::string WindowsFolder();
 std::string SystemFolder();
@@ -54,7 +54,7 @@ std::u16string ModuleFileName();  // the running program's own file
 std::string CommandLine();        // the process's 8-bit command line
 
 // ---- Wide-name files and folders (the archive engine) ----------------------
-bool FileExistsW(const std::u16string& path);    // a file, not a folder
+bool FileExistsW(const std::u16string& path);  // a file, not a folder
 bool FolderExistsW(const std::u16string& path);
 bool CreateFolderW(const std::u16string& path);  // one level
 bool DeleteFileW(const std::u16string& path);
@@ -86,8 +86,7 @@ void* SystemStringFunction(void* library, const char* name);
 // ---- Registry (always empty where there is none) -------------------------
 enum class RegistryRoot { LocalMachine, CurrentUser };
 // Reads a plain string value (REG_SZ); false when the key, the value or its type does not fit.
-bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value,
-                        std::string& out);
+bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value, std::string& out);
 
 // ---- Code page -------------------------------------------------------------
 std::u16string FromSystemCodePage(const std::string& text);

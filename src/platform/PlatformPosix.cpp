@@ -1,21 +1,21 @@
 // Linux side of the platform layer: the portable core's tests and tools run on it.
 // The 8-bit system code page is UTF-8 here; there is no registry and no window system.
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <iconv.h>
 #include <pthread.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <climits>
-#include <ctime>
-#include <cwctype>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <cwctype>
 
 namespace plat {
 
@@ -66,19 +66,28 @@ int Flags(uint32_t access, uint32_t creation) {
   bool r = access & kGenericRead, w = access & kGenericWrite;
   flags |= r && w ? O_RDWR : w ? O_WRONLY : O_RDONLY;
   switch (creation) {
-    case kCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case 4: flags |= O_CREAT; break;    // open always
-    case 5: flags |= O_TRUNC; break;    // truncate existing
-    default: break;                     // open existing
+    case kCreateNew:
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case kCreateAlways:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case 4:
+      flags |= O_CREAT;
+      break;  // open always
+    case 5:
+      flags |= O_TRUNC;
+      break;  // truncate existing
+    default:
+      break;  // open existing
   }
   return flags;
 }
 
 }  // namespace
 
-FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t /*sharing*/,
-                    uint32_t creation, uint32_t /*attributes*/) {
+FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t /*sharing*/, uint32_t creation,
+                    uint32_t /*attributes*/) {
   // POSIX has no sharing modes; the access and creation meanings hold.
   int fd = ::open(Native(name).c_str(), Flags(access, creation), 0644);
   if (fd < 0) return kInvalidHandle;
@@ -166,9 +175,7 @@ std::u16string ModuleFileName() {
 
 std::string CommandLine() { return std::string(); }
 
-bool ReadRegistryString(RegistryRoot, const std::string&, const std::string&, std::string&) {
-  return false;
-}
+bool ReadRegistryString(RegistryRoot, const std::string&, const std::string&, std::string&) { return false; }
 
 std::u16string FromSystemCodePage(const std::string& text) {
   std::u16string out;
@@ -224,8 +231,7 @@ std::string ToSystemCodePage(const std::u16string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;  // an unpaired surrogate
@@ -238,20 +244,17 @@ std::string ToSystemCodePage(const std::u16string& text) {
 bool PerformanceCounterLow(uint32_t& value) {
   timespec ts;
   if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
-  value = static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000000000u +
-                                static_cast<uint64_t>(ts.tv_nsec));
+  value = static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec));
   return true;
 }
 
 uint32_t TickCount() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                               static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
 }
 
-BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
-                         BoxButtons buttons) {
+BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon, BoxButtons buttons) {
   std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
   ShownBoxes().push_back({text, caption, icon});
   return buttons == BoxButtons::YesNoCancel ? BoxAnswer::Cancel : BoxAnswer::Ok;

@@ -1,6 +1,6 @@
 // Win32 side of the platform layer.
-#include "Platform.h"
-#include "ExtendedPath.h"
+#include "platform/Platform.h"
+#include "platform/ExtendedPath.h"
 
 #include <windows.h>
 
@@ -30,8 +30,8 @@ std::string GrowingPath(Call call) {
 
 }  // namespace
 
-FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing,
-                    uint32_t creation, uint32_t attributes) {
+FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
+                    uint32_t attributes) {
   HANDLE h = CreateFileW(Wide(PathForSystem(name)), access, sharing, nullptr, creation, attributes, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h);
 }
@@ -109,19 +109,16 @@ std::u16string ModuleFileName() {
 
 std::string CommandLine() { return GetCommandLineA(); }
 
-bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value,
-                        std::string& out) {
+bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value, std::string& out) {
   HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
   HKEY k;
   if (RegOpenKeyExA(base, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
   DWORD type = 0, size = 0;
-  bool ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-            type == REG_SZ;
+  bool ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ;
   if (ok) {
     std::string data(size + 1, '\0');
     DWORD got = size;
-    ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
-                          &got) == ERROR_SUCCESS &&
+    ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &got) == ERROR_SUCCESS &&
          type == REG_SZ;
     if (ok) out.assign(data.c_str());  // the text up to its terminating NUL
   }
@@ -133,16 +130,14 @@ std::u16string FromSystemCodePage(const std::string& text) {
   if (text.empty()) return std::u16string();
   int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::u16string out(static_cast<size_t>(n), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                      reinterpret_cast<wchar_t*>(&out[0]), n);
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&out[0]), n);
   return out;
 }
 
 std::string ToSystemCodePage(const std::u16string& text) {
   if (text.empty()) return std::string();
   const wchar_t* w = Wide(text);
-  int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr,
-                              nullptr);
+  int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   return out;
@@ -178,20 +173,30 @@ bool PerformanceCounterLow(uint32_t& value) {
 
 uint32_t TickCount() { return GetTickCount(); }
 
-BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
-                         BoxButtons buttons) {
+BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon, BoxButtons buttons) {
   UINT flags = buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
   switch (icon) {
-    case BoxIcon::Error: flags |= MB_ICONERROR; break;
-    case BoxIcon::Information: flags |= MB_ICONINFORMATION; break;
-    case BoxIcon::Question: flags |= MB_ICONQUESTION; break;
-    case BoxIcon::None: break;
+    case BoxIcon::Error:
+      flags |= MB_ICONERROR;
+      break;
+    case BoxIcon::Information:
+      flags |= MB_ICONINFORMATION;
+      break;
+    case BoxIcon::Question:
+      flags |= MB_ICONQUESTION;
+      break;
+    case BoxIcon::None:
+      break;
   }
   switch (MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags)) {
-    case IDYES: return BoxAnswer::Yes;
-    case IDNO: return BoxAnswer::No;
-    case IDCANCEL: return BoxAnswer::Cancel;
-    default: return BoxAnswer::Ok;
+    case IDYES:
+      return BoxAnswer::Yes;
+    case IDNO:
+      return BoxAnswer::No;
+    case IDCANCEL:
+      return BoxAnswer::Cancel;
+    default:
+      return BoxAnswer::Ok;
   }
 }
 
@@ -215,8 +220,8 @@ bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
 }
 
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
-  HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
   BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
@@ -226,7 +231,9 @@ bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
 
 namespace {
 FILETIME ToFileTime(uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; }
-uint64_t FromFileTime(const FILETIME& ft) { return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+uint64_t FromFileTime(const FILETIME& ft) {
+  return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
 SYSTEMTIME ToSystemTime(const TCalendar& c) {
   SYSTEMTIME st{};
   st.wYear = static_cast<WORD>(c.Year);
@@ -302,8 +309,8 @@ void RestrictLibrarySearchPath() {
   // SetDefaultDllDirectories exists from Windows 7 with KB2533623 on; look it up.
   using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto set_default = reinterpret_cast<SetDefaultDirs>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  auto set_default =
+      reinterpret_cast<SetDefaultDirs>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
   if (set_default) set_default(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
   SetDllDirectoryA("");  // takes the current folder out of the search order
 }

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <set>
 
-#include "FileStreams/FileStreams.h"
-#include "SevenZip/ItemInfo.h"
-#include "SevenZip/SevenZip.h"
+#include "engine/FileStreams.h"
+#include "engine/ItemInfo.h"
+#include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
 #ifdef _WIN32
@@ -87,9 +87,7 @@ void RemoveTree(const fs::path& root) {
   fs::remove_all(root, ignored);
 }
 
-bool Writable(const fs::path& p) {
-  return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none;
-}
+bool Writable(const fs::path& p) { return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none; }
 
 class Engine : public ::testing::Test {
  protected:
@@ -146,14 +144,14 @@ TEST_F(Engine, FileSpecSelectsFoldersExactPathsOrNothing) {
   zip_.FileSpec = {plat::FromSystemCodePage(std::string("DOCS") + kSep)};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   std::string docs = std::string("docs") + kSep;
-  EXPECT_EQ(Listing(dest_), (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep,
-                                                   docs + "sub" + kSep + "b.txt"}));
+  EXPECT_EQ(Listing(dest_),
+            (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep, docs + "sub" + kSep + "b.txt"}));
 
   RemoveTree(dest_);
   zip_.FileSpec = {u"README.TXT", plat::FromSystemCodePage(std::string("bin") + kSep + "PROG.exe")};
   EXPECT_EQ(Extract("tree.7z"), kOk);
-  EXPECT_EQ(Listing(dest_), (std::set<std::string>{"readme.txt", std::string("bin") + kSep,
-                                                   std::string("bin") + kSep + "prog.exe"}));
+  EXPECT_EQ(Listing(dest_),
+            (std::set<std::string>{"readme.txt", std::string("bin") + kSep, std::string("bin") + kSep + "prog.exe"}));
 
   RemoveTree(dest_);
   begun_.clear();
@@ -322,15 +320,15 @@ TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
   zip.FileName = Wide(Data("tree.7z"));
   zip.DLLDir = LibraryDir();
   ASSERT_TRUE(zip.OpenArchive());
-  auto* in = new TInFileStream();
+  auto* in = new TInFileStream(&zip);  // a stream of this component: it reads the component's cancel
   in->AddRef();
   ASSERT_TRUE(in->Open(Wide(Data("tree.7z"))));
   char buffer[16];
   uint32_t processed = 99;
-  zip.CancelRequested = true;
+  zip.RequestCancel(true);
   EXPECT_EQ(in->Read(buffer, sizeof buffer, &processed), kAborted);
   EXPECT_EQ(processed, 0u);
-  zip.CancelRequested = false;
+  zip.RequestCancel(false);
   EXPECT_EQ(in->Read(buffer, sizeof buffer, &processed), kOk);
   EXPECT_EQ(processed, 16u);
   EXPECT_EQ(std::string(buffer, 2), "7z") << "the aborted read consumed nothing";

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "BrowseDr/BrowseLogic.h"
-#include "SevenZip/ItemInfo.h"
-#include "SevenZip/SevenZip.h"
+#include "app/CommandLine.h"
+#include "app/FolderMacros.h"
+#include "engine/ItemInfo.h"
+#include "engine/SevenZip.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/CommandLine.h"
-#include "szsfxmain2/FolderMacros.h"
+#include "ui/BrowseLogic.h"
 
 using namespace szsfx;
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "payload/Payload.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/Payload.h"
 
 using namespace szsfx;
 

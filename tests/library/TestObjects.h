@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "IArchive/IArchive.h"
+#include "engine/IArchive.h"
 
 namespace szsfx::testing {
 

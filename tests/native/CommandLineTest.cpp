@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "szsfxmain2/CommandLine.h"
+#include "app/CommandLine.h"
 
 namespace szsfx {
 namespace {
@@ -10,7 +10,9 @@ namespace {
 using Args = std::vector<std::string>;
 
 TEST(SplitCommandLine, SeparatorsQuotesAndEmptyPairs) {
-  EXPECT_EQ(SplitCommandLine("prog.exe  a\tb\x01" "c"), (Args{"prog.exe", "a", "b", "c"}));
+  EXPECT_EQ(SplitCommandLine("prog.exe  a\tb\x01"
+                             "c"),
+            (Args{"prog.exe", "a", "b", "c"}));
   EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\s.exe\" -d \"C:\\My Folder\""),
             (Args{"C:\\Program Files\\s.exe", "-d", "C:\\My Folder"}));
   // Only quotes around a whole argument go; inner quotes stay.

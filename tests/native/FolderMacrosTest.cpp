@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "szsfxmain2/FolderMacros.h"
+#include "app/FolderMacros.h"
 
 namespace szsfx {
 namespace {

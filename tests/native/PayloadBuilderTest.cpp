@@ -5,8 +5,8 @@
 
 #include "PayloadBuilder.h"
 #include "TestFiles.h"
+#include "payload/Payload.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/Payload.h"
 
 namespace szsfx {
 namespace {
@@ -202,7 +202,8 @@ TEST(Messages, MessageFilesRoundTripAndRejectBadEscapes) {
   std::vector<std::string> parsed = ParseMessageText(FormatMessageText(DefaultMessages()), error);
   EXPECT_EQ(error, "");
   EXPECT_EQ(parsed, DefaultMessages());
-  EXPECT_EQ(ParseMessageText("a\\r\\nb\r\n\\x41\\\\\nlast", error), (std::vector<std::string>{"a\r\nb", "A\\", "last"}));
+  EXPECT_EQ(ParseMessageText("a\\r\\nb\r\n\\x41\\\\\nlast", error),
+            (std::vector<std::string>{"a\r\nb", "A\\", "last"}));
   for (const char* bad : {"\\q", "tail\\", "\\x4", "\\x00", "\\xZZ"}) {
     error.clear();
     EXPECT_TRUE(ParseMessageText(bad, error).empty()) << bad;

@@ -5,7 +5,7 @@
 
 #include "TestFiles.h"
 #include "platform/Platform.h"
-#include "szsfxunit/RunLogic.h"
+#include "ui/RunLogic.h"
 
 namespace szsfx {
 namespace {

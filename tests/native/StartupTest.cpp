@@ -6,8 +6,8 @@
 
 #include "PayloadBuilder.h"
 #include "TestFiles.h"
+#include "app/Startup.h"
 #include "platform/Platform.h"
-#include "szsfxmain2/Startup.h"
 
 namespace szsfx {
 namespace {

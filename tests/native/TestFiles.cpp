@@ -78,7 +78,7 @@ Bytes PeImage(uint16_t machine, bool dll, size_t size) {
   Bytes image(size, 0);
   image[0] = 'M';
   image[1] = 'Z';
-  Put(image, 0x3C, 0x80, 4);  // the PE header's position
+  Put(image, 0x3C, 0x80, 4);        // the PE header's position
   Put(image, 0x80, 0x00004550, 4);  // "PE\0\0"
   Put(image, 0x84, machine, 2);
   Put(image, 0x80 + 22, dll ? 0x2102 : 0x0102, 2);  // executable, 32-bit words, DLL or not

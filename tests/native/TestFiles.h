@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "szsfxmain2/PayloadFormat.h"
+#include "payload/PayloadFormat.h"
 
 namespace szsfx::test {
 

@@ -1,8 +1,8 @@
 // The password caption and the after-extraction command, without windows.
 #include <gtest/gtest.h>
 
-#include "Unit2/PasswordCaption.h"
-#include "szsfxunit/AfterCommand.h"
+#include "ui/AfterCommand.h"
+#include "ui/PasswordCaption.h"
 
 namespace szsfx {
 namespace {

@@ -1,7 +1,7 @@
 // Item names that would reach a device or lose their ending get safe names.
 #include <gtest/gtest.h>
 
-#include "SevenZip/WindowsNames.h"
+#include "engine/WindowsNames.h"
 
 namespace szsfx {
 namespace {

@@ -2,13 +2,14 @@
 // match the platform's own: the string allocator, the identifier and the property value
 // layouts, and the calling convention (a mismatch on i686 compiles and returns garbage).
 #include <windows.h>
+
 #include <oleauto.h>
 #include <propidl.h>
 
 #include <cstddef>
 #include <type_traits>
 
-#include "IArchive/IArchive.h"
+#include "engine/IArchive.h"
 
 namespace szsfx {
 
@@ -27,7 +28,8 @@ static_assert(offsetof(TPropValue, String) == offsetof(PROPVARIANT, bstrVal));
 static_assert(offsetof(TPropValue, Bool) == offsetof(PROPVARIANT, boolVal));
 
 // A member of an interface has the platform's COM calling convention.
-static_assert(std::is_same_v<decltype(&IInArchive::GetNumberOfItems), HRes (STDMETHODCALLTYPE IInArchive::*)(uint32_t*)>);
+static_assert(
+    std::is_same_v<decltype(&IInArchive::GetNumberOfItems), HRes (STDMETHODCALLTYPE IInArchive::*)(uint32_t*)>);
 static_assert(std::is_same_v<decltype(&IUnknownSlots::AddRef), uint32_t (STDMETHODCALLTYPE IUnknownSlots::*)()>);
 
 }  // namespace szsfx

@@ -9,10 +9,10 @@
 
 #include <thread>
 
-#include "BrowseDr/BrowseDr.h"
 #include "Driver.h"
 #include "Form.h"
 #include "TestFiles.h"
+#include "ui/FolderBrowser.h"
 
 namespace szsfx::test {
 namespace {

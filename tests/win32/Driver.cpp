@@ -56,8 +56,8 @@ bool TestProcess::Start(const std::wstring& commandLine, bool suspended) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
-  BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                           suspended ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &info_);
+  BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+                           nullptr, &startup, &info_);
   CloseHandle(outputWrite);
   if (!ok) return false;
   reader_ = CreateThread(nullptr, 0, &TestProcess::ReadOutput, this, 0, nullptr);
@@ -88,8 +88,7 @@ DWORD Scaled(DWORD timeoutMs) {
   return timeoutMs == INFINITE ? INFINITE : timeoutMs * scale;
 }
 
-HWND TestProcess::WaitForWindow(const std::wstring& className, const std::wstring& caption,
-                                DWORD timeoutMs) const {
+HWND TestProcess::WaitForWindow(const std::wstring& className, const std::wstring& caption, DWORD timeoutMs) const {
   const DWORD limit = Scaled(timeoutMs), start = GetTickCount();
   do {
     Search search{info_.dwProcessId, &className, &caption, nullptr};
@@ -109,9 +108,7 @@ DWORD TestProcess::WaitForExit(DWORD timeoutMs) {
   return code;
 }
 
-bool TestProcess::Running() const {
-  return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool TestProcess::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
 std::string TestProcess::Output() {
   EnterCriticalSection(&lock_);
@@ -149,8 +146,7 @@ std::wstring Widen(const std::string& text) {
 }
 
 std::string Narrow(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                              nullptr);
+  int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   return out;

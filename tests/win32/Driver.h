@@ -23,8 +23,7 @@ class TestProcess {
 
   // A visible top-level window of this process with the class (and caption, when
   // given); nullptr when none appears within the time.
-  HWND WaitForWindow(const std::wstring& className, const std::wstring& caption = L"",
-                     DWORD timeoutMs = 30000) const;
+  HWND WaitForWindow(const std::wstring& className, const std::wstring& caption = L"", DWORD timeoutMs = 30000) const;
   // Waits for the end of the process; its exit code, or STILL_ACTIVE on timeout.
   DWORD WaitForExit(DWORD timeoutMs = 30000);
   bool Running() const;

@@ -31,9 +31,7 @@ HWND FormView::Focus() const {
 }
 
 int FormView::ListCount() const { return static_cast<int>(SendMessageW(Item(kIdFileList), LB_GETCOUNT, 0, 0)); }
-int FormView::ListSelected() const {
-  return static_cast<int>(SendMessageW(Item(kIdFileList), LB_GETSELCOUNT, 0, 0));
-}
+int FormView::ListSelected() const { return static_cast<int>(SendMessageW(Item(kIdFileList), LB_GETSELCOUNT, 0, 0)); }
 
 std::wstring FormView::ListLine(int index) const {
   HWND list = Item(kIdFileList);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Driver.h"
-#include "szsfxunit/szsfxunit.h"
+#include "ui/MainWindow.h"
 
 namespace szsfx::test {
 

@@ -11,7 +11,7 @@
 #include "Driver.h"
 #include "Form.h"
 #include "TestFiles.h"
-#include "Unit2/Unit2.h"
+#include "ui/PasswordWindow.h"
 
 namespace szsfx::test {
 namespace {

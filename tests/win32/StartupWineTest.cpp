@@ -13,7 +13,6 @@ namespace {
 
 const wchar_t kBoxClass[] = L"#32770";
 
-
 std::string RegistryText(HKEY root, const char* key, const char* value) {
   char data[512];
   DWORD size = sizeof data;
@@ -47,9 +46,7 @@ class StubUnderWine : public ::testing::Test {
   TSettingsRecord settings_{};
 };
 
-TEST_F(StubUnderWine, StubIsPaddedToTheImageSize) {
-  EXPECT_EQ(ReadFile(StubPath()).size(), kStubImageSize);
-}
+TEST_F(StubUnderWine, StubIsPaddedToTheImageSize) { EXPECT_EQ(ReadFile(StubPath()).size(), kStubImageSize); }
 
 TEST_F(StubUnderWine, WorkFolderHoldsTheLibraryImageWhileRunningAndGoesAtTheEnd) {
   settings_.Signature.Set("BSX");  // the signature box holds the stub mid-run

@@ -14,8 +14,8 @@ using Bytes = std::vector<uint8_t>;
 
 // The folder of the running test program's build tree (build\win32).
 std::string BuildFolder();
-std::string StubPath();  // build\win32\szsfx.exe
-std::string TempPath();  // the system temp folder, with its backslash
+std::string StubPath();                        // build\win32\szsfx.exe
+std::string TempPath();                        // the system temp folder, with its backslash
 std::wstring Quoted(const std::string& path);  // in double quotes, for a command line
 // Archives, their source trees and the library forwarder ("lib\7z.dll"), made by
 // tests/engine/make_archives.sh before the Win32 tests run.

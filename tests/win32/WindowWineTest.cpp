@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 const wchar_t kBoxClass[] = L"#32770";
 const wchar_t kFixed[] = L"Brambleloader SFX";
 
-
 class StubWindow : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,7 +74,11 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
   const std::wstring folder = Widen(target_);
   const Expected controls[] = {
       {kIdDestinationLabel, L"E&xtract To:", {64, 8, 289, 30}, true, true},
-      {kIdLinkLabel, L"Created with Brambleloader  --  https://brambleloader.example/sfx", {0, 205, 393, 222}, true, true},
+      {kIdLinkLabel,
+       L"Created with Brambleloader  --  https://brambleloader.example/sfx",
+       {0, 205, 393, 222},
+       true,
+       true},
       {kIdFileListLabel, L"&Files to Extract:", {8, 59, 289, 78}, true, true},
       {kIdEditBox1, folder.c_str(), {64, 32, 257, 54}, true, true},
       {kIdBrowseButton, L"...", {264, 32, 289, 50}, true, true},
@@ -139,8 +142,8 @@ TEST_F(StubWindow, AltLettersEscapeAndEnter) {
 TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
   settings_.OverwriteMode = 7;  // no radio button checked: each one takes the focus in turn
   ASSERT_TRUE(Launch());
-  const int order[] = {kIdBrowseButton, kIdButton2, kIdButton3, kIdButton4, kIdFileList,
-                       kIdRadioBox1, kIdRadioBox2, kIdRadioBox3, kIdEditBox1};
+  const int order[] = {kIdBrowseButton, kIdButton2,   kIdButton3,   kIdButton4, kIdFileList,
+                       kIdRadioBox1,    kIdRadioBox2, kIdRadioBox3, kIdEditBox1};
   std::vector<int> seen;
   for (size_t i = 0; i < std::size(order); ++i) {
     PostMessageW(form_.Focus(), WM_KEYDOWN, VK_TAB, 0);
@@ -397,8 +400,8 @@ TEST_F(StubWindow, FailedItemsGiveMessage41AndNoDoneMessage) {
   settings_.ShowDoneMessage = 1;
   settings_.Title.Set("Fail Title");
   ASSERT_TRUE(Start("hostile.7z", L"-s"));
-  EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(L"Fail Title"),
-                                         std::wstring(L"The selected file(s) couldn't get extracted.")));
+  EXPECT_EQ(Answer(IDOK),
+            std::make_pair(std::wstring(L"Fail Title"), std::wstring(L"The selected file(s) couldn't get extracted.")));
   EXPECT_EQ(stub_.WaitForExit(), 1u);
   EXPECT_TRUE(fs::exists(target_ + "\\good.txt"));
 }

@@ -13,8 +13,8 @@ static BOOL ReadPath(HKEY root, WCHAR* path, DWORD room) {
   DWORD type = 0, size = room * sizeof(WCHAR);
   BOOL ok = FALSE;
   if (RegOpenKeyExW(root, L"Software\\7-Zip", 0, KEY_READ, &key) != ERROR_SUCCESS) return FALSE;
-  if (RegQueryValueExW(key, L"Path", NULL, &type, (BYTE*)path, &size) == ERROR_SUCCESS &&
-      type == REG_SZ && size >= sizeof(WCHAR)) {
+  if (RegQueryValueExW(key, L"Path", NULL, &type, (BYTE*)path, &size) == ERROR_SUCCESS && type == REG_SZ &&
+      size >= sizeof(WCHAR)) {
     path[room - 1] = 0;
     ok = path[0] != 0;
   }

@@ -4,13 +4,17 @@
 namespace szsfx {
 
 const std::vector<std::string>& DefaultMessages() {
+  // Long messages are split over several literals on purpose.
+  // NOLINTBEGIN(bugprone-suspicious-missing-comma)
   static const std::vector<std::string> messages = {
-      /* 0 */ "\x33\x19\x32\x59"
-              "Warning, this is a BETA edition of the CAB SFX.  The stability of this software "
-              "cannot be guaranteed.",
+      /* 0 */
+      "\x33\x19\x32\x59"
+      "Warning, this is a BETA edition of the CAB SFX.  The stability of this software "
+      "cannot be guaranteed.",
       /* 1 */ "Please insert disk %i",
-      /* 2 */ "This disk does not contain %s.\r\nPlease insert disk %i with this file on it or "
-              "click Cancel to abort.",
+      /* 2 */
+      "This disk does not contain %s.\r\nPlease insert disk %i with this file on it or "
+      "click Cancel to abort.",
       /* 3 */ "Please wait, initialising. . .",
       /* 4 */ "Aborting. . .",
       /* 5 */ "&Extract",
@@ -39,8 +43,9 @@ const std::vector<std::string>& DefaultMessages() {
       /* 28 */ "This file exists.  Overwrite?",
       /* 29 */ "Don't &ask again",
       /* 30 */ "Out of memory.\r\nTry closing some other programs.",
-      /* 31 */ "Incorrect MPV version for this stub [internal error].  Try to download this file "
-               "again.",
+      /* 31 */
+      "Incorrect MPV version for this stub [internal error].  Try to download this file "
+      "again.",
       /* 32 */ "Unable to launch program",
       /* 33 */ "Cannot open file",
       /* 34 */ "Cannot close the file",
@@ -72,15 +77,18 @@ const std::vector<std::string>& DefaultMessages() {
       /* 60 */ "Extract to given folder (dir)",
       /* 61 */ "About Brambleloader Self-Extractor...",
       /* 62 */ "Help for Brambleloader Self-Extractor...",
-      /* 63 */ "This archive was created with the Brambleloader archiver.\r\n"
-               "Brambleloader Self-Extractor, (c) the Brambleloader team, " +
-                  std::string(kMakerAddress) +
-                  "\r\n\r\n7z decoding by the 7-Zip archive library, (c) Igor Pavlov, "
-                  "www.7-zip.org",
+      /* 63 */
+      "This archive was created with the Brambleloader archiver.\r\n"
+      "Brambleloader Self-Extractor, (c) the Brambleloader team, " +
+          std::string(kMakerAddress) +
+          "\r\n\r\n7z decoding by the 7-Zip archive library, (c) Igor Pavlov, "
+          "www.7-zip.org",
       /* 64 */ "\r\n",
-      /* 65 */ "Click \"Extract\" to unpack the files into the folder shown in the \"Extract To\" "
-               "field. That folder is created if it does not exist yet.",
+      /* 65 */
+      "Click \"Extract\" to unpack the files into the folder shown in the \"Extract To\" "
+      "field. That folder is created if it does not exist yet.",
   };
+  // NOLINTEND(bugprone-suspicious-missing-comma)
   return messages;
 }
 

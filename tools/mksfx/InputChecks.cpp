@@ -90,10 +90,14 @@ TImageKind ReadImageKind(const std::string& path) {
 
 std::string MachineName(uint16_t machine) {
   switch (machine) {
-    case 0x014C: return "32-bit x86";
-    case 0x8664: return "64-bit x86-64";
-    case 0xAA64: return "64-bit ARM64";
-    case 0x01C4: return "32-bit ARM";
+    case 0x014C:
+      return "32-bit x86";
+    case 0x8664:
+      return "64-bit x86-64";
+    case 0xAA64:
+      return "64-bit ARM64";
+    case 0x01C4:
+      return "32-bit ARM";
     default: {
       char text[32];
       std::snprintf(text, sizeof text, "machine type 0x%04X", machine);
@@ -119,8 +123,7 @@ std::string CheckSevenZipArchive(const std::string& path) {
   if (!f) return "cannot read the archive " + path;
   const uint64_t size = SizeOf(f.get());
   uint8_t head[32];
-  if (size < sizeof head || !ReadAt(f.get(), 0, head, sizeof head) ||
-      !std::equal(kSignature, kSignature + 6, head)) {
+  if (size < sizeof head || !ReadAt(f.get(), 0, head, sizeof head) || !std::equal(kSignature, kSignature + 6, head)) {
     return "the archive " + path + " is not a 7z archive";
   }
   if (head[6] != 0) return "the archive " + path + " has 7z format version " + std::to_string(head[6]) + ", not 0";

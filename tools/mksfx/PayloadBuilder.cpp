@@ -13,9 +13,7 @@ namespace {
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-File OpenFile(const std::string& path, const char* mode) {
-  return File(std::fopen(path.c_str(), mode), &std::fclose);
-}
+File OpenFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode), &std::fclose); }
 
 bool FileSize(const std::string& path, uint64_t& size) {
   File f = OpenFile(path, "rb");
@@ -52,10 +50,18 @@ bool Unescape(const std::string& line, unsigned codePage, std::string& out, std:
     if (!flush()) return false;
     if (++i == line.size()) return false;
     switch (line[i]) {
-      case 'r': out += '\r'; break;
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case '\\': out += '\\'; break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '\\':
+        out += '\\';
+        break;
       case 'x': {
         int hi = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
         int lo = i + 2 < line.size() ? HexDigit(line[i + 2]) : -1;
@@ -64,7 +70,8 @@ bool Unescape(const std::string& line, unsigned codePage, std::string& out, std:
         i += 2;
         break;
       }
-      default: return false;
+      default:
+        return false;
     }
   }
   return flush();
@@ -91,8 +98,8 @@ std::string CheckInputs(const TBuildRequest& r) {
   }
   if (!FileSize(r.LibraryPath, size)) return "cannot read the library image " + r.LibraryPath;
   if (size > kLibraryImageSize) {
-    return "the library image " + r.LibraryPath + " is " + std::to_string(size) +
-           " bytes, larger than the " + std::to_string(kLibraryImageSize) + "-byte slot";
+    return "the library image " + r.LibraryPath + " is " + std::to_string(size) + " bytes, larger than the " +
+           std::to_string(kLibraryImageSize) + "-byte slot";
   }
   std::string error = CheckStubAndLibrary(r.StubPath, r.LibraryPath);
   if (error.empty()) error = CheckSevenZipArchive(r.ArchivePath);
@@ -127,9 +134,14 @@ bool WritePayload(const TBuildRequest& r, std::FILE* out) {
 std::string InCodePage(const std::string& utf8, unsigned codePage, const std::string& what, std::string& error) {
   std::string out;
   switch (plat::Utf8ToCodePage(utf8, codePage, out)) {
-    case plat::CodePageResult::Ok: return out;
-    case plat::CodePageResult::UnknownCodePage: error = "code page " + std::to_string(codePage) + " is not known"; break;
-    case plat::CodePageResult::NotUtf8: error = what + " is not valid UTF-8"; break;
+    case plat::CodePageResult::Ok:
+      return out;
+    case plat::CodePageResult::UnknownCodePage:
+      error = "code page " + std::to_string(codePage) + " is not known";
+      break;
+    case plat::CodePageResult::NotUtf8:
+      error = what + " is not valid UTF-8";
+      break;
     case plat::CodePageResult::NotRepresentable:
       error = what + " holds a character that code page " + std::to_string(codePage) + " cannot hold";
       break;
@@ -148,7 +160,8 @@ std::vector<std::string> ParseMessageText(const std::string& text, std::string& 
     std::string message, problem;
     if (!Unescape(line, codePage, message, problem)) {
       const std::string where = "message line " + std::to_string(messages.size() + 1);
-      error = problem.empty() ? "bad escape in " + where : where + ": " + problem;
+      error = problem.empty() ? "bad escape in " + where : where + ": ";
+      error += problem;
       return {};
     }
     messages.push_back(message);
@@ -162,15 +175,20 @@ std::string FormatMessageText(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) {
     for (char c : m) {
       auto code = static_cast<unsigned char>(c);
-      if (c == '\r') text += "\\r";
-      else if (c == '\n') text += "\\n";
-      else if (c == '\t') text += "\\t";
-      else if (c == '\\') text += "\\\\";
+      if (c == '\r')
+        text += "\\r";
+      else if (c == '\n')
+        text += "\\n";
+      else if (c == '\t')
+        text += "\\t";
+      else if (c == '\\')
+        text += "\\\\";
       else if (code < 32) {
         char hex[5];
         std::snprintf(hex, sizeof hex, "\\x%02X", code);
         text += hex;
-      } else text += c;
+      } else
+        text += c;
     }
     text += '\n';
   }

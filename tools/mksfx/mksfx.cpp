@@ -104,32 +104,53 @@ std::string BaseName(const std::string& path) {
 
 void ApplySetting(TBuildRequest& r, const std::string& o, const std::string& v, bool& named) {
   TSettingsRecord& s = r.Settings;
-  if (o == "--stub") r.StubPath = v;
-  else if (o == "--library") r.LibraryPath = v;
-  else if (o == "--archive") r.ArchivePath = v;
-  else if (o == "-o" || o == "--output") r.OutputPath = v;
-  else if (o == "--title") SetText(s.Title, o, v);
-  else if (o == "--folder-mode") s.FolderMode = static_cast<uint8_t>(Number(o, v, 0, 255));
-  else if (o == "--folder") SetText(s.ExtractFolder, o, v);
-  else if (o == "--overwrite") s.OverwriteMode = static_cast<uint8_t>(Number(o, v, 0, 255));
-  else if (o == "--run") SetText(s.RunCommand, o, v);
-  else if (o == "--hide-overwrite") s.HideOverwriteGroup = static_cast<uint8_t>(Number(o, v, 0, 255));
-  else if (o == "--auto-extract") s.AutoExtract = static_cast<uint8_t>(Number(o, v, 0, 255));
-  else if (o == "--done-message") s.ShowDoneMessage = static_cast<int32_t>(Number(o, v, INT32_MIN, INT32_MAX));
-  else if (o == "--hide-file-list") s.HideFileList = static_cast<int32_t>(Number(o, v, INT32_MIN, INT32_MAX));
-  else if (o == "--archive-name") { SetText(s.ArchiveName, o, v); named = true; }
-  else if (o == "--signature") SetText(s.Signature, o, v);
-  else if (o == "--messages") r.Areas.push_back(MessageBlock(v));
-  else if (o == "--raw-block") r.Areas.push_back(RawBlock(v));
-  else if (o == "--codepage") {}  // taken before the other options
-  else throw Fail{"unknown option " + o};
+  if (o == "--stub")
+    r.StubPath = v;
+  else if (o == "--library")
+    r.LibraryPath = v;
+  else if (o == "--archive")
+    r.ArchivePath = v;
+  else if (o == "-o" || o == "--output")
+    r.OutputPath = v;
+  else if (o == "--title")
+    SetText(s.Title, o, v);
+  else if (o == "--folder-mode")
+    s.FolderMode = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--folder")
+    SetText(s.ExtractFolder, o, v);
+  else if (o == "--overwrite")
+    s.OverwriteMode = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--run")
+    SetText(s.RunCommand, o, v);
+  else if (o == "--hide-overwrite")
+    s.HideOverwriteGroup = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--auto-extract")
+    s.AutoExtract = static_cast<uint8_t>(Number(o, v, 0, 255));
+  else if (o == "--done-message")
+    s.ShowDoneMessage = static_cast<int32_t>(Number(o, v, INT32_MIN, INT32_MAX));
+  else if (o == "--hide-file-list")
+    s.HideFileList = static_cast<int32_t>(Number(o, v, INT32_MIN, INT32_MAX));
+  else if (o == "--archive-name") {
+    SetText(s.ArchiveName, o, v);
+    named = true;
+  } else if (o == "--signature")
+    SetText(s.Signature, o, v);
+  else if (o == "--messages")
+    r.Areas.push_back(MessageBlock(v));
+  else if (o == "--raw-block")
+    r.Areas.push_back(RawBlock(v));
+  else if (o == "--codepage") {
+  }  // taken before the other options
+  else
+    throw Fail{"unknown option " + o};
 }
 
 TBuildRequest ParseArguments(int argc, char** argv) {
   TBuildRequest r;
   r.Settings = DefaultSettings();
   for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--codepage") == 0) codePage = static_cast<unsigned>(Number(argv[i], argv[i + 1], 1, 65535));
+    if (std::strcmp(argv[i], "--codepage") == 0)
+      codePage = static_cast<unsigned>(Number(argv[i], argv[i + 1], 1, 65535));
   }
   bool named = false;
   for (int i = 1; i < argc; ++i) {

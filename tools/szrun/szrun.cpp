@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "SevenZip/SevenZip.h"
+#include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
 using namespace szsfx;
@@ -28,15 +28,24 @@ bool Parse(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-    if (a == "--dll-dir") o.dllDir = value();
-    else if (a == "--select") o.selected.push_back(value());
-    else if (a == "--password") o.password = value();
-    else if (a == "--overwrite") o.overwrite = true;
-    else if (a == "--flat") o.flat = true;
-    else if (a == "--list") o.list = true;
-    else if (a == "--quiet") o.quiet = true;
-    else if (a == "--cancel-at") o.cancelAt = std::atoi(value().c_str());
-    else positional.push_back(a);
+    if (a == "--dll-dir")
+      o.dllDir = value();
+    else if (a == "--select")
+      o.selected.push_back(value());
+    else if (a == "--password")
+      o.password = value();
+    else if (a == "--overwrite")
+      o.overwrite = true;
+    else if (a == "--flat")
+      o.flat = true;
+    else if (a == "--list")
+      o.list = true;
+    else if (a == "--quiet")
+      o.quiet = true;
+    else if (a == "--cancel-at")
+      o.cancelAt = std::atoi(value().c_str());
+    else
+      positional.push_back(a);
   }
   if (positional.size() != 2) return false;
   o.archive = positional[0];
@@ -64,8 +73,9 @@ void Attach(TSevenZip& zip, const Options& o) {
 int main(int argc, char** argv) {
   Options o;
   if (!Parse(argc, argv, o)) {
-    std::fprintf(stderr, "usage: szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT]\n"
-                         "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet]\n");
+    std::fprintf(stderr,
+                 "usage: szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT]\n"
+                 "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet]\n");
     return 2;
   }
   int code = 1;
@@ -80,7 +90,8 @@ int main(int argc, char** argv) {
     if (o.list) {
       bool opened = zip.OpenArchive();
       std::printf("open %s\n", opened ? "ok" : "failed");
-      for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i) std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
+      for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i)
+        std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
       zip.CloseArchive();
       code = opened ? 0 : 1;
     } else {

@@ -1,0 +1,43 @@
+// The stub's entry point: start-up, the main window's message loop, the clean-up.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/Startup.h"
+#include "platform/Platform.h"
+#include "ui/MainWindow.h"
+#include "ui/PasswordWindow.h"
+
+using namespace szsfx;
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  plat::RestrictLibrarySearchPath();
+  TStartupState& app = App();
+  if (RunStartup(app, plat::ModuleFileName(), plat::CommandLine()) != StartupResult::Ready) {
+    ShowOpeningError();
+    CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
+    plat::EndProcess(kExitFailed);
+  }
+  if (app.UsageRequested) {
+    plat::ShowMessageBox(UsageText(app), app.Settings.Title.Get(), plat::BoxIcon::Information);
+    CleanUpWorkFolder(app);
+    return kExitOk;
+  }
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's folder dialog needs it
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  unsigned code = kExitOk;
+  {
+    TForm1 form(app);  // its archive component lets go of the library before the clean-up
+    TForm2 password(app);
+    if (form.Create() && password.Create(form.Handle(), form.Font())) {
+      form.PasswordWindow = &password;
+      // An archive that cannot be read ends the run here: the error was shown, and the
+      // clean-up below removes our own copy and library only.
+      code = form.ShowFirstTime() ? form.RunMessageLoop() : static_cast<unsigned>(kExitFailed);
+    }
+  }
+  CleanUpWorkFolder(app);
+  return static_cast<int>(code);
+}

@@ -1,0 +1,65 @@
+#include "engine/FileStreams.h"
+
+namespace szsfx {
+
+HRes SeekFile(TFileBase& file, int64_t offset, uint32_t origin, uint64_t* newPosition) {
+  if (origin > 2) return kInvalidFunction;
+  uint64_t position = 0;
+  if (!file.Seek(offset, origin, position)) return kFailure;
+  if (newPosition) *newPosition = position;
+  return kOk;
+}
+
+HRes TInFileStream::QueryInterface(const TGuid& iid, void** object) {
+  return AnswerQuery(static_cast<IInStream*>(this), iid, object,
+                     {IID_IUnknown, IID_ISequentialInStream, IID_IInStream});
+}
+
+HRes TInFileStream::Read(void* data, uint32_t size, uint32_t* processed) {
+  if (processed) *processed = 0;
+  if (owner_ && owner_->CancelRequested()) return kAborted;
+  uint32_t read = 0;
+  InFile.Read(data, size, read);  // a failed read is a short read to the library
+  if (processed) *processed = read;
+  return kOk;
+}
+
+HRes TInFileStream::Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) {
+  return SeekFile(InFile, offset, origin, newPosition);
+}
+
+HRes TOutFileStream::QueryInterface(const TGuid& iid, void** object) {
+  return AnswerQuery(static_cast<IOutStream*>(this), iid, object,
+                     {IID_IUnknown, IID_ISequentialOutStream, IID_IOutStream});
+}
+
+HRes TOutFileStream::Write(const void* data, uint32_t size, uint32_t* processed) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  uint32_t done = 0;
+  while (done < size) {
+    uint32_t written = 0;
+    if (!OutFile.Write(bytes + done, size - done, written) || written == 0) {
+      if (processed) *processed = done;
+      if (owner_) owner_->WriteFailed();
+      return kFailure;
+    }
+    done += written;
+  }
+  if (processed) *processed = size;
+  return kOk;
+}
+
+HRes TOutFileStream::Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) {
+  return SeekFile(OutFile, offset, origin, newPosition);
+}
+
+HRes TOutFileStream::SetSize(uint64_t newSize) {
+  uint64_t position = 0;
+  if (!OutFile.GetPosition(position)) return kFailure;
+  OutFile.SetLength(newSize);
+  uint64_t ignored = 0;
+  OutFile.Seek(static_cast<int64_t>(position), 0, ignored);
+  return kOk;
+}
+
+}  // namespace szsfx

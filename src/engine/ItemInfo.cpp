@@ -1,0 +1,113 @@
+#include "engine/ItemInfo.h"
+
+namespace szsfx {
+
+namespace {
+
+constexpr uint64_t kPerSecond = 10000000;
+constexpr int64_t kDaysFrom1601To1970 = 134774;
+
+// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian calendar).
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+}  // namespace
+
+plat::TCalendar FileTimeToCalendar(uint64_t time) {
+  uint64_t seconds = time / kPerSecond;
+  plat::TCalendar c{};
+  CivilFromDays(static_cast<int64_t>(seconds / 86400) - kDaysFrom1601To1970, c.Year, c.Month, c.Day);
+  uint64_t rest = seconds % 86400;
+  c.Hour = static_cast<int>(rest / 3600);
+  c.Minute = static_cast<int>(rest / 60 % 60);
+  c.Second = static_cast<int>(rest % 60);
+  return c;
+}
+
+uint64_t CalendarToFileTime(const plat::TCalendar& c) {
+  int64_t days = DaysFromCivil(c.Year, c.Month, c.Day) + kDaysFrom1601To1970;
+  int64_t seconds = days * 86400 + int64_t{c.Hour} * 3600 + int64_t{c.Minute} * 60 + c.Second;
+  return static_cast<uint64_t>(seconds) * kPerSecond;
+}
+
+bool PackedLocalTime(uint64_t local, uint64_t& packed) {
+  plat::TCalendar c = FileTimeToCalendar(local);
+  if (c.Year < 1980 || c.Year > 2107) return false;
+  c.Second &= ~1;
+  packed = CalendarToFileTime(c);
+  return true;
+}
+
+std::string GroupThousands(uint64_t value, const std::string& separator) {
+  std::string digits = std::to_string(value), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string ItemDescription(uint64_t size, uint64_t localTime) {
+  plat::TCalendar when = FileTimeToCalendar(localTime);
+  std::string date = plat::FormatShortDate(when), time = plat::FormatTimeNoSeconds(when);
+  std::string when_text = date.empty() || time.empty() ? std::string() : date + " " + time;
+  return GroupThousands(size, plat::ThousandSeparator()) + " bytes, " + when_text;
+}
+
+uint32_t WindowsAttributes(uint32_t attributes) {
+  // read-only, hidden, system, archive, normal, temporary, offline, not indexed
+  constexpr uint32_t kSettable = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000;
+  return attributes & kSettable;
+}
+
+bool IsItemSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+bool ItemPathIsSafe(const std::u16string& path) {
+  if (path.empty() || IsItemSeparator(path[0])) return false;  // root-relative and UNC paths
+  if (path.find(u':') != std::u16string::npos) return false;   // drives and alternate streams
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !IsItemSeparator(path[i])) continue;
+    if (path.compare(start, i - start, u"..") == 0) return false;
+    start = i + 1;
+  }
+  return true;
+}
+
+void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16string& name) {
+  size_t cut = path.size();
+  while (cut > 0 && !IsItemSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
+  folder = path.substr(0, cut);
+  name = path.substr(cut);
+}
+
+bool ForceFolders(const std::u16string& folder) {
+  if (folder.empty() || plat::FolderExistsW(folder)) return !folder.empty();
+  size_t end = folder.size();
+  while (end > 0 && IsItemSeparator(folder[end - 1])) --end;
+  size_t parent = end;
+  while (parent > 0 && !IsItemSeparator(folder[parent - 1])) --parent;
+  if (parent > 0) ForceFolders(folder.substr(0, parent));
+  plat::CreateFolderW(folder.substr(0, end));
+  return plat::FolderExistsW(folder);
+}
+
+}  // namespace szsfx

@@ -1,0 +1,271 @@
+#include "engine/SevenZip.h"
+
+#include "engine/ItemInfo.h"
+#include "engine/Library.h"
+#include "platform/Platform.h"
+
+namespace szsfx {
+
+namespace {
+
+// The folder of the running program, with its separator.
+std::string ProgramFolder() {
+  std::string path = plat::ToSystemCodePage(plat::ModuleFileName());
+  size_t cut = path.find_last_of(std::string("\\:") + plat::kPathSeparator);
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Reads one property into a zero-filled value whose tag is preset.
+TPropValue Property(IInArchive* archive, uint32_t index, uint32_t id, uint16_t presetTag) {
+  TPropValue value{};
+  value.Tag = presetTag;
+  archive->GetProperty(index, id, &value);
+  return value;
+}
+
+uint64_t LocalItemTime(const TPropValue& modified) {
+  uint64_t local = 0;
+  if (modified.Tag == kTagFileTime && plat::UtcToLocal(modified.UInt64, local)) return local;
+  return plat::LocalNow();
+}
+
+}  // namespace
+
+TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) {
+  ReplaceInStream();
+  ReplaceOutStream();
+}
+
+TSevenZip::~TSevenZip() {
+  CloseArchive();
+  ReleaseHandler();
+}
+
+void TSevenZip::ReplaceInStream() { inStream_ = TComPtr<TInFileStream>(new TInFileStream(this)); }
+
+void TSevenZip::ReplaceOutStream() { outStream_ = TComPtr<TOutFileStream>(new TOutFileStream(this)); }
+
+bool TSevenZip::OpenArchive() {
+  cancelRequested_ = false;
+  if (!BindArchiveLibrary(DLLDir)) return false;
+  if (inArchive_) {  // a fresh handler for every open
+    inArchive_->Close();
+    inArchive_.Reset();
+  }
+  inArchive_ = TComPtr<IInArchive>::Adopt(CreateArchiveHandler());
+  if (!inArchive_ || !plat::FileExistsW(FileName)) return false;
+  inStream_->Open(FileName);  // a file that cannot be opened makes the handler's Open fail
+  TComPtr<TArchiveOpenCallback> callback(new TArchiveOpenCallback(*this));
+  const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
+  uint32_t count = 0;
+  inArchive_->GetNumberOfItems(&count);
+  if (result != kOk) inStream_->InFile.Close();
+  return result == kOk;
+}
+
+std::vector<uint32_t> TSevenZip::SelectedIndices() const {
+  std::vector<uint32_t> indices;
+  const uint32_t count = ItemCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    if (MatchesFileSpec(ItemPath(i))) indices.push_back(i);
+  }
+  return indices;
+}
+
+HRes TSevenZip::ExtractArchive() {
+  cancelRequested_ = false;
+  lastCompleted_ = 0;
+  ErrorCount = 0;
+  if (!OpenArchive()) return kFailure;
+  TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
+  ReplaceOutStream();
+  HRes result = kOk;
+  if (FileSpec.empty()) {
+    result = inArchive_->Extract(nullptr, 0xFFFFFFFFu, 0, callback.Get());
+  } else {
+    const std::vector<uint32_t> indices = SelectedIndices();
+    if (!indices.empty()) {
+      result = inArchive_->Extract(indices.data(), static_cast<uint32_t>(indices.size()), 0, callback.Get());
+    }
+  }
+  callback.Reset();
+  outStream_->OutFile.Close();  // the library may stop mid-item without a result
+  CloseArchive();
+  if (cancelRequested_) return result != kOk ? result : kAborted;
+  if (OnProgress) {
+    bool cancel = false;
+    OnProgress(this, 100, 100, cancel);
+  }
+  return result;
+}
+
+void TSevenZip::CloseArchive() {
+  if (inArchive_) inArchive_->Close();
+  inStream_->InFile.Close();
+  ReplaceInStream();
+}
+
+void TSevenZip::ReleaseHandler() { inArchive_.Reset(); }
+
+uint32_t TSevenZip::ItemCount() const {
+  uint32_t count = 0;
+  if (inArchive_) inArchive_->GetNumberOfItems(&count);
+  return count;
+}
+
+std::u16string TSevenZip::ItemPath(uint32_t index) const {
+  if (!inArchive_) return std::u16string();
+  TPropValue value{};
+  inArchive_->GetProperty(index, kPropPath, &value);
+  if (value.Tag != kTagString) return std::u16string();
+  std::u16string path = FromSystemString(value.String);
+  FreeSystemString(value.String);
+  return path;
+}
+
+bool TSevenZip::MatchesFileSpec(const std::u16string& path) const {
+  if (path.empty()) return false;
+  const std::u16string lowerPath = plat::LowerCase(path);
+  for (const std::u16string& entry : FileSpec) {
+    if (!entry.empty() && (entry.back() == u'\\' || entry.back() == plat::kPathSeparator)) {
+      // A folder entry: the folder and everything below it.
+      if (lowerPath.rfind(plat::LowerCase(entry), 0) == 0) return true;
+      continue;
+    }
+    const bool dottedEntry = entry.find(u'.') != std::u16string::npos;
+    const bool dottedPath = path.find(u'.') != std::u16string::npos;
+    if (WildcardMatch(dottedEntry && !dottedPath ? path + u"." : path, entry)) return true;
+  }
+  return false;
+}
+
+// ---- What the callbacks and streams call --------------------------------------
+
+void TSevenZip::MarkItemFailed() {
+  if (!itemFailed_) ++ErrorCount;
+  itemFailed_ = true;
+}
+
+void TSevenZip::WriteFailed() {
+  plat::TLockGuard guard(callbackLock_);
+  MarkItemFailed();
+}
+
+HRes TSevenZip::AskPassword(TSystemString* password) {
+  if (!password) return kFailure;
+  plat::TLockGuard guard(callbackLock_);
+  std::u16string text;
+  if (OnPassword) OnPassword(this, currentDestination_, text);
+  *password = AllocSystemString(text);
+  return *password ? kOk : kFailure;
+}
+
+void TSevenZip::SetTotal(uint64_t total) {
+  plat::TLockGuard guard(callbackLock_);
+  totalSize_ = total;
+}
+
+HRes TSevenZip::SetCompleted(uint64_t completed) {
+  plat::TLockGuard guard(callbackLock_);
+  itemDone_ += completed - lastCompleted_;
+  lastCompleted_ = completed;
+  if (totalSize_ != 0 && itemSize_ != 0 && OnProgress) {
+    bool cancel = cancelRequested_;
+    OnProgress(this, static_cast<uint8_t>(itemDone_ * 100 / itemSize_),
+               static_cast<uint8_t>(completed * 100 / totalSize_), cancel);
+    cancelRequested_ = cancel;
+  }
+  // A cancel also stops the library here, not only at its next read of the archive.
+  return cancelRequested_ ? kAborted : kOk;
+}
+
+HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
+  plat::TLockGuard guard(callbackLock_);
+  itemOpened_ = false;
+  itemFailed_ = false;
+  IInArchive* archive = inArchive_.Get();
+  TPropValue path = Property(archive, index, kPropPath, kTagEmpty);
+  TPropValue folder = Property(archive, index, kPropIsFolder, kTagBool);
+  TPropValue attributes = Property(archive, index, kPropAttributes, kTagUInt64Preset);
+  TPropValue size = Property(archive, index, kPropSize, kTagUInt64Preset);
+  TPropValue modified = Property(archive, index, kPropModified, kTagFileTime);
+  const std::u16string itemPath = path.Tag == kTagString ? FromSystemString(path.String) : u"";
+  if (path.Tag == kTagString) FreeSystemString(path.String);
+
+  itemAttributes_ = attributes.UInt32;
+  const bool isFolder = folder.Bool != 0;
+  if (!ExtractBaseDir.empty() && ExtractBaseDir.back() != plat::kPathSeparator) {
+    ExtractBaseDir += static_cast<char16_t>(plat::kPathSeparator);
+  }
+  itemSize_ = size.UInt64;
+  itemTime_ = LocalItemTime(modified);
+  itemDone_ = 0;
+  std::u16string folderPart, namePart;
+  SplitItemPath(itemPath, folderPart, namePart);
+
+  if (askMode > kAskExtract || cancelRequested_) return kOk;
+  if (!ItemPathIsSafe(itemPath)) {  // never written outside the destination
+    MarkItemFailed();
+    return kOk;
+  }
+  if (isFolder) {
+    if (UseFolderNames) ForceFolders(ExtractBaseDir + itemPath);
+    return kOk;
+  }
+  const std::u16string destFolder = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
+  const std::u16string destination = destFolder + namePart;
+  if (OnBegin) {
+    bool proceed = true;
+    OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
+  }
+  if (plat::FileExistsW(destination)) return kOk;  // kept: the begin handler decides by deleting
+  if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
+  if (!outStream_->Open(destination)) {
+    MarkItemFailed();
+    return kOk;
+  }
+  currentDestination_ = destination;
+  itemOpened_ = true;
+  *stream = TComPtr<TSequentialOutStream>(new TSequentialOutStream(outStream_)).Detach();
+  return kOk;
+}
+
+void TSevenZip::SetOperationResult(int32_t result) {
+  plat::TLockGuard guard(callbackLock_);
+  if (result != 0) MarkItemFailed();
+  outStream_->OutFile.Close();
+  if (itemOpened_) ApplyTimeAndAttributes();
+  itemOpened_ = false;
+}
+
+// Time first, attributes second, so that read-only files get their time too.
+void TSevenZip::ApplyTimeAndAttributes() const {
+  uint64_t packed = 0, utc = 0;
+  if (PackedLocalTime(itemTime_, packed) && plat::LocalToUtc(packed, utc)) {
+    plat::SetModifiedTimeW(currentDestination_, utc);
+  }
+  plat::SetAttributesW(currentDestination_, WindowsAttributes(itemAttributes_));
+}
+
+bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {
+  const std::u16string n = plat::LowerCase(name), m = plat::LowerCase(mask);
+  size_t i = 0, j = 0, star = std::u16string::npos, resume = 0;
+  while (i < n.size()) {
+    if (j < m.size() && m[j] == u'*') {  // a star before anything else, even against a "*" in the name
+      star = j++;
+      resume = i;
+    } else if (j < m.size() && (m[j] == u'?' || m[j] == n[i])) {
+      ++i;
+      ++j;
+    } else if (star != std::u16string::npos) {
+      j = star + 1;  // let the last "*" take one more character
+      i = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (j < m.size() && m[j] == u'*') ++j;
+  return j == m.size();
+}
+
+}  // namespace szsfx

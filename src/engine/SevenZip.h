@@ -1,0 +1,101 @@
+// TSevenZip: opens the archive through the archive library, selects items and drives
+// the extraction, reporting through three events.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Callbacks.h"
+#include "engine/ComPtr.h"
+#include "engine/FileStreams.h"
+#include "engine/IArchive.h"
+#include "platform/Platform.h"
+
+namespace szsfx {
+
+class TSevenZip;
+
+using TProgressEvent =
+    std::function<void(TSevenZip* Sender, uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
+using TBeginEvent = std::function<void(TSevenZip* Sender, uint8_t Mode, const std::u16string& FileName,
+                                       const std::u16string& DestinationFileName, bool& Proceed)>;
+using TOnPasswordEvent =
+    std::function<void(TSevenZip* Sender, const std::u16string& FileName, std::u16string& Password)>;
+
+// The component: what it is given (file, selection, destination, events) is public; its
+// working state is private and reached by the callbacks and streams it makes through
+// IArchiveEvents and IStreamOwner.
+class TSevenZip final : public IStreamOwner, private IArchiveEvents {
+ public:
+  TSevenZip();
+  ~TSevenZip();
+  TSevenZip(const TSevenZip&) = delete;
+  TSevenZip& operator=(const TSevenZip&) = delete;
+
+  bool OpenArchive();
+  HRes ExtractArchive();
+  void CloseArchive();
+  // Lets go of the library's handler, so that the library can be released.
+  void ReleaseHandler();
+  bool MatchesFileSpec(const std::u16string& path) const;
+  // Asks a running Open or Extract to stop (or withdraws the request).
+  void RequestCancel(bool cancel) { cancelRequested_ = cancel; }
+
+  // Item count and path of the opened archive (0 and empty when nothing is open).
+  uint32_t ItemCount() const;
+  std::u16string ItemPath(uint32_t index) const;
+
+  std::u16string FileName;
+  std::vector<std::u16string> FileSpec;
+  std::u16string ExtractBaseDir;
+  std::string DLLDir;
+  bool UseFolderNames = false;
+  TProgressEvent OnProgress;
+  TBeginEvent OnBegin;
+  TOnPasswordEvent OnPassword;
+  uint32_t ErrorCount = 0;  // items of the last extraction that failed
+
+  // IStreamOwner: the streams read the cancel request on the library's threads.
+  bool CancelRequested() const override { return cancelRequested_; }
+  void WriteFailed() override;
+
+ private:
+  // IArchiveEvents: the callbacks' calls, one at a time under callbackLock_.
+  HRes AskPassword(TSystemString* password) override;
+  void SetTotal(uint64_t total) override;
+  HRes SetCompleted(uint64_t completed) override;
+  HRes GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) override;
+  void SetOperationResult(int32_t result) override;
+
+  // Counts the current item in ErrorCount, once however often it fails.
+  void MarkItemFailed();
+  void ApplyTimeAndAttributes() const;
+  void ReplaceInStream();
+  void ReplaceOutStream();
+  std::vector<uint32_t> SelectedIndices() const;
+
+  TComPtr<IInArchive> inArchive_;
+  TComPtr<TInFileStream> inStream_;
+  TComPtr<TOutFileStream> outStream_;
+  std::atomic<bool> cancelRequested_{false};  // read by the input stream on the library's threads
+  uint64_t totalSize_ = 0, lastCompleted_ = 0, itemSize_ = 0, itemDone_ = 0;
+  uint32_t itemAttributes_ = 0;
+  uint64_t itemTime_ = 0;  // local time, 100 ns units since 1601
+  std::u16string currentDestination_;
+  bool itemOpened_ = false;  // GetStream opened a file for the current item
+  bool itemFailed_ = false;  // the current item already counts in ErrorCount
+  // The library calls back from its own decoder threads as well as from the caller's:
+  // the callbacks take this lock, so they run one at a time, and so do the events.
+  plat::TLock callbackLock_;
+};
+
+// Wildcard matching of item names: "*" any run, "?" any one character, no case.
+bool WildcardMatch(const std::u16string& name, const std::u16string& mask);
+
+// Releases the archive library (start-up's clean-up calls this before deleting it).
+void ReleaseArchiveLibrary();
+
+}  // namespace szsfx

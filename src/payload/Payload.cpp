@@ -1,0 +1,133 @@
+#include "payload/Payload.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace szsfx {
+
+namespace {
+
+const std::string kEmpty;
+
+// Reads a little-endian 32-bit value; bytes missing at the end of the file read as 0.
+bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
+  uint8_t bytes[4] = {0, 0, 0, 0};
+  if (!ReadFully(file, bytes, 4, read)) return false;
+  value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  return true;
+}
+
+bool SkipForward(TInFile& file, uint64_t distance) {
+  uint64_t position = 0;
+  return distance == 0 || file.Seek(static_cast<int64_t>(distance), 1, position);
+}
+
+}  // namespace
+
+void TMessageTable::StoreBlock(int block, const uint8_t* area, size_t areaLength) {
+  if (block < 1 || block > kMaxBlocks) return;
+  Row& row = rows_[static_cast<size_t>(block - 1)];
+  size_t slot = 0, start = 0;
+  for (size_t i = 0; i <= areaLength && slot < row.size(); ++i) {
+    if (area[i] != 0) continue;
+    // Zero bytes end strings; non-zero bytes belong to the current one.
+    row[slot++].assign(reinterpret_cast<const char*>(area + start), i - start);
+    start = i + 1;
+  }
+}
+
+const std::string& TMessageTable::Get(int block, int index) const {
+  if (block < 1 || block > kMaxBlocks || index < 0 || index >= kMaxStringsPerBlock) return kEmpty;
+  return rows_[static_cast<size_t>(block - 1)][static_cast<size_t>(index)];
+}
+
+bool ReadFully(TInFile& file, void* buffer, uint32_t size, uint32_t& read) {
+  read = 0;
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  while (read < size) {
+    uint32_t n = 0;
+    if (!file.Read(bytes + read, size - read, n)) return false;
+    if (n == 0) break;
+    read += n;
+  }
+  return true;
+}
+
+bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer& buffer) {
+  uint64_t position = 0;
+  if (!stub.Seek(kStubImageSize, 0, position)) return false;
+  std::fill(buffer.begin(), buffer.end(), 0);
+  uint32_t read = 0;
+  if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read)) return false;
+  TOutFile out;
+  out.SetCreateAlways();
+  if (out.Open(target)) {  // a failure here surfaces later, when the library is loaded
+    uint32_t done = 0;
+    for (uint32_t written = 0; written < kLibraryImageSize; written += done) {
+      if (!out.Write(buffer.data() + written, kLibraryImageSize - written, done) || done == 0) break;
+    }
+  }
+  return true;
+}
+
+bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer, int& blockCount) {
+  blockCount = 0;
+  uint64_t position = 0;
+  if (!stub.Seek(kFirstBlockPosition, 0, position)) return false;
+  for (;;) {
+    char marker[5] = {0, 0, 0, 0, 0};
+    uint32_t read = 0;
+    if (!ReadFully(stub, marker, 5, read)) return false;
+    if (read < 5) return true;
+    if (std::memcmp(marker, kBlockMarker, 5) != 0) return stub.Seek(-5, 1, position);
+    uint32_t length = 0;
+    if (!ReadU32(stub, length, read)) return false;
+    // A length below the 9-byte head reads as an empty block that ends right behind its head.
+    uint64_t area = length > kBlockHeadSize ? length - kBlockHeadSize : 0;
+    uint32_t kept = static_cast<uint32_t>(std::min<uint64_t>(area, kMaxStringArea));
+    uint64_t areaStart = 0;
+    if (!stub.GetPosition(areaStart)) return false;
+    std::fill(buffer.begin(), buffer.end(), 0);
+    if (!ReadFully(stub, buffer.data(), kept, read)) return false;
+    // Whatever was kept or could be read, the next block starts where the length says.
+    if (!stub.Seek(static_cast<int64_t>(areaStart + area), 0, position)) return false;
+    if (blockCount < kMaxBlocks) table.StoreBlock(++blockCount, buffer.data(), kept);
+  }
+}
+
+bool ReadSettingsRecord(TInFile& stub, TSettingsRecord& record, uint64_t& archiveOffset) {
+  uint8_t bytes[kSettingsRecordSize];
+  std::memcpy(bytes, &record, kSettingsRecordSize);
+  uint32_t read = 0;
+  if (!ReadFully(stub, bytes, kSettingsRecordSize, read)) return false;
+  std::memcpy(&record, bytes, kSettingsRecordSize);
+  if (!SkipForward(stub, kSettingsRecordSize - read)) return false;
+  return stub.GetPosition(archiveOffset);
+}
+
+bool SignatureMatches(const TSettingsRecord& record) {
+  return record.Signature.Length == kSignature.size() &&
+         std::memcmp(record.Signature.Chars, kSignature.data(), kSignature.size()) == 0;
+}
+
+bool CopyArchive(const std::u16string& stubPath, uint64_t archiveOffset, const std::u16string& target,
+                 TCopyBuffer& buffer) {
+  TInFile stub;
+  if (!stub.OpenRead(stubPath, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal)) {
+    return false;
+  }
+  TOutFile copy;
+  copy.SetCreateAlways();
+  if (!copy.Open(target)) return false;
+  uint64_t position = 0;
+  if (!stub.Seek(static_cast<int64_t>(archiveOffset), 0, position)) return false;
+  for (;;) {
+    uint32_t read = 0, written = 0;
+    if (!ReadFully(stub, buffer.data(), static_cast<uint32_t>(buffer.size()), read)) return false;
+    if (read == 0) return true;
+    if (!copy.Write(buffer.data(), read, written) || written != read) return false;
+    if (read < buffer.size()) return true;
+  }
+}
+
+}  // namespace szsfx

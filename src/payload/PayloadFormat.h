@@ -1,0 +1,131 @@
+// Layout of a self-extractor file: stub, library image, message blocks,
+// settings record, 7z archive. Shared by the stub's reader and the payload
+// builder, so that the two cannot drift apart.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace szsfx {
+
+// The stub executable is padded to exactly this size; the payload starts here.
+// The build reads this line to pad the stub: keep it a plain hex literal.
+constexpr uint32_t kStubImageSize = 0x36A00;
+constexpr uint32_t kLibraryImageSize = 0x12A00;  // 76,288 bytes, also the copy buffer size
+constexpr uint32_t kFirstBlockPosition = kStubImageSize + kLibraryImageSize;
+constexpr uint32_t kSettingsRecordSize = 832;
+
+constexpr char kBlockMarker[5] = {'{', 'S', 'L', 'F', '}'};
+constexpr uint32_t kBlockHeadSize = 9;                      // marker + 32-bit length
+constexpr uint32_t kMaxStringArea = kLibraryImageSize - 1;  // 76,287
+constexpr uint32_t kMaxBlockLength = kBlockHeadSize + kMaxStringArea;
+constexpr int kMaxBlocks = 32;
+constexpr int kMaxStringsPerBlock = 100;
+
+constexpr std::string_view kSignature = "BSZ";
+constexpr std::string_view kFixedCaption = "Brambleloader SFX";
+// The maker's web address: the link label opens it, the default messages name it.
+constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
+
+// FolderMode values.
+constexpr uint8_t FolderModeGiven = 0;
+constexpr uint8_t FolderModeTemp = 1;
+constexpr uint8_t FolderModeProgramFiles = 2;
+
+// OverwriteMode values.
+constexpr uint8_t OverwriteModeOverwrite = 0;
+constexpr uint8_t OverwriteModeSkip = 1;
+constexpr uint8_t OverwriteModeConfirm = 2;
+
+static_assert(sizeof(int32_t) == 4 && sizeof(uint32_t) == 4);
+
+// A length byte followed by a fixed capacity of 8-bit characters. A length
+// byte above the capacity (a damaged record) reads as the whole capacity.
+template <size_t Capacity>
+struct ShortString {
+  uint8_t Length;
+  char Chars[Capacity];
+
+  std::string Get() const {
+    size_t n = Length <= Capacity ? Length : Capacity;
+    return std::string(Chars, n);
+  }
+  // Stores at most Capacity characters and clears the padding behind them.
+  void Set(std::string_view value) {
+    size_t n = value.size() <= Capacity ? value.size() : Capacity;
+    std::memset(Chars, 0, Capacity);
+    std::memcpy(Chars, value.data(), n);
+    Length = static_cast<uint8_t>(n);
+  }
+};
+
+#pragma pack(push, 1)
+// The 832-byte settings record, little-endian, read and written as one piece.
+struct TSettingsRecord {
+  ShortString<3> Signature;        // 0
+  ShortString<255> ArchiveName;    // 4, carried but never read by the stub
+  uint8_t FolderMode;              // 260
+  ShortString<255> ExtractFolder;  // 261
+  uint8_t OverwriteMode;           // 517
+  ShortString<100> Title;          // 518
+  ShortString<100> RunCommand;     // 619
+  uint8_t HideOverwriteGroup;      // 720
+  uint8_t Reserved[102];           // 721, carried but never read by the stub
+  uint8_t AutoExtract;             // 823
+  int32_t ShowDoneMessage;         // 824
+  int32_t HideFileList;            // 828
+};
+#pragma pack(pop)
+
+static_assert(sizeof(TSettingsRecord) == kSettingsRecordSize);
+static_assert(offsetof(TSettingsRecord, FolderMode) == 260);
+static_assert(offsetof(TSettingsRecord, ExtractFolder) == 261);
+static_assert(offsetof(TSettingsRecord, OverwriteMode) == 517);
+static_assert(offsetof(TSettingsRecord, Title) == 518);
+static_assert(offsetof(TSettingsRecord, RunCommand) == 619);
+static_assert(offsetof(TSettingsRecord, HideOverwriteGroup) == 720);
+static_assert(offsetof(TSettingsRecord, AutoExtract) == 823);
+static_assert(offsetof(TSettingsRecord, ShowDoneMessage) == 824);
+static_assert(offsetof(TSettingsRecord, HideFileList) == 828);
+
+// Message indices the stub shows.
+namespace msg {
+constexpr int PleaseWait = 3;
+constexpr int Aborting = 4;
+constexpr int ExtractButton = 5;
+constexpr int CancelButton = 6;
+constexpr int AboutButton = 8;
+constexpr int OkButton = 9;
+constexpr int BrowseCaption = 17;
+constexpr int ExtractToLabel = 20;
+constexpr int FilesLabel = 21;
+constexpr int LinkLabel = 22;
+constexpr int OverwriteGroup = 24;
+constexpr int ConfirmRadio = 25;
+constexpr int SkipRadio = 26;
+constexpr int OverwriteRadio = 27;
+constexpr int OverwriteQuestion = 36;
+constexpr int ErrorReadingArchive = 37;
+constexpr int FolderEmpty = 39;
+constexpr int FolderNotWritable = 40;
+constexpr int ExtractFailed = 41;
+constexpr int WrongSignature = 42;
+constexpr int ProgressPrefix = 45;
+constexpr int Done = 46;
+constexpr int PasswordPrompt = 50;
+constexpr int UsageHeading = 52;
+constexpr int UsageAutoExtract = 53;
+constexpr int UsageNoCommand = 54;
+constexpr int UsageSilent = 55;
+constexpr int UsageOverwriteHeading = 56;
+constexpr int UsageConfirm = 57;
+constexpr int UsageOverwrite = 58;
+constexpr int UsageSkip = 59;
+constexpr int UsageFolder = 60;
+constexpr int AboutText = 63;
+}  // namespace msg
+
+}  // namespace szsfx

@@ -1,0 +1,25 @@
+// What start-up settled from the payload for this run: the windows read it, start-up fills it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "payload/Payload.h"
+#include "payload/PayloadFormat.h"
+
+namespace szsfx {
+
+struct TRunSetup {
+  std::string WorkFolder;  // always ends with the path separator (a backslash on Windows)
+  std::u16string ArchiveCopyPath;
+  int ActiveBlock = 0;
+  TMessageTable Messages;
+  TSettingsRecord Settings{};
+  uint64_t ArchiveOffset = 0;
+  TCopyBuffer CopyBuffer = MakeCopyBuffer();
+  int CommandLength = -1;  // where "#" arguments begin in RunCommand; -1 without any
+
+  const std::string& Message(int index) const { return Messages.Get(ActiveBlock, index); }
+};
+
+}  // namespace szsfx

@@ -1,0 +1,253 @@
+#include "ui/FolderBrowser.h"
+
+#include <cwctype>
+
+namespace szsfx {
+
+namespace {
+
+constexpr int kStatusLineId = 14147;
+
+BOOL CALLBACK FindStatusLine(HWND child, LPARAM found) {
+  if (GetDlgCtrlID(child) != kStatusLineId) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+bool NtFamily() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+}  // namespace
+
+TBrowseDirectoryDlg::TBrowseDirectoryDlg(HWND ownerControl) : ownerControl_(ownerControl) {
+  IMalloc* allocator = nullptr;
+  if (SHGetMalloc(&allocator) == S_OK) shellAllocator_ = TComPtr<IMalloc>::Adopt(allocator);
+}
+
+TBrowseDirectoryDlg::~TBrowseDirectoryDlg() { SetSelectionPIDL(nullptr); }
+
+bool TBrowseDirectoryDlg::Execute() {
+  const bool statusFlag = !statusText_.empty() || ShowSelectionInStatus;
+  std::string path;
+  LPITEMIDLIST list = nullptr;
+  const bool ok = Browse(statusFlag, path, list);
+  dialog_ = nullptr;
+  selection_ = ok ? path : std::string();
+  SetSelectionPIDL(ok ? list : nullptr);
+  if (!ok && list && shellAllocator_) shellAllocator_->Free(list);
+  return ok;
+}
+
+bool TBrowseDirectoryDlg::Browse(bool statusFlag, std::string& path, LPITEMIDLIST& list) {
+  if (!shellAllocator_) return false;
+  auto* buffer = static_cast<char*>(shellAllocator_->Alloc(MAX_PATH));
+  if (!buffer) return false;
+  buffer[0] = '\0';
+  LPITEMIDLIST root = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(ownerControl_, SpecialFolderId(Root, NtFamily()), &root))) root = nullptr;
+  BROWSEINFOA info{};
+  info.hwndOwner = ownerControl_;
+  info.pidlRoot = root;
+  info.pszDisplayName = buffer;
+  info.lpszTitle = Title.c_str();
+  info.ulFlags = ShellBrowseFlags(Options, statusFlag);
+  info.lpfn = &TBrowseDirectoryDlg::BrowseCallback;
+  info.lParam = reinterpret_cast<LPARAM>(this);
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  list = SHBrowseForFolderA(&info);
+  SetErrorMode(oldMode);
+  bool ok = false;
+  if (list) {
+    if (Options & FlagBit(bfComputers)) {
+      path = std::string("\\\\") + buffer;
+      if (SHGetPathFromIDListA(list, buffer)) path = buffer;
+      ok = true;
+    } else {
+      ok = SHGetPathFromIDListA(list, buffer) != 0;
+      path = buffer;
+    }
+    if (ok && info.iImage == -1) {
+      SHFILEINFOA file{};
+      SHGetFileInfoA(path.c_str(), 0, &file, sizeof file, SHGFI_SYSICONINDEX);
+      imageIndex_ = file.iIcon;
+    } else {
+      imageIndex_ = info.iImage;
+    }
+  }
+  ok = ok || list != nullptr;  // an item without a file-system path still counts as chosen
+  if (root) shellAllocator_->Free(root);
+  shellAllocator_->Free(buffer);
+  return ok;
+}
+
+int CALLBACK TBrowseDirectoryDlg::BrowseCallback(HWND dialog, UINT message, LPARAM parameter, LPARAM data) {
+  auto* self = reinterpret_cast<TBrowseDirectoryDlg*>(data);
+  if (!self) return 0;
+  switch (message) {
+    case BFFM_INITIALIZED:
+      self->DoInitialized(dialog);
+      return 0;
+    case BFFM_SELCHANGED:
+      self->DoSelChanged(dialog, reinterpret_cast<LPCITEMIDLIST>(parameter));
+      return 0;
+    case BFFM_VALIDATEFAILEDA: {
+      bool cancel = false;
+      self->DoValidateFailed(reinterpret_cast<const char*>(parameter), cancel);
+      return cancel ? 0 : 1;
+    }
+    default:
+      return 0;
+  }
+}
+
+void TBrowseDirectoryDlg::DoInitialized(HWND dialog) {
+  dialog_ = dialog;
+  if (Center) {
+    RECT r;
+    GetWindowRect(dialog, &r);
+    SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SendMessageA(dialog, BFFM_ENABLEOK, 0, enableOkButton_ ? 1 : 0);
+  if (!statusText_.empty()) SendStatusText();
+  if (!selection_.empty() || selectionPidl_) ApplySelection();
+  if (!caption_.empty()) SendMessageA(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption_.c_str()));
+  if (OnCreate) OnCreate(this);
+}
+
+void TBrowseDirectoryDlg::DoSelChanged(HWND, LPCITEMIDLIST list) {
+  if (!ShowSelectionInStatus && !OnSelChanged) return;
+  const std::string path = PathOf(list);
+  if (ShowSelectionInStatus) SetStatusText(path);
+  if (OnSelChanged) OnSelChanged(this, path, list);
+}
+
+void TBrowseDirectoryDlg::DoValidateFailed(const std::string& path, bool& cancel) {
+  if (OnValidateFailed) OnValidateFailed(this, path, cancel);
+}
+
+std::string TBrowseDirectoryDlg::PathOf(LPCITEMIDLIST list) const {
+  char buffer[MAX_PATH + 1] = "";
+  return list && SHGetPathFromIDListA(list, buffer) ? std::string(buffer) : std::string();
+}
+
+bool TBrowseDirectoryDlg::ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const {
+  wchar_t wide[MAX_PATH + 1] = L"";
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  list = nullptr;
+  return SUCCEEDED(desktop->ParseDisplayName(dialog_, nullptr, wide, nullptr, &list, nullptr)) && list;
+}
+
+void TBrowseDirectoryDlg::ApplySelection() {
+  if (selection_.empty() && selectionPidl_) {
+    selection_ = PathOf(selectionPidl_);
+    SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
+    return;
+  }
+  IShellFolder* folder = nullptr;
+  if (SHGetDesktopFolder(&folder) != S_OK) return;
+  const TComPtr<IShellFolder> desktop = TComPtr<IShellFolder>::Adopt(folder);
+  LPITEMIDLIST parsed = nullptr;
+  const bool ok = ParseToList(desktop.Get(), selection_, parsed);
+  if (ok) SetSelectionPIDL(parsed);
+  if (selection_.rfind("\\\\", 0) == 0) {  // a network path goes by its item list only
+    if (ok) SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
+    return;
+  }
+  const std::string form = SelectionPathForm(selection_);
+  SendMessageA(dialog_, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(form.c_str()));
+}
+
+void TBrowseDirectoryDlg::SetSelectionPIDL(LPITEMIDLIST list) {
+  if (list == selectionPidl_) return;
+  if (selectionPidl_ && shellAllocator_) shellAllocator_->Free(selectionPidl_);
+  selectionPidl_ = list;
+}
+
+void TBrowseDirectoryDlg::SetSelection(const std::string& value) {
+  if (value == selection_) return;
+  selection_ = value;
+  if (!selection_.empty() && selection_.back() != '\\' && IsDirectory(selection_)) selection_ += '\\';
+  if (dialog_) ApplySelection();
+}
+
+void TBrowseDirectoryDlg::SetStatusText(const std::string& value) {
+  if (value == statusText_) return;
+  statusText_ = value;
+  if (dialog_) SendStatusText();
+}
+
+void TBrowseDirectoryDlg::SetFitStatusText(bool value) {
+  if (value == fitStatusText_) return;
+  fitStatusText_ = value;
+  if (dialog_) SendStatusText();
+}
+
+void TBrowseDirectoryDlg::SendStatusText() const {
+  const std::string fitted = FittedStatusText();
+  SendMessageA(dialog_, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(fitted.c_str()));
+}
+
+void TBrowseDirectoryDlg::SetEnableOKButton(bool value) {
+  enableOkButton_ = value;
+  if (dialog_) SendMessageA(dialog_, BFFM_ENABLEOK, 0, value ? 1 : 0);
+}
+
+std::string TBrowseDirectoryDlg::Caption() const {
+  if (!dialog_) return caption_;
+  char buffer[256] = "";
+  SendMessageA(dialog_, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+  return buffer;
+}
+
+void TBrowseDirectoryDlg::SetCaption(const std::string& value) {
+  caption_ = value;
+  if (dialog_) SendMessageA(dialog_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption_.c_str()));
+}
+
+std::string TBrowseDirectoryDlg::FittedStatusText() const {
+  if (!fitStatusText_ || !dialog_ || statusText_.empty()) return statusText_;
+  HWND status = nullptr;
+  EnumChildWindows(dialog_, FindStatusLine, reinterpret_cast<LPARAM>(&status));
+  if (!status) return statusText_;
+  HDC dc = GetDC(status);
+  if (!dc) return statusText_;
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(status, WM_GETFONT, 0, 0)));
+  RECT r;
+  GetWindowRect(status, &r);
+  const TTextWidth measure = [dc](const std::string& text) {
+    SIZE size;
+    return GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx : 0;
+  };
+  const std::string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
+                                                      : FitTextToWidth(statusText_, r.right - r.left, measure);
+  SelectObject(dc, old);
+  ReleaseDC(status, dc);
+  return fitted;
+}
+
+bool TBrowseDirectoryDlg::IsDirectory(const std::string& path) {
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  bool folder = false;
+  if (path.size() == 3 && path[1] == ':' && path[2] == '\\') {
+    const int bit = std::towupper(static_cast<unsigned char>(path[0])) - 'A';
+    folder = bit >= 0 && bit < 32 && (GetLogicalDrives() & (1u << bit));
+  } else {
+    std::string probe = path;
+    if (!probe.empty() && probe.back() == '\\') probe.pop_back();
+    WIN32_FIND_DATAA found;
+    HANDLE search = probe.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA(probe.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      FindClose(search);
+    }
+  }
+  SetErrorMode(oldMode);
+  return folder;
+}
+
+}  // namespace szsfx

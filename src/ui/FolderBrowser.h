@@ -1,0 +1,82 @@
+// TBrowseDirectoryDlg: the shell's folder-selection dialog with properties and events (Win32).
+#pragma once
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+
+#include "engine/ComPtr.h"
+#include "ui/BrowseLogic.h"
+
+namespace szsfx {
+
+class TBrowseDirectoryDlg;
+using TNotifyEvent = std::function<void(TBrowseDirectoryDlg* Sender)>;
+using TBDSelChangedEvent =
+    std::function<void(TBrowseDirectoryDlg* Sender, const std::string& NewSel, LPCITEMIDLIST NewSelPIDL)>;
+using TBDValidateFailedEvent = std::function<void(TBrowseDirectoryDlg* Sender, const std::string& Path, bool& Cancel)>;
+
+class TBrowseDirectoryDlg {
+ public:
+  explicit TBrowseDirectoryDlg(HWND ownerControl = nullptr);
+  virtual ~TBrowseDirectoryDlg();
+  TBrowseDirectoryDlg(const TBrowseDirectoryDlg&) = delete;
+  TBrowseDirectoryDlg& operator=(const TBrowseDirectoryDlg&) = delete;
+
+  // Runs the dialog modally; true when the user chose an item.
+  virtual bool Execute();
+
+  const std::string& Selection() const { return selection_; }
+  void SetSelection(const std::string& value);
+  const std::string& StatusText() const { return statusText_; }
+  void SetStatusText(const std::string& value);
+  bool FitStatusText() const { return fitStatusText_; }
+  void SetFitStatusText(bool value);
+  bool EnableOKButton() const { return enableOkButton_; }
+  void SetEnableOKButton(bool value);
+  std::string Caption() const;
+  void SetCaption(const std::string& value);
+  int ImageIndex() const { return imageIndex_; }
+  LPITEMIDLIST SelectionPIDL() const { return selectionPidl_; }
+  HWND DialogHandle() const { return dialog_; }
+
+  std::string Title;
+  TRootID Root = idDesktop;
+  TBrowseFlags Options = 0;
+  bool Center = true;
+  bool ShowSelectionInStatus = false;
+  TBDSelChangedEvent OnSelChanged;
+  TNotifyEvent OnCreate;
+  TBDValidateFailedEvent OnValidateFailed;
+
+  // The text sent as status text: shortened to the status line's width when asked to.
+  std::string FittedStatusText() const;
+  static bool IsDirectory(const std::string& path);
+
+ protected:
+  virtual void DoInitialized(HWND dialog);
+  virtual void DoSelChanged(HWND dialog, LPCITEMIDLIST list);
+  virtual void DoValidateFailed(const std::string& path, bool& cancel);
+
+ private:
+  static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM parameter, LPARAM data);
+  bool Browse(bool statusFlag, std::string& path, LPITEMIDLIST& list);
+  void ApplySelection();
+  void SetSelectionPIDL(LPITEMIDLIST list);
+  bool ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const;
+  void SendStatusText() const;
+  std::string PathOf(LPCITEMIDLIST list) const;
+
+  HWND dialog_ = nullptr;
+  HWND ownerControl_;
+  std::string caption_, selection_, statusText_;
+  bool fitStatusText_ = true, enableOkButton_ = true;
+  int imageIndex_ = -1;
+  LPITEMIDLIST selectionPidl_ = nullptr;
+  TComPtr<IMalloc> shellAllocator_;
+};
+
+}  // namespace szsfx

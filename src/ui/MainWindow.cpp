@@ -1,0 +1,574 @@
+#include "ui/MainWindow.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cwctype>
+
+#include "platform/FileIO.h"
+#include "platform/Platform.h"
+#include "ui/AfterCommand.h"
+#include "ui/FolderBrowser.h"
+#include "ui/PasswordWindow.h"
+#include "ui/WinText.h"
+
+namespace szsfx {
+
+namespace {
+
+constexpr int kClientWidth = 392, kClientHeight = 224;
+constexpr int kPreparingHeight = 240, kReadyHeight = 216;
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
+
+bool Checked(HWND radio) { return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool IsNavigationKey(WPARAM key) {
+  return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
+}
+
+}  // namespace
+
+TForm1::TForm1(TRunSetup& app) : app_(app) {}
+
+TForm1::~TForm1() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the fonts and brushes it uses go
+}
+
+bool TForm1::Create() {
+  window_ = CreateCenteredWindow(kForm1Class, &RoutedWindowProc<TForm1>, W(app_.Settings.Title.Get()), kStyle, kExStyle,
+                                 kClientWidth, kClientHeight, nullptr, this);
+  if (!window_) return false;
+  CreateControls();
+  ApplyTextsAndStates();
+  return true;
+}
+
+HWND TForm1::AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex) {
+  HWND control = CreateWindowExW(ex, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+  return control;
+}
+
+void TForm1::CreateControls() {
+  // 8 points: an 8-pixel cell leaves texts unreadable and cut ("...", the group caption).
+  HDC screen = GetDC(nullptr);
+  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  font_ = TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  linkFont_ =
+      TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+  const DWORD oneLine = SS_LEFTNOWORDWRAP;
+  AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
+  HWND link = AddControl(window_, L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, 0, 205, 393, 17);
+  SetWindowLongPtrW(link, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  staticProc_ =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::LinkProc)));
+  AddControl(window_, L"STATIC", kIdFileListLabel, oneLine, 8, 59, 281, 19);
+  AddControl(window_, L"EDIT", kIdEditBox1, ES_AUTOHSCROLL | WS_TABSTOP, 64, 32, 193, 22, WS_EX_CLIENTEDGE);
+  AddControl(window_, L"BUTTON", kIdBrowseButton, BS_PUSHBUTTON | WS_TABSTOP, 264, 32, 25, 18);
+  AddControl(window_, L"BUTTON", kIdButton2, BS_PUSHBUTTON | WS_TABSTOP, 312, 8, 72, 24);
+  AddControl(window_, L"BUTTON", kIdButton3, BS_PUSHBUTTON | WS_TABSTOP, 312, 40, 72, 24);
+  AddControl(window_, L"BUTTON", kIdButton4, BS_PUSHBUTTON | WS_TABSTOP, 312, 72, 72, 24);
+  AddControl(window_, L"LISTBOX", kIdFileList,
+             LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281, 75);
+  AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, 50, 50, WS_EX_TRANSPARENT);
+  bannerBitmap_ = TGdi<HBITMAP>(LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP"));
+  if (bannerBitmap_) bannerBrush_ = TGdi<HBRUSH>(CreatePatternBrush(bannerBitmap_.Get()));
+  HWND progress = AddControl(window_, PROGRESS_CLASSW, kIdProgressBar, 0, 8, 200, 377, 20);
+  SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  group_ = AddControl(window_, L"BUTTON", kIdGroupBox1, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
+  SetWindowLongPtrW(group_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  groupProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(group_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::GroupProc)));
+  AddControl(group_, L"BUTTON", kIdRadioBox1, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 8, 16, 89, 22);
+  AddControl(group_, L"BUTTON", kIdRadioBox2, BS_AUTORADIOBUTTON | WS_TABSTOP, 104, 16, 81, 22);
+  AddControl(group_, L"BUTTON", kIdRadioBox3, BS_AUTORADIOBUTTON | WS_TABSTOP, 192, 16, 81, 22);
+}
+
+void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
+
+void TForm1::ApplyTextsAndStates() {
+  windowThread_ = GetCurrentThreadId();
+  // Progress needs no round trip to the window thread: the bar takes a posted position
+  // and the running flag is atomic.
+  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
+  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
+    OnWindowThread([&] { OnBegin(d); });
+  };
+  SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
+    OnWindowThread([&] {
+      if (!PasswordWindow || !PasswordWindow->AskPassword(name, password)) {
+        Running = false;  // no password given: the run ends as an aborted one
+        password.clear();
+      }
+    });
+  };
+  const TSettingsRecord& s = app_.Settings;
+  WindowTitle = s.Title.Get();
+  ShowWindow(Control(kIdProgressBar), SW_HIDE);
+  ShowWindow(Control(kIdLinkLabel), SW_SHOW);
+  SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
+  SetLinkStyle(true, RGB(0, 0, 255));
+  SetText(kIdButton2, app_.Message(msg::ExtractButton));
+  SetText(kIdButton3, app_.Message(msg::CancelButton));
+  SetText(kIdButton4, app_.Message(msg::AboutButton));
+  SetText(kIdDestinationLabel, app_.Message(msg::ExtractToLabel));
+  SetText(kIdLinkLabel, app_.Message(msg::LinkLabel));
+  SetText(kIdGroupBox1, app_.Message(msg::OverwriteGroup));
+  SetText(kIdRadioBox1, app_.Message(msg::ConfirmRadio));
+  SetText(kIdRadioBox2, app_.Message(msg::SkipRadio));
+  SetText(kIdRadioBox3, app_.Message(msg::OverwriteRadio));
+  SetWindowTextW(Control(kIdBrowseButton), L"...");
+  SetText(kIdEditBox1, s.ExtractFolder.Get());
+  if (int radio = RadioForOverwriteMode(s.OverwriteMode)) {
+    SendMessageW(Control(kIdRadioBox1 + radio - 1), BM_SETCHECK, BST_CHECKED, 0);
+  }
+  if (s.HideOverwriteGroup == 1) ShowWindow(group_, SW_HIDE);
+  EnableWindow(Control(kIdButton2), FALSE);
+  EnableWindow(Control(kIdButton4), FALSE);
+  EnableWindow(Control(kIdButton3), TRUE);
+  SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
+  HWND list = Control(kIdFileList);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(app_.Message(msg::PleaseWait)).c_str()));
+  EnableWindow(list, FALSE);
+  EnableWindow(Control(kIdEditBox1), FALSE);
+  EnableWindow(Control(kIdBrowseButton), FALSE);
+  SetFocus(Control(kIdButton3));
+}
+
+void TForm1::SetClientHeight(int height) {
+  RECT frame{0, 0, kClientWidth, height};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm1::SetDefaultButton(int id) {
+  if (defaultButton_) SendMessageW(Control(defaultButton_), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  defaultButton_ = id;
+  if (id) SendMessageW(Control(id), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+}
+
+void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
+  linkColor_ = color;
+  SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_.Get() : font_.Get()),
+               TRUE);
+  InvalidateRect(Control(kIdLinkLabel), nullptr, TRUE);
+}
+
+bool TForm1::ShowFirstTime() {
+  if (!PrepareArchive()) return false;
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+  return true;
+}
+
+// ---- Messages --------------------------------------------------------------
+
+LRESULT CALLBACK TForm1::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(link, GWLP_USERDATA));
+  if (message == WM_MOUSEMOVE && !self->linkHot_) {
+    self->linkHot_ = true;
+    self->SetLinkStyle(true, RGB(255, 0, 0));
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, link, 0};
+    TrackMouseEvent(&track);
+  } else if (message == WM_MOUSELEAVE) {
+    self->linkHot_ = false;
+    self->SetLinkStyle(true, RGB(0, 0, 255));
+  }
+  return CallWindowProcW(self->staticProc_, link, message, wParam, lParam);
+}
+
+// The radio buttons live in the group box: their colour requests and notifications
+// go on to the window, and the group paints the background behind them.
+LRESULT CALLBACK TForm1::GroupProc(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(group, GWLP_USERDATA));
+  switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_COMMAND:
+      return SendMessageW(self->window_, message, wParam, lParam);
+    case WM_ERASEBKGND: {
+      RECT area;
+      GetClientRect(group, &area);
+      FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
+      return TRUE;
+    }
+    default:
+      return CallWindowProcW(self->groupProc_, group, message, wParam, lParam);
+  }
+}
+
+LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  window_ = window;  // already during the messages of CreateWindowEx
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case DM_GETDEFID:
+      return defaultButton_ ? MAKELRESULT(defaultButton_, DC_HASDEFID) : 0;
+    case WM_CTLCOLORSTATIC: {
+      LRESULT brush = 0;
+      if (OnCtlColorStatic(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam), brush)) return brush;
+      break;
+    }
+    case WM_SETCURSOR:
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
+      break;
+    case kInvokeMessage:
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      return 0;
+    case kItemStatusMessage:
+      ShowItemStatus(TakePostedText(lParam).get());
+      return Running ? 1 : 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) == WA_INACTIVE);
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void TForm1::OnCommand(int id, int notification) {
+  const bool clicked = notification == BN_CLICKED;
+  if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2)))
+    RunExtraction();
+  else if (id == kIdButton3 && clicked)
+    Cancel();
+  else if (id == kIdButton4 && clicked)
+    plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+  else if (id == kIdBrowseButton && clicked)
+    Browse();
+  else if (id == kIdLinkLabel && notification == STN_CLICKED) {
+    ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
+  }
+}
+
+// The banner paints with its pattern brush, the link in its colour; false for the rest.
+bool TForm1::OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush) {
+  if (control == Control(kIdBanner) && bannerBrush_) {
+    SetBkMode(dc, TRANSPARENT);
+    brush = reinterpret_cast<LRESULT>(bannerBrush_.Get());
+    return true;
+  }
+  if (control == Control(kIdLinkLabel)) {
+    SetTextColor(dc, linkColor_);
+    SetBkMode(dc, TRANSPARENT);
+    brush = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    return true;
+  }
+  return false;
+}
+
+bool TForm1::OnSetCursor(HWND control) {
+  if (control != Control(kIdLinkLabel)) return false;
+  SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+  return true;
+}
+
+void TForm1::OnActivate(bool inactive) {
+  if (inactive)
+    savedFocus_ = GetFocus();
+  else if (savedFocus_ && IsWindow(savedFocus_))
+    SetFocus(savedFocus_);
+}
+
+// During a run the close box acts as Cancel; the run posts its own close when done.
+void TForm1::OnClose() {
+  if (inRun_) {
+    Running = false;
+    return;
+  }
+  DestroyWindow(window_);
+}
+
+// Item texts still queued for the window are freed with it.
+void TForm1::OnDestroy() {
+  MSG pending;
+  while (PeekMessageW(&pending, window_, kItemStatusMessage, kItemStatusMessage, PM_REMOVE)) {
+    TakePostedText(pending.lParam);
+  }
+  PostQuitMessage(0);
+}
+
+bool TForm1::ClickByMnemonic(wchar_t letter) {
+  return ClickMarkedControl({kIdButton2, kIdButton3, kIdButton4, kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}, letter,
+                            [this](int id) { return Control(id); });
+}
+
+bool TForm1::ProcessMessage(MSG& msg) {
+  if (window_ && IsWindow(window_) && (msg.hwnd == window_ || IsChild(window_, msg.hwnd))) {
+    // Alt+letter clicks a button or radio button; label marks have no binding.
+    if (msg.message == WM_SYSCHAR && std::iswalnum(static_cast<wint_t>(msg.wParam))) {
+      ClickByMnemonic(static_cast<wchar_t>(msg.wParam));
+      return true;
+    }
+    const bool navigation = msg.message == WM_KEYDOWN && IsNavigationKey(msg.wParam);
+    const bool plainChar = msg.message == WM_CHAR && msg.wParam != L'\t' && msg.wParam != L'\r' && msg.wParam != 27;
+    // Tab, Shift+Tab and Enter follow the dialog rules; arrows and typing go to the control.
+    if (!navigation && !plainChar && IsDialogMessageW(window_, &msg)) return true;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  return true;
+}
+
+// Takes one pending message and handles it; false when none was pending or the
+// process is quitting (the quit request is left for the main loop).
+bool TForm1::DispatchOne() {
+  MSG msg;
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    return false;
+  }
+  ProcessMessage(msg);
+  return true;
+}
+
+void TForm1::DispatchPending() {
+  while (DispatchOne()) {
+  }
+}
+
+unsigned TForm1::RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
+  return exitCode_;
+}
+
+void TForm1::Browse() {
+  TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
+  browser.SetCaption(app_.Message(msg::BrowseCaption));
+  if (!browser.Execute()) return;
+  SetText(kIdEditBox1, browser.Selection());
+  SetFocus(Control(kIdEditBox1));
+}
+
+void TForm1::Cancel() {
+  SetText(kIdLinkLabel, app_.Message(msg::Aborting));
+  Running = false;
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+// ---- The extraction run ----------------------------------------------------
+
+void TForm1::FillFileList() {
+  HWND list = Control(kIdFileList);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  const uint32_t count = SevenZip.ItemCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    const std::u16string path = SevenZip.ItemPath(i);  // kept in UTF-16, whatever the code page shows
+    if (path.empty()) continue;
+    const std::wstring line = W(path);
+    LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    if (index >= 0) SendMessageW(list, LB_SETSEL, TRUE, index);
+  }
+  SendMessageW(list, LB_SETTOPINDEX, 0, 0);  // the list starts at its first line
+}
+
+bool TForm1::PrepareArchive() {
+  SetClientHeight(kPreparingHeight);
+  // A copy that could not be written completely (a full temp drive) is never opened.
+  bool opened = CopyArchive(plat::ModuleFileName(), app_.ArchiveOffset, app_.ArchiveCopyPath, app_.CopyBuffer);
+  SevenZip.FileName = app_.ArchiveCopyPath;
+  SevenZip.DLLDir = app_.WorkFolder;
+  if (opened) {
+    RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
+  }
+  if (!opened) {
+    plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
+    SevenZip.CloseArchive();
+    SevenZip.ReleaseHandler();
+    return false;
+  }
+  FillFileList();
+  const int show = app_.Settings.HideFileList != 0 ? SW_HIDE : SW_SHOW;
+  ShowWindow(Control(kIdFileList), show);
+  ShowWindow(Control(kIdFileListLabel), show);
+  for (int id : {kIdFileList, kIdEditBox1, kIdBrowseButton, kIdButton2, kIdButton3, kIdButton4}) {
+    EnableWindow(Control(id), TRUE);
+  }
+  SetFocus(Control(kIdEditBox1));
+  SetClientHeight(kReadyHeight);
+  SetDefaultButton(kIdButton2);
+  if (app_.Settings.AutoExtract == 1) RunExtraction();
+  return true;
+}
+
+void TForm1::SwitchToRunning() {
+  HWND focus = GetFocus();
+  SetDefaultButton(kIdButton3);
+  EnableWindow(Control(kIdButton2), FALSE);
+  SetLinkStyle(false, GetSysColor(COLOR_WINDOWTEXT));
+  SetWindowTextW(Control(kIdLinkLabel), L"");
+  EnableWindow(Control(kIdEditBox1), FALSE);
+  EnableWindow(Control(kIdBrowseButton), FALSE);
+  EnableWindow(Control(kIdButton4), FALSE);
+  ShowWindow(Control(kIdLinkLabel), SW_HIDE);
+  SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
+  ShowWindow(Control(kIdProgressBar), SW_SHOW);
+  EnableWindow(group_, FALSE);
+  // A focused control that was just disabled would leave the keyboard nowhere.
+  if (focus && !IsWindowEnabled(focus)) SetFocus(Control(kIdButton3));
+}
+
+void TForm1::ConfigureFileSpec() {
+  HWND list = Control(kIdFileList);
+  SevenZip.FileSpec.clear();
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  if (SendMessageW(list, LB_GETSELCOUNT, 0, 0) == count) return;  // all: FileSpec stays empty
+  for (LRESULT i = 0; i < count; ++i) {
+    if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0) continue;
+    std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
+    line.resize(static_cast<size_t>(
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&line[0]))));
+    SevenZip.FileSpec.push_back(std::u16string(line.begin(), line.end()));
+  }
+}
+
+void TForm1::RunExtraction() {
+  if (inRun_ || ranOnce_) return;                                   // a run happens at most once per process
+  const std::u16string destination = TextOf(Control(kIdEditBox1));  // read once per run
+  if (destination.empty()) {
+    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
+    return;
+  }
+  if (!ForceDestinationFolder(destination) || !DestinationWritable(destination)) {
+    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), WindowTitle, plat::BoxIcon::Information);
+    return;
+  }
+  inRun_ = ranOnce_ = true;
+  destination_ = destination;
+  SwitchToRunning();
+  SevenZip.FileName = app_.ArchiveCopyPath;
+  SevenZip.UseFolderNames = true;
+  SevenZip.ExtractBaseDir = destination;
+  SevenZip.DLLDir = app_.WorkFolder;
+  Running = true;
+  Choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
+  SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  for (int attempt = 0; attempt < 100; ++attempt) DispatchOne();
+  RunWhilePumping([this] { SevenZip.OpenArchive(); });
+  ConfigureFileSpec();
+  HRes result = kOk;
+  RunWhilePumping([this, &result] { result = SevenZip.ExtractArchive(); });
+  bool aborted = false;
+  if (!Running) {
+    result = kOk;
+    aborted = true;
+  }
+  Running = false;
+  FinishRun(result, aborted);
+}
+
+void TForm1::FinishRun(HRes result, bool aborted) {
+  const bool failed = SevenZip.ErrorCount != 0 || result != kOk;
+  if (failed) {
+    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), WindowTitle, plat::BoxIcon::Information);
+    exitCode_ = kExitFailed;
+  } else if (aborted) {
+    exitCode_ = kExitCancelled;
+  } else if (app_.Settings.ShowDoneMessage == 1) {
+    plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
+  }
+  if (!app_.Settings.RunCommand.Get().empty()) RunAfterCommand();  // whatever the outcome
+  inRun_ = false;
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void TForm1::RunAfterCommand() {
+  const TAfterCommand command =
+      PlanAfterCommand(destination_, plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
+  if (command.What == TAfterCommand::Kind::Open) {
+    ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
+                  SW_SHOW);
+  } else if (command.What == TAfterCommand::Kind::Inf) {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return;
+    const std::u16string line = InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
+                                               plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
+    WinExec(plat::ToSystemCodePage(line).c_str(), SW_SHOW);
+  }
+}
+
+void TForm1::OnWindowThread(const std::function<void()>& work) {
+  if (GetCurrentThreadId() == windowThread_) {
+    work();
+  } else {
+    SendMessageW(window_, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&work));
+  }
+}
+
+DWORD WINAPI TForm1::WorkThread(LPVOID work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return 0;
+}
+
+// Runs a call into the archive library on a thread of its own while this thread handles
+// the window, the run's handlers (sent here from the library's threads) included.
+void TForm1::RunWhilePumping(const std::function<void()>& work) {
+  TKernelHandle thread(
+      CreateThread(nullptr, 0, &TForm1::WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr));
+  if (!thread) {
+    work();
+    return;
+  }
+  HANDLE handle = thread.Get();
+  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    DispatchPending();
+  }
+}
+
+void TForm1::OnProgress(uint8_t total, bool& cancel) {
+  PostMessageW(Control(kIdProgressBar), PBM_SETPOS, total, 0);
+  cancel = !Running;
+}
+
+void TForm1::OnBegin(const std::u16string& destination) {
+  PostText(window_, kItemStatusMessage, destination);
+  if (!Running || !plat::FileExistsW(destination)) return;
+  switch (ActionForExistingFile(Choice)) {
+    case ExistingFileAction::Keep:
+      return;
+    case ExistingFileAction::Delete:
+      plat::DeleteFileW(destination);
+      return;
+    case ExistingFileAction::Ask:
+      break;
+  }
+  const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
+  switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
+    case IDYES:
+      plat::DeleteFileW(destination);
+      break;
+    case IDCANCEL:
+      Running = false;
+      plat::EndProcess(kExitCancelled);
+    default:
+      break;
+  }
+}
+
+void TForm1::ShowItemStatus(const char16_t* path) {
+  if (Running)
+    SetWindowTextW(Control(kIdFileListLabel), W(ItemStatusText(app_.Message(msg::ProgressPrefix), path)).c_str());
+}
+
+}  // namespace szsfx

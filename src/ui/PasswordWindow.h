@@ -1,0 +1,39 @@
+// Form2, the password window (Win32): built once, hidden, owned by Form1.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "payload/RunSetup.h"
+#include "ui/WinText.h"
+
+namespace szsfx {
+
+enum Form2ControlId : int { kIdLabel1 = 200, kIdPasswordEdit, kIdOkButton, kIdCancelButton };
+constexpr wchar_t kForm2Class[] = L"TForm2";
+
+class TForm2 {
+ public:
+  explicit TForm2(const TRunSetup& app) : app_(app) {}
+  bool Create(HWND owner, HFONT font);
+  // The OnPassword answer: the stored password, or the window's, asked modally. False
+  // when the user gave none (Cancel, the close box, OK with an empty box).
+  bool AskPassword(const std::u16string& fileName, std::u16string& password);
+
+  std::u16string StoredPassword;  // kept in UTF-16: no character of a password is lost
+  std::u16string PromptName;
+
+ private:
+  template <typename T>
+  friend LRESULT CALLBACK RoutedWindowProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void ShowModal();
+  bool ClickByMnemonic(wchar_t letter);
+
+  const TRunSetup& app_;
+  HWND window_ = nullptr;
+  bool closeRequested_ = false;
+};
+
+}  // namespace szsfx

@@ -1,0 +1,81 @@
+// Text helpers shared by the stub's windows (Win32).
+#pragma once
+
+#include <windows.h>
+
+#include <cwctype>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace szsfx {
+
+inline std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+inline std::wstring W(const std::string& s) { return W(plat::FromSystemCodePage(s)); }
+
+inline std::u16string TextOf(HWND control) {
+  int length = GetWindowTextLengthW(control);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], length + 1)));
+  return std::u16string(text.begin(), text.end());
+}
+
+// The letter that "&" marks in a caption ("&&" is a plain "&"), lower case, or 0.
+inline wchar_t MnemonicOf(const std::u16string& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != u'&') continue;
+    if (text[i + 1] != u'&') return static_cast<wchar_t>(std::towlower(text[i + 1]));
+    ++i;
+  }
+  return 0;
+}
+
+// Clicks the first visible, enabled control of `ids` whose caption marks `letter`.
+template <typename Lookup>
+bool ClickMarkedControl(std::initializer_list<int> ids, wchar_t letter, Lookup control) {
+  const wchar_t wanted = static_cast<wchar_t>(std::towlower(letter));
+  for (int id : ids) {
+    HWND c = control(id);
+    if (!IsWindowVisible(c) || !IsWindowEnabled(c) || !IsWindowEnabled(GetParent(c))) continue;
+    if (MnemonicOf(TextOf(c)) != wanted) continue;
+    SetFocus(c);
+    SendMessageW(c, BM_CLICK, 0, 0);
+    return true;
+  }
+  return false;
+}
+
+// The window procedure of a window class owned by an object of type T: the object given
+// to CreateWindowEx as creation parameter handles every message of its window.
+template <typename T>
+LRESULT CALLBACK RoutedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self ? self->Handle(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Registers a window class of the stub's dialog-like windows and creates a hidden
+// window of it with the given client size, centred on the screen once. `self` goes to
+// WM_NCCREATE as the creation parameter.
+inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, const std::wstring& caption, DWORD style,
+                                 DWORD exStyle, int clientWidth, int clientHeight, HWND owner, void* self) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
+  cls.lpfnWndProc = procedure;
+  cls.hInstance = instance;
+  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  cls.lpszClassName = className;
+  RegisterClassExW(&cls);
+  RECT frame{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  return CreateWindowExW(exStyle, className, caption.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance, self);
+}
+
+}  // namespace szsfx
