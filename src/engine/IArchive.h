@@ -182,8 +182,14 @@ class IInArchive : public IUnknownSlots {
 using TCreateObject = HRes(SZ_STDCALL*)(const TGuid* classId, const TGuid* interfaceId, void** object);
 
 // Further item properties, and the results an extraction reports per item.
-enum : uint32_t { kPropPackedSize = 8, kPropCreated = 10, kPropAccessed = 11, kPropEncrypted = 15,
-                  kPropCrc = 19, kPropIsAnti = 21 };
+enum : uint32_t {
+  kPropPackedSize = 8,
+  kPropCreated = 10,
+  kPropAccessed = 11,
+  kPropEncrypted = 15,
+  kPropCrc = 19,
+  kPropIsAnti = 21
+};
 enum : int32_t { kResultOk = 0, kResultUnsupportedMethod = 1, kResultDataError = 2, kResultCrcError = 3 };
 // The library's description of its handler: GetHandlerProperty(id, value); id 0 is the name.
 using TGetHandlerProperty = HRes(SZ_STDCALL*)(uint32_t propId, TPropValue* value);

@@ -22,8 +22,7 @@ bool IsReservedDeviceName(const std::u16string& component) {
   std::u16string base = component.substr(0, component.find(u'.'));
   while (!base.empty() && base.back() == u' ') base.pop_back();
   base = UpperAscii(base);
-  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" ||
-      base == u"CONOUT$") {
+  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" || base == u"CONOUT$") {
     return true;
   }
   return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&

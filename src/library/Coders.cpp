@@ -243,8 +243,10 @@ class TPpmdCoder final : public TCoder {
     TPpmdCoder* self = reinterpret_cast<const TByteIn*>(p)->owner;
     if (self->input_.Empty() && self->failure_ == kOk) {
       HRes r = self->input_.Fill();
-      if (r != kOk) self->failure_ = r;
-      else if (self->input_.Empty()) self->failure_ = kDataError;
+      if (r != kOk)
+        self->failure_ = r;
+      else if (self->input_.Empty())
+        self->failure_ = kDataError;
     }
     if (self->input_.Empty()) return 0;
     const Byte b = *self->input_.Data();
@@ -385,14 +387,27 @@ class TBcj2Coder final : public TCoder {
 
 z7_Func_BranchConv BranchConverter(uint64_t id) {
   switch (id) {
-    case kMethodPpc: case kMethodPpcOld: return z7_BranchConv_PPC_Dec;
-    case kMethodIa64: case kMethodIa64Old: return z7_BranchConv_IA64_Dec;
-    case kMethodArm: case kMethodArmOld: return z7_BranchConv_ARM_Dec;
-    case kMethodArmt: case kMethodArmtOld: return z7_BranchConv_ARMT_Dec;
-    case kMethodSparc: case kMethodSparcOld: return z7_BranchConv_SPARC_Dec;
-    case kMethodArm64: return z7_BranchConv_ARM64_Dec;
-    case kMethodRiscv: return z7_BranchConv_RISCV_Dec;
-    default: return nullptr;
+    case kMethodPpc:
+    case kMethodPpcOld:
+      return z7_BranchConv_PPC_Dec;
+    case kMethodIa64:
+    case kMethodIa64Old:
+      return z7_BranchConv_IA64_Dec;
+    case kMethodArm:
+    case kMethodArmOld:
+      return z7_BranchConv_ARM_Dec;
+    case kMethodArmt:
+    case kMethodArmtOld:
+      return z7_BranchConv_ARMT_Dec;
+    case kMethodSparc:
+    case kMethodSparcOld:
+      return z7_BranchConv_SPARC_Dec;
+    case kMethodArm64:
+      return z7_BranchConv_ARM64_Dec;
+    case kMethodRiscv:
+      return z7_BranchConv_RISCV_Dec;
+    default:
+      return nullptr;
   }
 }
 
@@ -408,8 +423,10 @@ TSource* NewBranchCoder(uint64_t id, const uint8_t* props, size_t propsSize, TSo
                         HRes& result) {
   const z7_Func_BranchConv convert = BranchConverter(id);
   uint32_t pc = 0;
-  if (propsSize == 4) pc = ReadLe32(props);
-  else if (propsSize != 0) return result = kUnsupported, nullptr;
+  if (propsSize == 4)
+    pc = ReadLe32(props);
+  else if (propsSize != 0)
+    return result = kUnsupported, nullptr;
   auto* coder = new (std::nothrow) TBranchCoder(input, outSize, convert, pc);
   return Keep(coder, coder && coder->Allocate() ? kOk : kOutOfMemory, result);
 }
@@ -429,8 +446,8 @@ TSource* NewPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t siz
   return new (std::nothrow) TPackSource(stream, position, size);
 }
 
-TSource* NewSingleInputCoder(uint64_t id, const uint8_t* props, size_t propsSize, TSource* input,
-                             uint64_t outSize, HRes& result) {
+TSource* NewSingleInputCoder(uint64_t id, const uint8_t* props, size_t propsSize, TSource* input, uint64_t outSize,
+                             HRes& result) {
   result = kUnsupported;
   switch (id) {
     case kMethodCopy:
@@ -450,10 +467,20 @@ TSource* NewSingleInputCoder(uint64_t id, const uint8_t* props, size_t propsSize
     case kMethodDelta:
       if (propsSize != 1) return nullptr;
       return Keep(new (std::nothrow) TCopyCoder(input, outSize, props[0] + 1u), kOk, result);
-    case kMethodX86: case kMethodBcj:
-    case kMethodPpc: case kMethodPpcOld: case kMethodIa64: case kMethodIa64Old: case kMethodArm:
-    case kMethodArmOld: case kMethodArmt: case kMethodArmtOld: case kMethodSparc: case kMethodSparcOld:
-    case kMethodArm64: case kMethodRiscv:
+    case kMethodX86:
+    case kMethodBcj:
+    case kMethodPpc:
+    case kMethodPpcOld:
+    case kMethodIa64:
+    case kMethodIa64Old:
+    case kMethodArm:
+    case kMethodArmOld:
+    case kMethodArmt:
+    case kMethodArmtOld:
+    case kMethodSparc:
+    case kMethodSparcOld:
+    case kMethodArm64:
+    case kMethodRiscv:
       return NewBranchCoder(id, props, propsSize, input, outSize, result);
     default:
       return nullptr;

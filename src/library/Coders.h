@@ -51,11 +51,27 @@ TSource* NewBcj2Coder(TSource* const inputs[4], uint64_t outSize, HRes& result);
 constexpr uint64_t kMaxCoderMemory = uint64_t{1} << 30;
 
 enum : uint64_t {
-  kMethodCopy = 0x00, kMethodDelta = 0x03, kMethodX86 = 0x04, kMethodPpc = 0x05, kMethodIa64 = 0x06,
-  kMethodArm = 0x07, kMethodArmt = 0x08, kMethodSparc = 0x09, kMethodArm64 = 0x0A, kMethodRiscv = 0x0B,
-  kMethodLzma2 = 0x21, kMethodLzma = 0x030101, kMethodBcj = 0x03030103, kMethodBcj2 = 0x0303011B,
-  kMethodPpcOld = 0x03030205, kMethodIa64Old = 0x03030401, kMethodArmOld = 0x03030501,
-  kMethodArmtOld = 0x03030701, kMethodSparcOld = 0x03030805, kMethodPpmd = 0x030401, kMethodAes = 0x06F10701,
+  kMethodCopy = 0x00,
+  kMethodDelta = 0x03,
+  kMethodX86 = 0x04,
+  kMethodPpc = 0x05,
+  kMethodIa64 = 0x06,
+  kMethodArm = 0x07,
+  kMethodArmt = 0x08,
+  kMethodSparc = 0x09,
+  kMethodArm64 = 0x0A,
+  kMethodRiscv = 0x0B,
+  kMethodLzma2 = 0x21,
+  kMethodLzma = 0x030101,
+  kMethodBcj = 0x03030103,
+  kMethodBcj2 = 0x0303011B,
+  kMethodPpcOld = 0x03030205,
+  kMethodIa64Old = 0x03030401,
+  kMethodArmOld = 0x03030501,
+  kMethodArmtOld = 0x03030701,
+  kMethodSparcOld = 0x03030805,
+  kMethodPpmd = 0x030401,
+  kMethodAes = 0x06F10701,
 };
 
 }  // namespace szlib

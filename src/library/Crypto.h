@@ -25,8 +25,7 @@ bool ReadAesParams(const uint8_t* props, size_t size, TAesParams& params);
 // The key for a password given as UTF-16LE bytes.
 void DeriveKey(const TAesParams& params, const uint8_t* password, size_t passwordSize, uint8_t key[kKeySize]);
 
-TSource* NewAesCoder(TSource* input, const uint8_t key[kKeySize], const uint8_t iv[16], uint64_t outSize,
-                     HRes& result);
+TSource* NewAesCoder(TSource* input, const uint8_t key[kKeySize], const uint8_t iv[16], uint64_t outSize, HRes& result);
 
 // Builds the tables of CRC, AES and SHA-256 once.
 void PrepareTables();

@@ -5,11 +5,29 @@ namespace szlib {
 namespace {
 
 enum : uint8_t {
-  kEnd = 0x00, kHeader = 0x01, kArchiveProperties = 0x02, kAdditionalStreamsInfo = 0x03,
-  kMainStreamsInfo = 0x04, kFilesInfo = 0x05, kPackInfo = 0x06, kUnpackInfo = 0x07,
-  kSubStreamsInfo = 0x08, kSize = 0x09, kCrc = 0x0A, kFolder = 0x0B, kCodersUnpackSize = 0x0C,
-  kNumUnpackStream = 0x0D, kEmptyStream = 0x0E, kEmptyFile = 0x0F, kAnti = 0x10, kNames = 0x11,
-  kCTime = 0x12, kATime = 0x13, kMTime = 0x14, kWinAttributes = 0x15, kEncodedHeader = 0x17,
+  kEnd = 0x00,
+  kHeader = 0x01,
+  kArchiveProperties = 0x02,
+  kAdditionalStreamsInfo = 0x03,
+  kMainStreamsInfo = 0x04,
+  kFilesInfo = 0x05,
+  kPackInfo = 0x06,
+  kUnpackInfo = 0x07,
+  kSubStreamsInfo = 0x08,
+  kSize = 0x09,
+  kCrc = 0x0A,
+  kFolder = 0x0B,
+  kCodersUnpackSize = 0x0C,
+  kNumUnpackStream = 0x0D,
+  kEmptyStream = 0x0E,
+  kEmptyFile = 0x0F,
+  kAnti = 0x10,
+  kNames = 0x11,
+  kCTime = 0x12,
+  kATime = 0x13,
+  kMTime = 0x14,
+  kWinAttributes = 0x15,
+  kEncodedHeader = 0x17,
 };
 
 constexpr uint32_t kMaxFiles = 1u << 22;
@@ -85,7 +103,7 @@ bool ReadBits(TReader& r, size_t count, TArray<uint8_t>& bits) {
 
 bool ReadDefined(TReader& r, size_t count, TArray<uint8_t>& defined) {
   if (r.Byte() == 0) return ReadBits(r, count, defined);
-  if (count > kMaxFiles * 8u || !defined.Resize(count)) return r.Fail();
+  if (count > static_cast<size_t>(kMaxFiles) * 8u || !defined.Resize(count)) return r.Fail();
   for (size_t i = 0; i < count; ++i) defined[i] = 1;
   return r.Ok();
 }
@@ -402,9 +420,8 @@ bool ReadFileProperty(TReader& r, uint8_t type, uint64_t size, TDatabase& db, TE
     case kMTime:
       return ReadFileValues(r, db, 8, [](TFileInfo& f, uint64_t v) { f.MTime = v, f.HasMTime = true; });
     case kWinAttributes:
-      return ReadFileValues(r, db, 4, [](TFileInfo& f, uint64_t v) {
-        f.Attributes = static_cast<uint32_t>(v), f.HasAttributes = true;
-      });
+      return ReadFileValues(
+          r, db, 4, [](TFileInfo& f, uint64_t v) { f.Attributes = static_cast<uint32_t>(v), f.HasAttributes = true; });
     default:
       return r.Take(size) != nullptr;  // start positions, padding and later additions
   }
@@ -499,12 +516,10 @@ bool ReadHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t 
   return id == kEnd && r.Ok();
 }
 
-bool ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize,
-                       TDatabase& db) {
+bool ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
   TReader r(data, size);
   TSubStreams sub;
-  return r.Expect(kEncodedHeader) && ReadStreamsInfo(r, dataOffset, archiveSize, db, sub) &&
-         db.Folders.Size() > 0;
+  return r.Expect(kEncodedHeader) && ReadStreamsInfo(r, dataOffset, archiveSize, db, sub) && db.Folders.Size() > 0;
 }
 
 }  // namespace szlib

@@ -17,7 +17,7 @@ constexpr uint32_t kMaxCoderProps = 1024;
 struct TCoderInfo {
   uint8_t Id[kMaxMethodIdSize];
   uint32_t IdSize;
-  uint32_t NumInStreams;  // packed side; every coder has one unpacked stream
+  uint32_t NumInStreams;            // packed side; every coder has one unpacked stream
   uint32_t PropsOffset, PropsSize;  // in TDatabase::Props
 };
 
@@ -72,8 +72,7 @@ bool ReadHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t 
 
 // Reads the streams description of an encoded header (first byte 0x17) into `db`,
 // which then holds folders but no files.
-bool ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize,
-                       TDatabase& db);
+bool ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db);
 
 // The coder index whose unpacked stream is the folder's output, or kNoFolder.
 uint32_t MainCoder(const TDatabase& db, const TFolder& folder);

@@ -15,8 +15,14 @@ using namespace szsfx;
 namespace {
 
 constexpr HRes kClassNotAvailable = static_cast<HRes>(0x80040111u);
-enum : uint32_t { kHandlerName = 0, kHandlerClassId = 1, kHandlerExtension = 2, kHandlerUpdate = 4,
-                  kHandlerKeepName = 5, kHandlerSignature = 6 };
+enum : uint32_t {
+  kHandlerName = 0,
+  kHandlerClassId = 1,
+  kHandlerExtension = 2,
+  kHandlerUpdate = 4,
+  kHandlerKeepName = 5,
+  kHandlerSignature = 6
+};
 
 void SetString(TPropValue* value, TSystemString text) {
   if (!text) return;

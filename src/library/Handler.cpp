@@ -17,7 +17,6 @@ namespace {
 
 using namespace szsfx;
 
-
 constexpr size_t kSignatureHeaderSize = 32;
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
 constexpr size_t kChunkSize = size_t{1} << 18;
@@ -69,8 +68,7 @@ class IInArchiveFull : public IInArchive {
  public:
   virtual HRes SZ_STDCALL GetArchiveProperty(uint32_t propId, TPropValue* value) = 0;
   virtual HRes SZ_STDCALL GetNumberOfProperties(uint32_t* count) = 0;
-  virtual HRes SZ_STDCALL GetPropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId,
-                                          uint16_t* type) = 0;
+  virtual HRes SZ_STDCALL GetPropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId, uint16_t* type) = 0;
   virtual HRes SZ_STDCALL GetNumberOfArchiveProperties(uint32_t* count) = 0;
   virtual HRes SZ_STDCALL GetArchivePropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId,
                                                  uint16_t* type) = 0;
@@ -293,8 +291,10 @@ void THandler::SetPath(const TFileInfo& f, TPropValue* value) const {
   if (!text) return;
 #ifdef _WIN32
   for (uint32_t i = 0; i < f.NameLength; ++i) {
-    if (text[i] == L'/') text[i] = L'\\';
-    else if (text[i] == L'\\') text[i] = static_cast<wchar_t>(0xF05C);
+    if (text[i] == L'/')
+      text[i] = L'\\';
+    else if (text[i] == L'\\')
+      text[i] = static_cast<wchar_t>(0xF05C);
   }
 #endif
   value->Tag = kTagString;
@@ -307,21 +307,44 @@ HRes THandler::GetProperty(uint32_t index, uint32_t propId, TPropValue* value) {
   if (index >= db_.Files.Size()) return kFailure;
   const TFileInfo& f = db_.Files[index];
   switch (propId) {
-    case kPropPath: SetPath(f, value); break;
-    case kPropIsFolder: SetBool(value, f.IsDir); break;
-    case kPropSize: SetUInt64(value, f.Size); break;
-    case kPropPackedSize:  // the folder's packed size shows on its first item only
-      if (f.Folder == kNoFolder) SetUInt64(value, 0);
-      else if (index == 0 || db_.Files[index - 1].Folder != f.Folder) SetUInt64(value, FolderPackedSize(f.Folder));
+    case kPropPath:
+      SetPath(f, value);
       break;
-    case kPropAttributes: if (f.HasAttributes) SetUInt32(value, f.Attributes); break;
-    case kPropCreated: SetTime(value, f.HasCTime, f.CTime); break;
-    case kPropAccessed: SetTime(value, f.HasATime, f.ATime); break;
-    case kPropModified: SetTime(value, f.HasMTime, f.MTime); break;
-    case kPropEncrypted: SetBool(value, f.Folder != kNoFolder && db_.Folders[f.Folder].Encrypted); break;
-    case kPropCrc: if (f.HasCrc) SetUInt32(value, f.Crc); break;
-    case kPropIsAnti: SetBool(value, f.IsAnti); break;
-    default: break;
+    case kPropIsFolder:
+      SetBool(value, f.IsDir);
+      break;
+    case kPropSize:
+      SetUInt64(value, f.Size);
+      break;
+    case kPropPackedSize:  // the folder's packed size shows on its first item only
+      if (f.Folder == kNoFolder)
+        SetUInt64(value, 0);
+      else if (index == 0 || db_.Files[index - 1].Folder != f.Folder)
+        SetUInt64(value, FolderPackedSize(f.Folder));
+      break;
+    case kPropAttributes:
+      if (f.HasAttributes) SetUInt32(value, f.Attributes);
+      break;
+    case kPropCreated:
+      SetTime(value, f.HasCTime, f.CTime);
+      break;
+    case kPropAccessed:
+      SetTime(value, f.HasATime, f.ATime);
+      break;
+    case kPropModified:
+      SetTime(value, f.HasMTime, f.MTime);
+      break;
+    case kPropEncrypted:
+      SetBool(value, f.Folder != kNoFolder && db_.Folders[f.Folder].Encrypted);
+      break;
+    case kPropCrc:
+      if (f.HasCrc) SetUInt32(value, f.Crc);
+      break;
+    case kPropIsAnti:
+      SetBool(value, f.IsAnti);
+      break;
+    default:
+      break;
   }
   return kOk;
 }
@@ -331,8 +354,7 @@ int CompareIndices(const void* a, const void* b) {
   return x < y ? -1 : x > y ? 1 : 0;
 }
 
-HRes THandler::Extract(const uint32_t* indices, uint32_t count, int32_t testMode,
-                       IArchiveExtractCallback* callback) {
+HRes THandler::Extract(const uint32_t* indices, uint32_t count, int32_t testMode, IArchiveExtractCallback* callback) {
   if (!callback) return kFailure;
   const bool all = !indices && count == 0xFFFFFFFFu;
   if (!all && count > 0 && !indices) return kFailure;
@@ -411,8 +433,10 @@ HRes THandler::ExtractItem(uint32_t index, int32_t askMode, TExtractState& state
   TRef<ISequentialOutStream> out;
   HRes r = callback->GetStream(index, out.Receive(), askMode);
   if (r != kOk) return r;
-  if (askMode != kAskExtract) out.Reset();
-  else if (!out) askMode = kAskSkip;
+  if (askMode != kAskExtract)
+    out.Reset();
+  else if (!out)
+    askMode = kAskSkip;
   if ((r = callback->PrepareOperation(askMode)) != kOk) return r;
   HRes data = f.Folder != kNoFolder ? state.Folder : kOk;
   uint32_t crc = CRC_INIT_VAL;

@@ -5,8 +5,8 @@
 #include <cwchar>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 #endif
 
 namespace szlib {

@@ -10,12 +10,13 @@ bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
-bool IsDrivePath(const std::u16string& p) { return p.size() >= 3 && IsLetter(p[0]) && p[1] == u':' && IsSeparator(p[2]); }
+bool IsDrivePath(const std::u16string& p) {
+  return p.size() >= 3 && IsLetter(p[0]) && p[1] == u':' && IsSeparator(p[2]);
+}
 
 // "\\server\share..." but not "\\?\" or "\\.\".
 bool IsUncPath(const std::u16string& p) {
-  return p.size() >= 5 && IsSeparator(p[0]) && IsSeparator(p[1]) && p[2] != u'?' && p[2] != u'.' &&
-         !IsSeparator(p[2]);
+  return p.size() >= 5 && IsSeparator(p[0]) && IsSeparator(p[1]) && p[2] != u'?' && p[2] != u'.' && !IsSeparator(p[2]);
 }
 
 bool IsExtended(const std::u16string& p) {

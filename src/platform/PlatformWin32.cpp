@@ -1,6 +1,6 @@
 // Win32 side of the platform layer.
-#include "platform/Platform.h"
 #include "platform/ExtendedPath.h"
+#include "platform/Platform.h"
 
 #include <windows.h>
 
@@ -220,8 +220,8 @@ bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
 }
 
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
-  HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
   BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);

@@ -27,9 +27,10 @@ void ReadProperties(IInArchive* archive) {
     for (uint32_t id = 0; id < 32; ++id) {
       TPropValue value{};
       archive->GetProperty(i, id, &value);
-      if (value.Tag == kTagString) szlib::DeleteSystemString(value.String);
-      else if (value.Tag != kTagEmpty && value.Tag != kTagBool && value.Tag != kTagUInt32 &&
-               value.Tag != kTagUInt64 && value.Tag != kTagFileTime) {
+      if (value.Tag == kTagString)
+        szlib::DeleteSystemString(value.String);
+      else if (value.Tag != kTagEmpty && value.Tag != kTagBool && value.Tag != kTagUInt32 && value.Tag != kTagUInt64 &&
+               value.Tag != kTagFileTime) {
         std::abort();
       }
     }

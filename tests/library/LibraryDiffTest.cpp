@@ -100,7 +100,9 @@ struct TRun {
 // One handler with its stream and callbacks, opened on construction, all released at the end.
 struct TSession {
   TSession(const TLibrary& lib, TTestInStream* stream, TPasswordSource& password)
-      : Archive(lib.NewHandler()), Stream(stream), Open(new TTestOpenCallback(password)),
+      : Archive(lib.NewHandler()),
+        Stream(stream),
+        Open(new TTestOpenCallback(password)),
         Extract(new TExtractRecorder(password)) {
     Stream->AddRef();
     Open->AddRef();
@@ -136,8 +138,8 @@ TRun RunLibrary(const TLibrary& lib, const std::string& path, const std::string&
       for (uint32_t i = 0; i < count; ++i) {
         std::string all;
         for (uint32_t id : std::initializer_list<uint32_t>{kPropPath, kPropIsFolder, kPropSize, kPropPackedSize,
-                                                           kPropAttributes, kPropCreated, kPropAccessed,
-                                                           kPropModified, kPropEncrypted, kPropCrc, kPropIsAnti}) {
+                                                           kPropAttributes, kPropCreated, kPropAccessed, kPropModified,
+                                                           kPropEncrypted, kPropCrc, kPropIsAnti}) {
           all += std::to_string(id) + "=" + PropertyText(lib, session.Archive, i, id) + " ";
         }
         run.Properties.push_back(all);
@@ -241,7 +243,8 @@ TEST_F(Differential, BrokenCopiesNeverSucceedWithWrongBytes) {
     std::map<uint32_t, TItemRecord> truth;
     for (const TEntry& original : Manifest("same")) {
       if (original.Archive != e.Original) continue;
-      for (const TItemRecord& r : RunLibrary(Reference(), Path(original.Archive), original.Password).Items) truth[r.Index] = r;
+      for (const TItemRecord& r : RunLibrary(Reference(), Path(original.Archive), original.Password).Items)
+        truth[r.Index] = r;
     }
     ASSERT_FALSE(truth.empty());
     const TRun ours = RunLibrary(Ours(), Path(e.Archive), e.Password);
@@ -348,8 +351,10 @@ TEST_F(Interface, AnAbortFromTheCallbackOrTheStreamEndsExtractAtOnce) {
       TPasswordSource password{lib->Alloc, u""};
       TSession session(*lib, new TTestInStream(Path("lzma2-nonsolid.7z")), password);
       ASSERT_EQ(session.Opened, kOk);
-      if (fromStream) session.Stream->AbortReads = true;
-      else session.Extract->AbortAtProgress = 1;
+      if (fromStream)
+        session.Stream->AbortReads = true;
+      else
+        session.Extract->AbortAtProgress = 1;
       EXPECT_EQ(session.ExtractAll(), kAborted);
       if (lib == &Ours()) {
         const std::vector<TItemRecord>& items = session.Extract->Items;

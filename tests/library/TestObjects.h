@@ -3,13 +3,13 @@
 // the library reports, and a memory sink that keeps a size and hash of what it gets.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/IArchive.h"
@@ -24,8 +24,10 @@ class TObject : public Main, public Extra... {
   virtual ~TObject() = default;
   HRes SZ_STDCALL QueryInterface(const TGuid& iid, void** object) override {
     *object = nullptr;
-    if (iid == IID_IUnknown || iid == MainIid) *object = static_cast<Main*>(this);
-    else *object = QueryExtra(iid);
+    if (iid == IID_IUnknown || iid == MainIid)
+      *object = static_cast<Main*>(this);
+    else
+      *object = QueryExtra(iid);
     if (!*object) return kNoInterface;
     AddRef();
     return kOk;
@@ -63,8 +65,7 @@ class TTestInStream final : public TObject<IInStream> {
     if (AbortReads) return kAborted;
     const uint64_t n = position_ >= size_ ? 0 : std::min<uint64_t>(size, size_ - position_);
     if (file_) {
-      if (n && (fseeko(file_, static_cast<off_t>(position_), SEEK_SET) != 0 ||
-                std::fread(data, 1, n, file_) != n)) {
+      if (n && (fseeko(file_, static_cast<off_t>(position_), SEEK_SET) != 0 || std::fread(data, 1, n, file_) != n)) {
         return kFailure;
       }
     } else if (n) {

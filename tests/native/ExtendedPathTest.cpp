@@ -24,10 +24,10 @@ TEST(ExtendedPath, UncPathsKeepTheirServerAndShare) {
 }
 
 TEST(ExtendedPath, ExtendedRelativeAndDeviceFormsAreLeftAlone) {
-  for (const std::u16string& same : {std::u16string(u"\\\\?\\C:\\a\\..\\b"), std::u16string(u"\\\\?\\UNC\\s\\h\\x"),
-                                     std::u16string(u"\\\\.\\pipe\\x"), std::u16string(u"relative\\path"),
-                                     std::u16string(u"C:relative"), std::u16string(u"\\rooted\\path"),
-                                     std::u16string(u"")}) {
+  for (const std::u16string& same :
+       {std::u16string(u"\\\\?\\C:\\a\\..\\b"), std::u16string(u"\\\\?\\UNC\\s\\h\\x"),
+        std::u16string(u"\\\\.\\pipe\\x"), std::u16string(u"relative\\path"), std::u16string(u"C:relative"),
+        std::u16string(u"\\rooted\\path"), std::u16string(u"")}) {
     EXPECT_EQ(ExtendedPath(same), same);
     EXPECT_EQ(NormalisedPath(same), same);
   }

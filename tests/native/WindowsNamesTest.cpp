@@ -9,10 +9,11 @@ namespace {
 TEST(WindowsNames, DeviceNamesInAnyCaseAndWithExtensionsAreRecognised) {
   for (const char16_t* device : {u"CON", u"prn", u"Aux", u"nul", u"NUL.txt", u"nul.tar.gz", u"COM1", u"com9.log",
                                  u"LPT1", u"lpt9", u"CONIN$", u"conout$.x", u"COM\u00B9", u"NUL .txt", u"con "}) {
-    EXPECT_TRUE(IsReservedDeviceName(device)) << std::string(device, device + std::char_traits<char16_t>::length(device));
+    EXPECT_TRUE(IsReservedDeviceName(device))
+        << std::string(device, device + std::char_traits<char16_t>::length(device));
   }
-  for (const char16_t* plain : {u"CONSOLE", u"NULL", u"COM0", u"COM10", u"LPT", u"xCON", u"con_", u"AUX1", u"",
-                                u".nul", u"CONIN", u"COM\u00B4"}) {
+  for (const char16_t* plain : {u"CONSOLE", u"NULL", u"COM0", u"COM10", u"LPT", u"xCON", u"con_", u"AUX1", u"", u".nul",
+                                u"CONIN", u"COM\u00B4"}) {
     EXPECT_FALSE(IsReservedDeviceName(plain)) << std::string(plain, plain + std::char_traits<char16_t>::length(plain));
   }
 }
@@ -24,7 +25,8 @@ TEST(WindowsNames, UnsafeComponentsGetSafeNamesThatDoNotCollide) {
   EXPECT_EQ(SafeComponent(u"trail2 "), u"trail2 _");
   EXPECT_EQ(SafeComponent(u"CON."), u"_CON._");
   EXPECT_EQ(SafeComponent(u"readme.txt"), u"readme.txt");
-  EXPECT_EQ(SafeComponent(u"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC"), u"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC");
+  EXPECT_EQ(SafeComponent(u"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC"),
+            u"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC");
   EXPECT_NE(SafeComponent(u"a."), SafeComponent(u"a")) << "'a.' and 'a' stay two files";
 }
 
