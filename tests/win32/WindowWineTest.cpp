@@ -251,9 +251,7 @@ TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
   HWND question = stub_.WaitForWindow(L"#32770");
   ASSERT_NE(question, nullptr);
   const std::wstring status = L"Currently extracting:  " + Widen(target_) + L"\\part2.bin";
-  for (DWORD start = GetTickCount(); form_.Text(kIdFileListLabel) != status && GetTickCount() - start < 5000;) {
-    Sleep(20);
-  }
+  WaitUntil([&] { return form_.Text(kIdFileListLabel) == status; }, 5000);
   EXPECT_EQ(form_.Text(kIdFileListLabel), status);
   EXPECT_GT(form_.ProgressPosition(), 0);
   EXPECT_TRUE(form_.Visible(kIdProgressBar));
