@@ -71,9 +71,7 @@ TEST_F(BrowseButton, ChoosingAFolderReplacesTheDestinationAndFocusesIt) {
   PressButton(dialog, IDOK);
   char desktop[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
-  for (DWORD start = GetTickCount(); form_.Text(kIdEditBox1) == L"C:\\Before" && GetTickCount() - start < 10000;) {
-    Sleep(50);
-  }
+  WaitUntil([&] { return form_.Text(kIdEditBox1) != L"C:\\Before"; }, 10000, 50);
   EXPECT_EQ(Narrow(form_.Text(kIdEditBox1)), desktop);
   EXPECT_EQ(form_.Focus(), form_.Item(kIdEditBox1));
   CloseStub();
@@ -83,7 +81,7 @@ TEST_F(BrowseButton, CancellingLeavesTheDestinationAlone) {
   HWND dialog = OpenBrowser();
   ASSERT_NE(dialog, nullptr);
   PressButton(dialog, IDCANCEL);
-  for (DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < 10000;) Sleep(50);
+  WaitUntil([&] { return !IsWindow(dialog); }, 10000, 50);
   EXPECT_EQ(form_.Text(kIdEditBox1), L"C:\\Before");
   CloseStub();
 }
@@ -99,12 +97,15 @@ class DialogHelper {
  private:
   void Run() {
     HWND dialog = nullptr;
-    for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < 20000; Sleep(50)) {
-      HWND candidate = FindWindowW(L"#32770", nullptr);
-      DWORD pid = 0;
-      GetWindowThreadProcessId(candidate, &pid);
-      if (candidate && pid == GetCurrentProcessId() && IsWindowVisible(candidate)) dialog = candidate;
-    }
+    WaitUntil(
+        [&] {
+          HWND candidate = FindWindowW(L"#32770", nullptr);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(candidate, &pid);
+          if (candidate && pid == GetCurrentProcessId() && IsWindowVisible(candidate)) dialog = candidate;
+          return dialog != nullptr;
+        },
+        20000, 50);
     if (!dialog) return;
     Sleep(300);
     caption = WindowText(dialog);

@@ -44,6 +44,18 @@ class TestProcess {
 // runs under a slow emulator; the waits end early as soon as what they wait for happens.
 DWORD Scaled(DWORD timeoutMs);
 
+// Polls `condition` until it holds or the (scaled) time is up; whether it held. The one
+// way the Wine tests wait for something to happen.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 10000, DWORD stepMs = 20) {
+  const DWORD limit = Scaled(timeoutMs), start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= limit) return false;
+    Sleep(stepMs);
+  }
+}
+
 std::wstring WindowText(HWND window);
 std::wstring WindowClass(HWND window);
 // The text of a message box (its static control 0xFFFF).

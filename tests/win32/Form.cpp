@@ -51,12 +51,9 @@ void FormView::SetEditText(const std::wstring& text) const {
 HWND WaitForReadyForm(TestProcess& process, DWORD timeoutMs) {
   HWND form = process.WaitForWindow(kForm1Class, L"", timeoutMs);
   if (!form) return nullptr;
-  DWORD start = GetTickCount();
-  while (!IsWindowEnabled(GetDlgItem(form, kIdButton2))) {
-    if (GetTickCount() - start > Scaled(timeoutMs) || !process.Running()) return nullptr;
-    Sleep(20);
-  }
-  return form;
+  auto ready = [&] { return IsWindowEnabled(GetDlgItem(form, kIdButton2)) != 0; };
+  WaitUntil([&] { return ready() || !process.Running(); }, timeoutMs);
+  return ready() ? form : nullptr;
 }
 
 }  // namespace szsfx::test

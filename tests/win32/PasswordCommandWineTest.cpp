@@ -43,7 +43,7 @@ class Secured : public ::testing::Test {
     } else {
       PostMessageW(GetDlgItem(window, button == IDOK ? kIdOkButton : kIdCancelButton), BM_CLICK, 0, 0);
     }
-    for (DWORD start = GetTickCount(); IsWindowVisible(window) && GetTickCount() - start < Scaled(10000);) Sleep(20);
+    WaitUntil([&] { return !IsWindowVisible(window); });
     return caption;
   }
   // Answers every message box with OK, and every further password window with
@@ -137,7 +137,7 @@ TEST_F(Secured, CommandStartsFromTheDestinationAfterSuccessFailureAndCancel) {
   settings_.RunCommand.Set("tools\\marker.exe");
   ASSERT_TRUE(Start("command.7z", L"-s"));
   EXPECT_EQ(stub_->WaitForExit(), 0u);
-  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  WaitUntil([&] { return !Marker().empty(); }, 15000, 100);
   EXPECT_EQ(Marker(), "cwd=" + target_ + "\\tools\nargs=\n");
 
   // A failed item (a folder stands where a file goes) still starts the command.
@@ -147,7 +147,7 @@ TEST_F(Secured, CommandStartsFromTheDestinationAfterSuccessFailureAndCancel) {
   DWORD code = 0;
   EXPECT_EQ(BoxesUntilExit(code), std::vector<std::wstring>{L"The selected file(s) couldn't get extracted."});
   EXPECT_EQ(code, 1u);
-  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  WaitUntil([&] { return !Marker().empty(); }, 15000, 100);
   EXPECT_FALSE(Marker().empty());
 
   // A cancelled run too. The cancel comes before anything is extracted, so the program
@@ -162,7 +162,7 @@ TEST_F(Secured, CommandStartsFromTheDestinationAfterSuccessFailureAndCancel) {
   FormView(form).Click(kIdButton2);
   FormView(form).Click(kIdButton3);
   EXPECT_EQ(stub_->WaitForExit(), 2u);
-  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  WaitUntil([&] { return !Marker().empty(); }, 15000, 100);
   EXPECT_FALSE(Marker().empty());
   EXPECT_FALSE(fs::exists(target_ + "\\zz-large.bin") && fs::file_size(target_ + "\\zz-large.bin") == 16000000u);
 }
@@ -177,7 +177,7 @@ TEST_F(Secured, OptionXSuppressesAndHashPassesArguments) {
   RemoveTree(target_);
   ASSERT_TRUE(Start("command.7z", L"-s -# one \"two words\""));
   EXPECT_EQ(stub_->WaitForExit(), 0u);
-  for (DWORD start = GetTickCount(); Marker().empty() && GetTickCount() - start < 15000;) Sleep(100);
+  WaitUntil([&] { return !Marker().empty(); }, 15000, 100);
   EXPECT_EQ(Marker(), "cwd=" + target_ + "\\tools\nargs=one two words\n");
 }
 
@@ -187,13 +187,13 @@ TEST_F(Secured, InfCommandRunsTheSystemInstaller) {
   ASSERT_TRUE(Start("command.7z", L"-s"));
   EXPECT_EQ(stub_->WaitForExit(), 0u);
   char value[16] = "";
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(200)) {
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\BrambleloaderTest", "Installed", RRF_RT_REG_SZ, nullptr, value,
-                     &size) == ERROR_SUCCESS) {
-      break;
-    }
-  }
+  WaitUntil(
+      [&] {
+        DWORD size = sizeof value;
+        return RegGetValueA(HKEY_CURRENT_USER, "Software\\BrambleloaderTest", "Installed", RRF_RT_REG_SZ, nullptr,
+                            value, &size) == ERROR_SUCCESS;
+      },
+      20000, 200);
   EXPECT_STREQ(value, "yes") << "rundll32 setupapi.dll,InstallHinfSection installed the INF's DefaultInstall";
   RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrambleloaderTest");
   EXPECT_EQ(Marker(), "");

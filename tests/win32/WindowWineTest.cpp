@@ -146,8 +146,9 @@ TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
                        kIdRadioBox1,    kIdRadioBox2, kIdRadioBox3, kIdEditBox1};
   std::vector<int> seen;
   for (size_t i = 0; i < std::size(order); ++i) {
-    PostMessageW(form_.Focus(), WM_KEYDOWN, VK_TAB, 0);
-    Sleep(150);
+    HWND before = form_.Focus();
+    PostMessageW(before, WM_KEYDOWN, VK_TAB, 0);
+    WaitUntil([&] { return form_.Focus() != before; }, 2000);
     seen.push_back(GetDlgCtrlID(form_.Focus()));
   }
   EXPECT_EQ(seen, std::vector<int>(std::begin(order), std::end(order)));
@@ -174,14 +175,14 @@ TEST_F(StubWindow, LinkLabelTurnsRedUnderThePointer) {
   RECT r;
   GetWindowRect(link, &r);
   SetCursorPos(r.left + 2, r.top - 40);  // away from the label
-  Sleep(500);
+  WaitUntil([&] { return PixelsOf(link, RGB(0, 0, 255)) > 50; }, 5000);
   EXPECT_GT(PixelsOf(link, RGB(0, 0, 255)), 50) << "blue while the pointer is outside";
   EXPECT_EQ(PixelsOf(link, RGB(255, 0, 0)), 0);
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  Sleep(500);
+  WaitUntil([&] { return PixelsOf(link, RGB(255, 0, 0)) > 50; }, 5000);
   EXPECT_GT(PixelsOf(link, RGB(255, 0, 0)), 50) << "red while the pointer is over it";
   SetCursorPos(r.left + 2, r.top - 40);
-  Sleep(500);
+  WaitUntil([&] { return PixelsOf(link, RGB(0, 0, 255)) > 50; }, 5000);
   EXPECT_GT(PixelsOf(link, RGB(0, 0, 255)), 50) << "blue again once it has left";
   form_.Click(kIdButton3);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
@@ -251,9 +252,7 @@ TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
   HWND question = stub_.WaitForWindow(L"#32770");
   ASSERT_NE(question, nullptr);
   const std::wstring status = L"Currently extracting:  " + Widen(target_) + L"\\part2.bin";
-  for (DWORD start = GetTickCount(); form_.Text(kIdFileListLabel) != status && GetTickCount() - start < 5000;) {
-    Sleep(20);
-  }
+  WaitUntil([&] { return form_.Text(kIdFileListLabel) == status; }, 5000);
   EXPECT_EQ(form_.Text(kIdFileListLabel), status);
   EXPECT_GT(form_.ProgressPosition(), 0);
   EXPECT_TRUE(form_.Visible(kIdProgressBar));
