@@ -14,15 +14,17 @@ else
   echo "== demo: the 64-bit stub under 64-bit Wine (this kernel does not execute 32-bit code)"
 fi
 ./tools/build.sh native "$arch"
-./tools/wineprefix.sh "$arch"
+# A prefix with no 7-Zip installed, as on a clean Windows: the self-extractor carries
+# our own library in its library slot.
+./tools/wineprefix.sh "$arch-bare"
 
 out=build/demo
 mkdir -p "$out"
 rm -f "$out/demo.7z"
 (cd demo/sample && 7z a -bd -bso0 -y "../../$out/demo.7z" .)
-# The library slot holds the forwarder, which binds the 7-Zip installed in the prefix.
-build/native/mksfx --stub "build/$arch/szsfx.exe" --library "build/$arch/7zfwd.dll" \
+# Without --library the slot takes our own library, 7zextract.dll beside the stub.
+build/native/mksfx --stub "build/$arch/szsfx.exe" \
   --archive "$out/demo.7z" -o "$out/demo-sfx.exe" \
   --title "Brambleloader demo" --folder '%temp%BrambleDemo' --overwrite 2
 echo "== built $out/demo-sfx.exe ($(stat -c %s "$out/demo-sfx.exe") bytes, $arch stub)"
-./tools/with-xvfb.sh "$arch" ./tools/demo-run.sh "$arch" "$out/demo-sfx.exe" "$out/window.png"
+./tools/with-xvfb.sh "$arch-bare" ./tools/demo-run.sh "$arch-bare" "$out/demo-sfx.exe" "$out/window.png"

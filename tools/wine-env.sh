@@ -2,14 +2,17 @@
 #   . tools/wine-env.sh ARCH
 # ARCH is win32 (32-bit Wine, where the kernel executes 32-bit code), win64 (64-bit Wine,
 # everywhere) or win32-qemu (32-bit programs under user-mode emulation, for the smoke test
-# where the kernel cannot execute them). Sets WINEPREFIX, HOME, WINEDEBUG,
+# where the kernel cannot execute them). A "-bare" suffix (win64-bare, ...) names a prefix
+# of the same kind with no 7-Zip installed, as on a clean Windows. Sets WINEPREFIX, HOME, WINEDEBUG,
 # WINEDLLOVERRIDES and `wine`, the loader to start programs with.
 wine_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine_arch=${1:?"wine-env.sh: name the architecture: win32, win64 or win32-qemu"}
 export HOME="$wine_top/build/winehome"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-case "$wine_arch" in
+wine_bare=
+case "$wine_arch" in *-bare) wine_bare=-bare ;; esac
+case "${wine_arch%-bare}" in
   win32)
     export WINEPREFIX="$wine_top/build/wineprefix"
     export WINEARCH=win32
@@ -29,3 +32,4 @@ case "$wine_arch" in
     wine="$wine_top/build/qemu-wine/usr/lib/wine/wine64" ;;
   *) echo "wine-env.sh: unknown architecture $wine_arch" >&2; return 1 ;;
 esac
+export WINEPREFIX="$WINEPREFIX$wine_bare"

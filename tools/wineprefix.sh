@@ -2,11 +2,12 @@
 # Prepares one of the project's private Wine prefixes: fonts, no window-manager
 # decorations, and the Windows 7-Zip library installed where 7-Zip's installer puts it.
 #   wineprefix.sh ARCH    (win32: build/wineprefix, 32-bit;  win64: build/wineprefix64;
-#                          win32-qemu: build/wineprefix-qemu, 32-bit programs under qemu-i386)
+#                          win32-qemu: build/wineprefix-qemu, 32-bit programs under qemu-i386;
+#                          each with "-bare": the same kind of prefix without 7-Zip)
 # Idempotent: a prefix that is already complete is left as it is.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-arch=${1:?"usage: wineprefix.sh win32|win64|win32-qemu"}
+arch=${1:?"usage: wineprefix.sh win32|win64|win32-qemu[-bare]"}
 cache="$top/build/cache"
 
 # 32-bit Wine under user-mode emulation. Wine finds its libraries from the loader's own
@@ -33,13 +34,13 @@ make_qemu_loader() {
 . "$top/tools/wine-env.sh" "$arch"
 ready="$WINEPREFIX/.szsfx-ready"
 [ -f "$ready" ] && [ "$ready" -nt "$0" ] && [ "$ready" -nt "$top/tools/wine-env.sh" ] && exit 0
-case "$arch" in
+case "${arch%-bare}" in
   win64) dll="$cache/7z-x64.dll" folder='C:\Program Files\7-Zip\' unix_folder="Program Files/7-Zip" view=/reg:64 ;;
   win32) dll="$cache/7z-ia32.dll" folder='C:\Program Files\7-Zip\' unix_folder="Program Files/7-Zip" view= ;;
   win32-qemu) dll="$cache/7z-ia32.dll" folder='C:\Program Files (x86)\7-Zip\' unix_folder="Program Files (x86)/7-Zip" view=/reg:32 ;;
 esac
 [ -s "$dll" ] || { echo "wineprefix: $dll is missing; run tools/setup.sh" >&2; exit 1; }
-[ "$arch" = win32-qemu ] && make_qemu_loader
+[ "${arch%-bare}" = win32-qemu ] && make_qemu_loader
 
 mkdir -p "$HOME"
 rm -rf "$WINEPREFIX"
@@ -55,10 +56,13 @@ ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
 
-# The archive library of the prefix's bitness, installed as 7-Zip's installer would.
-mkdir -p "$WINEPREFIX/drive_c/$unix_folder"
-cp "$dll" "$WINEPREFIX/drive_c/$unix_folder/7z.dll"
-"$wine" reg add 'HKLM\SOFTWARE\7-Zip' /v Path /t REG_SZ /d "$folder" /f $view >/dev/null
+# The archive library of the prefix's bitness, installed as 7-Zip's installer would
+# (not in a bare prefix, which stands for a clean Windows).
+if [ "${arch%-bare}" = "$arch" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/$unix_folder"
+  cp "$dll" "$WINEPREFIX/drive_c/$unix_folder/7z.dll"
+  "$wine" reg add 'HKLM\SOFTWARE\7-Zip' /v Path /t REG_SZ /d "$folder" /f $view >/dev/null
+fi
 wineserver -w
 [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] ||
   { echo "wineprefix: $WINEPREFIX was not created" >&2; exit 1; }
