@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "common/FileBytes.h"
 #include "payload/PayloadFormat.h"
 
 namespace szsfx::test {
-
-using Bytes = std::vector<uint8_t>;
 
 // A fresh folder under the system temp folder, removed with everything in it.
 class TempDir {
@@ -25,8 +24,6 @@ class TempDir {
   std::string path_;
 };
 
-void WriteFile(const std::string& path, const Bytes& bytes);
-Bytes ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
 Bytes ToBytes(const std::string& text);

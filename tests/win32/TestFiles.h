@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "PayloadBuilder.h"
+#include "common/FileBytes.h"
 
 namespace szsfx::test {
-
-using Bytes = std::vector<uint8_t>;
 
 // The folder of the running test program's build tree (build\win32).
 std::string BuildFolder();
@@ -35,8 +34,6 @@ class ScratchDir {
   std::string path_;
 };
 
-void WriteFile(const std::string& path, const Bytes& bytes);
-Bytes ReadFile(const std::string& path);
 bool FolderExists(const std::string& path);
 // Removes a tree, waiting up to five seconds for programs that still use it to end.
 void RemoveTree(const std::string& path);

@@ -389,6 +389,7 @@ TEST_F(StubWindow, DamagedArchiveShowsMessage37AndEnds) {
   Bytes whole = ReadFile(sfx_.path);
   whole.resize(whole.size() - ReadFile(EngineData("tree.7z")).size() / 3);
   WriteFile(sfx_.path, whole);
+  before_ = WorkFolders();
   ASSERT_TRUE(stub_.Start(Quoted(sfx_.path)));
   EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(kFixed), std::wstring(L"Error reading archive.")));
   EXPECT_EQ(stub_.WaitForExit(), 1u);
