@@ -5,8 +5,9 @@
 #include <cwchar>
 
 #ifdef _WIN32
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 #endif
 
 namespace szlib {
