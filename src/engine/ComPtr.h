@@ -70,6 +70,11 @@ class TComPtr {
   }
   // Gives the held reference to the caller (an out-parameter of the library's calls).
   T* Detach() { return std::exchange(object_, nullptr); }
+  // Lets go of the held reference and takes one that an out-parameter call hands out.
+  T** Receive() {
+    Reset();
+    return &object_;
+  }
   T* Get() const { return object_; }
   T* operator->() const { return object_; }
   explicit operator bool() const { return object_ != nullptr; }

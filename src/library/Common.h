@@ -10,12 +10,14 @@
 #include <new>
 #include <type_traits>
 
+#include "engine/ComPtr.h"
 #include "engine/IArchive.h"
 
 namespace szlib {
 
 using szsfx::HRes;
 using szsfx::kOk;
+using szsfx::TComPtr;
 
 // Failures of the data itself; they end as operation results of the items, never as the
 // result of a call. Every other failing HRes comes from the caller's objects and is passed on.
@@ -107,37 +109,9 @@ class TArray {
   size_t count_ = 0, capacity_ = 0;
 };
 
-// Holds one reference to an interface object.
-template <typename T>
-class TRef {
- public:
-  TRef() = default;
-  explicit TRef(T* object) : object_(object) {
-    if (object_) object_->AddRef();
-  }
-  TRef(const TRef&) = delete;
-  TRef& operator=(const TRef&) = delete;
-  ~TRef() { Reset(); }
-  void Reset() {
-    if (object_) object_->Release();
-    object_ = nullptr;
-  }
-  // Takes a reference the caller already owns (an out parameter of a call).
-  T** Receive() {
-    Reset();
-    return &object_;
-  }
-  T* Get() const { return object_; }
-  T* operator->() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-
- private:
-  T* object_ = nullptr;
-};
-
 // Queries an object for an interface; the result holds its reference.
 template <typename T>
-bool QueryFor(szsfx::IUnknownSlots* object, const szsfx::TGuid& iid, TRef<T>& result) {
+bool QueryFor(szsfx::IUnknownSlots* object, const szsfx::TGuid& iid, TComPtr<T>& result) {
   void* found = nullptr;
   if (!object || object->QueryInterface(iid, &found) != kOk || !found) return false;
   *result.Receive() = static_cast<T*>(found);

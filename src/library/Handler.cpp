@@ -102,7 +102,7 @@ class TPasswordKeys final : public TKeySource {
   // The password as UTF-16LE bytes; the callback's string is ours to free.
   HRes AskPassword() {
     asked_ = true;
-    TRef<ICryptoGetTextPassword> source;
+    TComPtr<ICryptoGetTextPassword> source;
     if (!QueryFor(callback_, IID_ICryptoGetTextPassword, source)) return kOk;
     TSystemString text = nullptr;
     HRes r = source->CryptoGetTextPassword(&text);
@@ -209,7 +209,7 @@ class THandler final : public IInArchiveFull {
   }
 
   TRefCount refs_;
-  TRef<IInStream> stream_;
+  TComPtr<IInStream> stream_;
   TDatabase db_;
   TBuffer chunk_;
 };
@@ -430,7 +430,7 @@ HRes WriteAll(ISequentialOutStream* out, const uint8_t* data, size_t size) {
 HRes THandler::ExtractItem(uint32_t index, int32_t askMode, TExtractState& state) {
   const TFileInfo& f = db_.Files[index];
   IArchiveExtractCallback* callback = state.Callback;
-  TRef<ISequentialOutStream> out;
+  TComPtr<ISequentialOutStream> out;
   HRes r = callback->GetStream(index, out.Receive(), askMode);
   if (r != kOk) return r;
   if (askMode != kAskExtract)
