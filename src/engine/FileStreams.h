@@ -46,6 +46,11 @@ class TOutFileStream final : public IOutStream, public TRefCounted<TOutFileStrea
     OutFile.SetCreateAlways();
     return OutFile.Open(name);
   }
+  // Creates a new file; fails when one of that name exists.
+  bool OpenNew(const std::u16string& name) {
+    OutFile.CreationDisposition = plat::kCreateNew;
+    return OutFile.Open(name);
+  }
 
   HRes SZ_STDCALL QueryInterface(const TGuid& iid, void** object) override;
   uint32_t SZ_STDCALL AddRef() override { return AddRefImpl(); }

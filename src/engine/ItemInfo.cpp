@@ -99,6 +99,21 @@ void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16s
   name = path.substr(cut);
 }
 
+std::u16string PartialFileName(uint32_t processId, uint32_t number) {
+  static const char16_t kHex[] = u"0123456789abcdef";
+  std::u16string hex;
+  do {
+    hex.insert(hex.begin(), kHex[processId & 15]);
+    processId >>= 4;
+  } while (processId != 0);
+  std::u16string decimal;
+  do {
+    decimal.insert(decimal.begin(), static_cast<char16_t>(u'0' + number % 10));
+    number /= 10;
+  } while (number != 0);
+  return u"~szsfx" + hex + u"-" + decimal + u".tmp";
+}
+
 bool ForceFolders(const std::u16string& folder) {
   if (folder.empty() || plat::FolderExistsW(folder)) return !folder.empty();
   size_t end = folder.size();

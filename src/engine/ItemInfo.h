@@ -33,6 +33,11 @@ bool IsItemSeparator(char16_t c);
 // Folder part (up to and including the last separator or colon) and name part.
 void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16string& name);
 
+// The name an item is written under until it is complete, in its destination folder:
+// "~szsfx<process id in hex>-<number>.tmp". Item names never need it, and a run
+// interrupted by a power failure leaves a name that says where it came from.
+std::u16string PartialFileName(uint32_t processId, uint32_t number);
+
 // Creates a folder together with its missing parents; true when it exists afterwards.
 bool ForceFolders(const std::u16string& folder);
 

@@ -2,11 +2,14 @@
 
 #include "engine/ItemInfo.h"
 #include "engine/Library.h"
+#include "engine/WindowsNames.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
 
 namespace {
+
+constexpr int kPartialNameAttempts = 16;
 
 // The folder of the running program, with its separator.
 std::string ProgramFolder() {
@@ -89,7 +92,7 @@ HRes TSevenZip::ExtractArchive() {
     }
   }
   callback.Reset();
-  outStream_->OutFile.Close();  // the library may stop mid-item without a result
+  DiscardOpenItem();  // the library may stop mid-item without a result
   CloseArchive();
   if (cancelRequested_) return result != kOk ? result : kAborted;
   if (OnProgress) {
@@ -146,6 +149,13 @@ void TSevenZip::MarkItemFailed() {
   itemFailed_ = true;
 }
 
+void TSevenZip::DiscardOpenItem() {
+  plat::TLockGuard guard(callbackLock_);
+  if (itemOpened_) DiscardItem();
+  itemOpened_ = false;
+  outStream_->OutFile.Close();
+}
+
 void TSevenZip::WriteFailed() {
   plat::TLockGuard guard(callbackLock_);
   MarkItemFailed();
@@ -181,6 +191,7 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
 
 HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
   plat::TLockGuard guard(callbackLock_);
+  if (itemOpened_) DiscardItem();  // the previous item never got its result
   itemOpened_ = false;
   itemFailed_ = false;
   IInArchive* archive = inArchive_.Get();
@@ -200,27 +211,25 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
   itemSize_ = size.UInt64;
   itemTime_ = LocalItemTime(modified);
   itemDone_ = 0;
-  std::u16string folderPart, namePart;
-  SplitItemPath(itemPath, folderPart, namePart);
 
   if (askMode > kAskExtract || cancelRequested_) return kOk;
   if (!ItemPathIsSafe(itemPath)) {  // never written outside the destination
     MarkItemFailed();
     return kOk;
   }
+  // Device names and names ending in a dot or a space are stored under safe names.
+  const std::u16string safePath = SafeItemPath(itemPath);
   if (isFolder) {
-    if (UseFolderNames) ForceFolders(ExtractBaseDir + itemPath);
+    if (UseFolderNames) ForceFolders(ExtractBaseDir + safePath);
     return kOk;
   }
+  std::u16string folderPart, namePart;
+  SplitItemPath(safePath, folderPart, namePart);
   const std::u16string destFolder = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
   const std::u16string destination = destFolder + namePart;
-  if (OnBegin) {
-    bool proceed = true;
-    OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
-  }
-  if (plat::FileExistsW(destination)) return kOk;  // kept: the begin handler decides by deleting
+  if (!MayWrite(destination)) return kOk;  // an existing file is kept
   if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
-  if (!outStream_->Open(destination)) {
+  if (!OpenPartialFile(destFolder)) {
     MarkItemFailed();
     return kOk;
   }
@@ -230,11 +239,59 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
   return kOk;
 }
 
+// Raises the begin event. An existing file stays unless the handler sets Proceed (it is
+// then replaced once the item is complete) or removes the file itself.
+bool TSevenZip::MayWrite(const std::u16string& destination) {
+  bool proceed = !plat::FileExistsW(destination);
+  if (OnBegin) {
+    OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
+  }
+  replaceExisting_ = plat::FileExistsW(destination);
+  return proceed || !replaceExisting_;
+}
+
+// The item is written under a name of its own until it is complete, so that neither a
+// failure nor a cancel leaves a partial file under the real name or costs the old file.
+bool TSevenZip::OpenPartialFile(const std::u16string& folder) {
+  for (int attempt = 0; attempt < kPartialNameAttempts; ++attempt) {
+    partialPath_ = folder + PartialFileName(plat::ProcessId(), ++partialCount_);
+    if (outStream_->OpenNew(partialPath_)) return true;
+    if (!plat::FileExistsW(partialPath_)) break;  // no clash of names: the folder refuses files
+  }
+  partialPath_.clear();
+  return false;
+}
+
+// A complete item takes its real name, replacing the existing file in one step where
+// the begin event allowed that.
+void TSevenZip::CommitItem() {
+  outStream_->OutFile.Close();
+  if (!plat::RenameFileW(partialPath_, currentDestination_, replaceExisting_)) {
+    MarkItemFailed();
+    DiscardItem();
+    return;
+  }
+  partialPath_.clear();
+  ApplyTimeAndAttributes();
+}
+
+void TSevenZip::DiscardItem() {
+  outStream_->OutFile.Close();
+  if (!partialPath_.empty()) plat::DeleteFileW(partialPath_);
+  partialPath_.clear();
+}
+
 void TSevenZip::SetOperationResult(int32_t result) {
   plat::TLockGuard guard(callbackLock_);
   if (result != 0) MarkItemFailed();
   outStream_->OutFile.Close();
-  if (itemOpened_) ApplyTimeAndAttributes();
+  if (itemOpened_) {
+    if (itemFailed_) {
+      DiscardItem();
+    } else {
+      CommitItem();
+    }
+  }
   itemOpened_ = false;
 }
 

@@ -20,6 +20,8 @@ class TSevenZip;
 
 using TProgressEvent =
     std::function<void(TSevenZip* Sender, uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
+// Proceed comes in true when no file exists at the destination; a handler sets it to
+// have an existing file replaced.
 using TBeginEvent = std::function<void(TSevenZip* Sender, uint8_t Mode, const std::u16string& FileName,
                                        const std::u16string& DestinationFileName, bool& Proceed)>;
 using TOnPasswordEvent =
@@ -73,6 +75,11 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   // Counts the current item in ErrorCount, once however often it fails.
   void MarkItemFailed();
   void ApplyTimeAndAttributes() const;
+  bool MayWrite(const std::u16string& destination);
+  bool OpenPartialFile(const std::u16string& folder);
+  void CommitItem();
+  void DiscardItem();
+  void DiscardOpenItem();
   void ReplaceInStream();
   void ReplaceOutStream();
   std::vector<uint32_t> SelectedIndices() const;
@@ -85,8 +92,11 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   uint32_t itemAttributes_ = 0;
   uint64_t itemTime_ = 0;  // local time, 100 ns units since 1601
   std::u16string currentDestination_;
-  bool itemOpened_ = false;  // GetStream opened a file for the current item
-  bool itemFailed_ = false;  // the current item already counts in ErrorCount
+  std::u16string partialPath_;  // the current item's file until it is complete
+  uint32_t partialCount_ = 0;
+  bool replaceExisting_ = false;  // the current item replaces an existing file
+  bool itemOpened_ = false;       // GetStream opened a file for the current item
+  bool itemFailed_ = false;       // the current item already counts in ErrorCount
   // The library calls back from its own decoder threads as well as from the caller's:
   // the callbacks take this lock, so they run one at a time, and so do the events.
   plat::TLock callbackLock_;

@@ -58,6 +58,9 @@ bool FileExistsW(const std::u16string& path);  // a file, not a folder
 bool FolderExistsW(const std::u16string& path);
 bool CreateFolderW(const std::u16string& path);  // one level
 bool DeleteFileW(const std::u16string& path);
+// Gives a file its final name in one step. With `replace` an existing file of that name
+// is replaced (it stays as it was if the call fails); without, the call fails instead.
+bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace);
 bool SetAttributesW(const std::u16string& path, uint32_t attributes);
 // Sets the last-write time; `utc` counts 100 ns units since 1601.
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc);
@@ -146,5 +149,6 @@ class TLockGuard {
 // Limits where the loader may find modules to the system folder, before anything is loaded.
 void RestrictLibrarySearchPath();
 [[noreturn]] void EndProcess(unsigned code);
+uint32_t ProcessId();
 
 }  // namespace plat

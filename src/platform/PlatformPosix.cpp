@@ -271,6 +271,15 @@ bool FolderExistsW(const std::u16string& path) { return FolderExists(Native(path
 bool CreateFolderW(const std::u16string& path) { return ::mkdir(Native(path).c_str(), 0755) == 0; }
 bool DeleteFileW(const std::u16string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
+bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace) {
+  const std::string source = Native(from), target = Native(to);
+  if (replace) return std::rename(source.c_str(), target.c_str()) == 0;
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without that flag: a second link never replaces anything either.
+  return ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
+}
+
 // Only the read-only bit has a meaning here: it takes the write permissions away.
 bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
   struct stat st;
@@ -363,5 +372,7 @@ void TLock::Enter() { pthread_mutex_lock(static_cast<pthread_mutex_t*>(impl_)); 
 void TLock::Leave() { pthread_mutex_unlock(static_cast<pthread_mutex_t*>(impl_)); }
 
 void EndProcess(unsigned code) { std::exit(static_cast<int>(code)); }
+
+uint32_t ProcessId() { return static_cast<uint32_t>(::getpid()); }
 
 }  // namespace plat

@@ -215,6 +215,11 @@ bool FolderExistsW(const std::u16string& path) {
 bool CreateFolderW(const std::u16string& path) { return CreateDirectoryW(Wide(PathForSystem(path)), nullptr) != 0; }
 bool DeleteFileW(const std::u16string& path) { return ::DeleteFileW(Wide(PathForSystem(path))) != 0; }
 
+bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return MoveFileExW(Wide(PathForSystem(from)), Wide(PathForSystem(to)), flags) != 0;
+}
+
 bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
   return SetFileAttributesW(Wide(PathForSystem(path)), attributes) != 0;
 }
@@ -324,5 +329,7 @@ void TLock::Enter() { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)
 void TLock::Leave() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
 
 void EndProcess(unsigned code) { ExitProcess(code); }
+
+uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 }  // namespace plat

@@ -98,8 +98,8 @@ void TForm1::ApplyTextsAndStates() {
   // Progress needs no round trip to the window thread: the bar takes a posted position
   // and the running flag is atomic.
   SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
-  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
-    OnWindowThread([&] { OnBegin(d); });
+  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool& proceed) {
+    OnWindowThread([&] { OnBegin(d, proceed); });
   };
   SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
     OnWindowThread([&] {
@@ -468,6 +468,12 @@ void TForm1::RunExtraction() {
   ConfigureFileSpec();
   HRes result = kOk;
   RunWhilePumping([this, &result] { result = SevenZip.ExtractArchive(); });
+  if (cancelledAtQuestion_) {
+    exitCode_ = kExitCancelled;
+    inRun_ = false;
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
   bool aborted = false;
   if (!Running) {
     result = kOk;
@@ -541,14 +547,16 @@ void TForm1::OnProgress(uint8_t total, bool& cancel) {
   cancel = !Running;
 }
 
-void TForm1::OnBegin(const std::u16string& destination) {
+// Decides about an existing file before any byte of the item is written. The archive
+// component replaces the file only once the item is complete.
+void TForm1::OnBegin(const std::u16string& destination, bool& replace) {
   PostText(window_, kItemStatusMessage, destination);
   if (!Running || !plat::FileExistsW(destination)) return;
   switch (ActionForExistingFile(Choice)) {
     case ExistingFileAction::Keep:
       return;
     case ExistingFileAction::Delete:
-      plat::DeleteFileW(destination);
+      replace = true;
       return;
     case ExistingFileAction::Ask:
       break;
@@ -556,11 +564,15 @@ void TForm1::OnBegin(const std::u16string& destination) {
   const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
   switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
     case IDYES:
-      plat::DeleteFileW(destination);
+      replace = true;
       break;
     case IDCANCEL:
+      // The run stops here, without outcome message or command; the library ends its
+      // extraction and the program cleans up before it ends.
       Running = false;
-      plat::EndProcess(kExitCancelled);
+      cancelledAtQuestion_ = true;
+      SevenZip.RequestCancel(true);
+      break;
     default:
       break;
   }

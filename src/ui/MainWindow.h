@@ -94,7 +94,7 @@ class TForm1 {
   void ConfigureFileSpec();
   void FinishRun(HRes result, bool aborted);
   void OnProgress(uint8_t total, bool& cancel);
-  void OnBegin(const std::u16string& destination);
+  void OnBegin(const std::u16string& destination, bool& replace);
   void ShowItemStatus(const char16_t* path);
   void Cancel();
   void Browse();
@@ -123,6 +123,7 @@ class TForm1 {
   int defaultButton_ = 0;
   bool inRun_ = false;  // from the start of a run to its close request
   bool ranOnce_ = false;
+  bool cancelledAtQuestion_ = false;  // the overwrite question was answered Cancel
   unsigned exitCode_ = kExitOk;
   std::u16string destination_;  // read from the edit box once, when the run starts
   WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;

@@ -2,6 +2,7 @@
 // library: Debian's 7z.so natively, the Windows 7z.dll under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -87,6 +88,16 @@ void RemoveTree(const fs::path& root) {
   fs::remove_all(root, ignored);
 }
 
+// Files left under the names items are written to until they are complete.
+std::vector<std::string> PartialFiles(const fs::path& root) {
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (const auto& e : fs::recursive_directory_iterator(root, ignored)) {
+    if (e.path().filename().string().rfind("~szsfx", 0) == 0) found.push_back(e.path().string());
+  }
+  return found;
+}
+
 bool Writable(const fs::path& p) { return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none; }
 
 class Engine : public ::testing::Test {
@@ -161,21 +172,81 @@ TEST_F(Engine, FileSpecSelectsFoldersExactPathsOrNothing) {
   EXPECT_TRUE(Listing(dest_).empty());
 }
 
-TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerRemovesThem) {
+TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   const fs::path existing = dest_ / "readme.txt";
   std::ofstream(existing) << "old";
   const uint64_t oldTime = ModifiedUtc(existing);
+  std::vector<bool> offered;
+  zip_.OnBegin = [&](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
+    offered.push_back(proceed);
+  };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "old");
   EXPECT_EQ(ModifiedUtc(existing), oldTime);
   EXPECT_EQ(zip_.ErrorCount, 0u) << "a kept file is no failure";
+  EXPECT_EQ(std::count(offered.begin(), offered.end(), false), 1) << "Proceed comes in false for the one existing file";
 
+  // Proceed set: the file is replaced, and gets the item's time and attributes.
+  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
+    proceed = true;
+  };
+  std::ofstream(existing) << "old again";
+  fs::permissions(dest_ / "readonly.txt", fs::perms::owner_write, fs::perm_options::add);
+  std::ofstream(dest_ / "readonly.txt") << "old";
+  EXPECT_EQ(Extract("tree.7z"), kOk);
+  EXPECT_EQ(zip_.ErrorCount, 0u);
+  EXPECT_EQ(Contents(existing), "Read me first.\r\n");
+  EXPECT_EQ(Contents(dest_ / "readonly.txt"), "locked\n");
+  EXPECT_EQ(ModifiedUtc(existing), CalendarToFileTime({2020, 5, 6, 7, 8, 8}));
+  ExpectSameTree(Data("tree"), dest_);
+
+  // A handler that removes the file itself still gets it written anew.
+  std::ofstream(existing) << "old";
   zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
     std::error_code ignored;
     fs::remove(fs::path(plat::ToSystemCodePage(d)), ignored);
   };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
+  EXPECT_TRUE(PartialFiles(dest_).empty());
+}
+
+TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
+  // Damaged packed data: every file of the damaged solid block fails by its checksum.
+  EXPECT_TRUE(Extract("damaged.7z") != kOk || zip_.ErrorCount > 0);
+  for (const std::string& name : Listing(dest_)) {
+    if (name.back() == kSep) continue;
+    EXPECT_EQ(Contents(dest_ / name), Contents(Data("tree") + kSep + name)) << name << " holds damaged bytes";
+  }
+  EXPECT_TRUE(PartialFiles(dest_).empty());
+
+  // The same with old files in place that the begin handler allows to be replaced.
+  RemoveTree(dest_);
+  fs::create_directories(dest_ / "docs" / "sub");
+  for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) std::ofstream(dest_ / name) << "old " << name;
+  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
+    proceed = true;
+  };
+  Extract("damaged.7z");
+  for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) {
+    const std::string now = Contents(dest_ / name);
+    EXPECT_TRUE(now == "old " + std::string(name) || now == Contents(Data("tree") + kSep + name))
+        << name << " is neither the old file nor the item: " << now.size() << " bytes";
+  }
+  EXPECT_TRUE(PartialFiles(dest_).empty());
+}
+
+TEST_F(Engine, DeviceNamesAndTrailingDotsAreStoredUnderSafeNames) {
+  EXPECT_EQ(Extract("devices.7z"), kOk);
+  EXPECT_EQ(zip_.ErrorCount, 0u);
+  const std::string sep(1, kSep);
+  const std::set<std::string> expected = {"_CON",  "_nul.txt", "d" + sep,    "d" + sep + "_COM1.log", "trail._",
+                                          "trail", "trail2 _", "_aux" + sep, "_aux" + sep + "x.txt"};
+  EXPECT_EQ(Listing(dest_), expected);
+  EXPECT_EQ(Contents(dest_ / "_CON"), "payload of CON\n");
+  EXPECT_EQ(Contents(dest_ / "trail._"), "payload of trail.\n");
+  EXPECT_EQ(Contents(dest_ / "trail"), "payload of trail\n");
+  EXPECT_EQ(Contents(dest_ / "_aux" / "x.txt"), "payload of aux/x.txt\n");
 }
 
 TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
@@ -206,14 +277,15 @@ TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
     password = wrong;
     Extract("aes.7z");
     EXPECT_GT(zip_.ErrorCount, 0u);
-    // Depending on the key the library finds a wrong password before writing or only by
-    // the checksum afterwards (the failed file then stays, as with damaged data): either
-    // way no encrypted file comes out with its real content.
+    // Whether the library finds a wrong password before writing or only by the checksum
+    // afterwards, a failed item leaves no file: what is there is exactly right (the empty
+    // file is not encrypted).
     for (const std::string& name : Listing(dest_)) {
-      if (name.back() != kSep && fs::file_size(dest_ / name) > 0) {
-        EXPECT_NE(Contents(dest_ / name), Contents(Data("tree") + kSep + name)) << name;
+      if (name.back() != kSep) {
+        EXPECT_EQ(Contents(dest_ / name), Contents(Data("tree") + kSep + name)) << name;
       }
     }
+    EXPECT_TRUE(PartialFiles(dest_).empty());
   }
 }
 
@@ -246,7 +318,8 @@ TEST_F(Engine, CancelStopsTheRunMidFile) {
   EXPECT_EQ(begun_.size(), 1u) << "no further file is opened";
   ASSERT_FALSE(events.empty());
   EXPECT_NE(events.back(), std::make_pair(100, 100)) << "no closing 100/100 event";
-  EXPECT_LT(fs::file_size(begun_[0]), 8000000u);
+  EXPECT_FALSE(fs::exists(begun_[0])) << "no partial file under the real name";
+  EXPECT_TRUE(PartialFiles(dest_).empty());
 }
 
 TEST_F(Engine, DamagedAndTruncatedArchivesFailWithoutACrash) {
@@ -358,22 +431,33 @@ TEST(Selection, WildcardsAndItemDescriptions) {
 #ifndef _WIN32
 // A full disk, brought about by a file-size limit in a child process: the item
 // fails and the extraction ends instead of repeating the write forever.
-TEST_F(Engine, FullDiskFailsTheItemWithoutAHang) {
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{1 << 20, 1 << 20};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    alarm(60);
-    HRes result = Extract("cancel.7z");
-    _exit(result != kOk && zip_.ErrorCount > 0 ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_LE(fs::file_size(dest_ / "part1.bin"), 1u << 20);
+TEST_F(Engine, FullDiskFailsTheItemWithoutAHangAndLeavesNothingHalfWritten) {
+  const auto extractLimited = [this] {
+    pid_t child = fork();
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{1 << 20, 1 << 20};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      alarm(60);
+      HRes result = Extract("cancel.7z");
+      _exit(result != kOk && zip_.ErrorCount > 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  };
+  EXPECT_EQ(extractLimited(), 0);
+  EXPECT_FALSE(fs::exists(dest_ / "part1.bin")) << "a truncated file under the real name";
+  EXPECT_TRUE(PartialFiles(dest_).empty());
+
+  // In overwrite mode the old file survives the failed replacement byte for byte.
+  std::ofstream(dest_ / "part1.bin") << "the old part one";
+  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
+    proceed = true;
+  };
+  EXPECT_EQ(extractLimited(), 0);
+  EXPECT_EQ(Contents(dest_ / "part1.bin"), "the old part one");
+  EXPECT_TRUE(PartialFiles(dest_).empty());
 }
 #endif
 

@@ -8,7 +8,7 @@ out=$1 forwarder=$2 marker=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 export TZ=UTC
 rm -rf "$out"
-mkdir -p "$out/lib" "$out/tree" "$out/hostile" "$out/big" "$out/cancel"
+mkdir -p "$out/lib" "$out/tree" "$out/hostile" "$out/big" "$out/cancel" "$out/devices"
 cp "$forwarder" "$out/lib/7z.dll"
 seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
 
@@ -56,6 +56,15 @@ done
 python3 "$here/rename_items.py" "$out/hostile.7z" \
   'xx/e1.txt=../e1.txt' 'Ze2.txt=/e2.txt' 'CCe3.txt=C:e3.txt' 'okX4.txt=ok:4.txt' \
   'QQsrvQe5.txt=\\srv\e5.txt' 'aa.txt=...txt'
+# Names Windows treats specially: device names (also with an extension, as a folder)
+# and names ending in a dot or a space.
+v="$out/devices"
+mkdir -p "$v/d" "$v/aux"
+for name in CON nul.txt d/COM1.log trail. 'trail2 ' trail aux/x.txt; do
+  printf 'payload of %s\n' "$name" > "$v/$name"
+done
+(cd "$v" && seven "$out/devices.7z" .)
+
 # A program to start after extraction, an INF file to install, a stored 16 MB file
 # that keeps a run going long enough to cancel it.
 if [ -n "$marker" ]; then

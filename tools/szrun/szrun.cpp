@@ -54,8 +54,9 @@ bool Parse(int argc, char** argv, Options& o) {
 }
 
 void Attach(TSevenZip& zip, const Options& o) {
-  zip.OnBegin = [&o](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& dest, bool&) {
-    if (o.overwrite && plat::FileExistsW(dest)) plat::DeleteFileNamed(Narrow(dest));
+  zip.OnBegin = [&o](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& dest,
+                     bool& proceed) {
+    if (o.overwrite) proceed = true;
     if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(description).c_str());
   };
   zip.OnPassword = [&o](TSevenZip*, const std::u16string& name, std::u16string& password) {
