@@ -14,7 +14,7 @@ using namespace szsfx;
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   plat::RestrictLibrarySearchPath();
   TStartupState& app = App();
-  if (RunStartup(app, plat::ModuleFileName(), plat::CommandLine()) != StartupResult::Ready) {
+  if (RunStartup(app, plat::ModuleFileName(), plat::CommandLineW()) != StartupResult::Ready) {
     ShowOpeningError();
     CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
     plat::EndProcess(kExitFailed);

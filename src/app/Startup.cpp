@@ -68,7 +68,7 @@ TStartupState& App() {
   return *state;
 }
 
-StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::string& commandLine) {
+StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::u16string& commandLine) {
   state.TempPath = plat::TempPath();
   state.Random = SeededFromClock();
   if (!CreateWorkFolder(state)) return StartupResult::OpeningError;
@@ -88,6 +88,8 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, c
   const TOptionsOutcome options = ApplyOptions(SplitCommandLine(commandLine), settings);
   state.UsageRequested = options.Usage;
   state.CommandLength = options.CommandLength;
+  state.ExtractFolderText = options.ExtractFolder;
+  state.RunCommandText = options.RunCommand;
   return StartupResult::Ready;
 }
 

@@ -36,7 +36,7 @@ enum class StartupResult { Ready, OpeningError };
 
 // Steps 1-11: work folder, library image, payload, defaults, folder, macros, options.
 // On OpeningError the caller shows the opening error and ends the process.
-StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::string& commandLine);
+StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::u16string& commandLine);
 
 // Shows the opening error box.
 void ShowOpeningError();

@@ -17,7 +17,10 @@ struct TRunSetup {
   TSettingsRecord Settings{};
   uint64_t ArchiveOffset = 0;
   TCopyBuffer CopyBuffer = MakeCopyBuffer();
-  int CommandLength = -1;  // where "#" arguments begin in RunCommand; -1 without any
+  int CommandLength = -1;  // where "#" arguments begin in RunCommandText; -1 without any
+  // The destination folder and the after-extraction command after the options, in
+  // UTF-16 (a folder given with "d" may hold names outside the code page).
+  std::u16string ExtractFolderText, RunCommandText;
 
   const std::string& Message(int index) const { return Messages.Get(ActiveBlock, index); }
 };

@@ -173,7 +173,7 @@ std::u16string ModuleFileName() {
   return n > 0 ? FromSystemCodePage(std::string(buffer, static_cast<size_t>(n))) : u"";
 }
 
-std::string CommandLine() { return std::string(); }
+std::u16string CommandLineW() { return std::u16string(); }
 
 bool ReadRegistryString(RegistryRoot, const std::string&, const std::string&, std::string&) { return false; }
 

@@ -16,16 +16,31 @@ HANDLE H(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // A path from a call that writes into a buffer and reports the size it needs when the
 // buffer is too small: the buffer grows to that size instead of cutting the path.
-template <typename Call>
-std::string GrowingPath(Call call) {
-  std::string buffer(MAX_PATH + 1, '\0');
+template <typename Char, typename Call>
+std::basic_string<Char> GrowingPath(Call call) {
+  std::basic_string<Char> buffer(MAX_PATH + 1, Char());
   for (int attempt = 0; attempt < 4; ++attempt) {
     const DWORD n = call(static_cast<DWORD>(buffer.size()), &buffer[0]);
-    if (n == 0) return std::string();
+    if (n == 0) return std::basic_string<Char>();
     if (n < buffer.size()) return buffer.substr(0, n);
-    buffer.assign(n + 1, '\0');  // n counts the terminating NUL when it did not fit
+    buffer.assign(n + 1, Char());  // n counts the terminating NUL when it did not fit
   }
-  return std::string();
+  return std::basic_string<Char>();
+}
+
+// An existing path in the code page: as it is where the code page holds every character
+// of it, else in its short form, which the system spells in characters the code page has
+// (a user name outside the code page still gives a usable temp path).
+std::string CodePagePath(const std::wstring& path) {
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  std::wstring usable = path;
+  if (lossy) {
+    const std::wstring shortPath = GrowingPath<wchar_t>(
+        [&](DWORD size, wchar_t* buffer) { return GetShortPathNameW(path.c_str(), buffer, size); });
+    if (!shortPath.empty()) usable = shortPath;
+  }
+  return ToSystemCodePage(std::u16string(usable.begin(), usable.end()));
 }
 
 }  // namespace
@@ -63,19 +78,20 @@ bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& po
 bool TruncateFile(FileHandle handle) { return SetEndOfFile(H(handle)) != 0; }
 
 std::string TempPath() {
-  return GrowingPath([](DWORD size, char* buffer) { return GetTempPathA(size, buffer); });
+  return CodePagePath(GrowingPath<wchar_t>([](DWORD size, wchar_t* buffer) { return GetTempPathW(size, buffer); }));
 }
 
 std::string CurrentDirectory() {
-  return GrowingPath([](DWORD size, char* buffer) { return GetCurrentDirectoryA(size, buffer); });
+  return CodePagePath(
+      GrowingPath<wchar_t>([](DWORD size, wchar_t* buffer) { return GetCurrentDirectoryW(size, buffer); }));
 }
 
 std::string WindowsFolder() {
-  return GrowingPath([](DWORD size, char* buffer) { return GetWindowsDirectoryA(buffer, size); });
+  return GrowingPath<char>([](DWORD size, char* buffer) { return GetWindowsDirectoryA(buffer, size); });
 }
 
 std::string SystemFolder() {
-  return GrowingPath([](DWORD size, char* buffer) { return GetSystemDirectoryA(buffer, size); });
+  return GrowingPath<char>([](DWORD size, char* buffer) { return GetSystemDirectoryA(buffer, size); });
 }
 
 bool FolderExists(const std::string& path) {
@@ -107,7 +123,7 @@ std::u16string ModuleFileName() {
   }
 }
 
-std::string CommandLine() { return GetCommandLineA(); }
+std::u16string CommandLineW() { return reinterpret_cast<const char16_t*>(GetCommandLineW()); }
 
 bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value, std::string& out) {
   HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;

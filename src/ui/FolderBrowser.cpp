@@ -1,5 +1,7 @@
 #include "ui/FolderBrowser.h"
 
+#include "ui/WinText.h"
+
 #include <cwctype>
 
 namespace szsfx {
@@ -36,6 +38,7 @@ bool TBrowseDirectoryDlg::Execute() {
   const bool ok = Browse(statusFlag, path, list);
   dialog_ = nullptr;
   selection_ = ok ? path : std::string();
+  selectionText_ = ok ? WidePathOf(list) : std::u16string();
   SetSelectionPIDL(ok ? list : nullptr);
   if (!ok && list && shellAllocator_) shellAllocator_->Free(list);
   return ok;
@@ -133,6 +136,22 @@ void TBrowseDirectoryDlg::DoValidateFailed(const std::string& path, bool& cancel
 std::string TBrowseDirectoryDlg::PathOf(LPCITEMIDLIST list) const {
   char buffer[MAX_PATH + 1] = "";
   return list && SHGetPathFromIDListA(list, buffer) ? std::string(buffer) : std::string();
+}
+
+// The path of an item list without the code page's or MAX_PATH's limits: the system's
+// call that takes a buffer size (Windows Vista on) with a growing buffer, else the plain one.
+std::u16string TBrowseDirectoryDlg::WidePathOf(LPCITEMIDLIST list) {
+  if (!list) return std::u16string();
+  using TPathEx = BOOL(WINAPI*)(LPCITEMIDLIST, PWSTR, DWORD, int);
+  const auto pathEx = reinterpret_cast<TPathEx>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "SHGetPathFromIDListEx")));
+  std::wstring buffer(MAX_PATH + 1, L'\0');
+  if (!pathEx) return SHGetPathFromIDListW(list, &buffer[0]) ? WideText(buffer.c_str()) : std::u16string();
+  for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 4) {
+    buffer.assign(size, L'\0');
+    if (pathEx(list, &buffer[0], size, 0)) return WideText(buffer.c_str());
+  }
+  return std::u16string();
 }
 
 bool TBrowseDirectoryDlg::ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const {

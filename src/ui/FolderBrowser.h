@@ -30,6 +30,8 @@ class TBrowseDirectoryDlg {
   virtual bool Execute();
 
   const std::string& Selection() const { return selection_; }
+  // The chosen folder in UTF-16 and at any length (empty when none was chosen).
+  const std::u16string& SelectionText() const { return selectionText_; }
   void SetSelection(const std::string& value);
   const std::string& StatusText() const { return statusText_; }
   void SetStatusText(const std::string& value);
@@ -69,10 +71,12 @@ class TBrowseDirectoryDlg {
   bool ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const;
   void SendStatusText() const;
   std::string PathOf(LPCITEMIDLIST list) const;
+  static std::u16string WidePathOf(LPCITEMIDLIST list);
 
   HWND dialog_ = nullptr;
   HWND ownerControl_;
   std::string caption_, selection_, statusText_;
+  std::u16string selectionText_;
   bool fitStatusText_ = true, enableOkButton_ = true;
   int imageIndex_ = -1;
   LPITEMIDLIST selectionPidl_ = nullptr;

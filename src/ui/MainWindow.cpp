@@ -125,7 +125,7 @@ void TForm1::ApplyTextsAndStates() {
   SetText(kIdRadioBox2, app_.Message(msg::SkipRadio));
   SetText(kIdRadioBox3, app_.Message(msg::OverwriteRadio));
   SetWindowTextW(Control(kIdBrowseButton), L"...");
-  SetText(kIdEditBox1, s.ExtractFolder.Get());
+  SetWindowTextW(Control(kIdEditBox1), W(app_.ExtractFolderText).c_str());
   if (int radio = RadioForOverwriteMode(s.OverwriteMode)) {
     SendMessageW(Control(kIdRadioBox1 + radio - 1), BM_SETCHECK, BST_CHECKED, 0);
   }
@@ -355,7 +355,7 @@ void TForm1::Browse() {
   TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
   browser.SetCaption(app_.Message(msg::BrowseCaption));
   if (!browser.Execute()) return;
-  SetText(kIdEditBox1, browser.Selection());
+  SetWindowTextW(Control(kIdEditBox1), W(browser.SelectionText()).c_str());
   SetFocus(Control(kIdEditBox1));
 }
 
@@ -493,14 +493,13 @@ void TForm1::FinishRun(HRes result, bool aborted) {
   } else if (app_.Settings.ShowDoneMessage == 1) {
     plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
   }
-  if (!app_.Settings.RunCommand.Get().empty()) RunAfterCommand();  // whatever the outcome
+  if (!app_.RunCommandText.empty()) RunAfterCommand();  // whatever the outcome
   inRun_ = false;
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 void TForm1::RunAfterCommand() {
-  const TAfterCommand command =
-      PlanAfterCommand(destination_, plat::FromSystemCodePage(app_.Settings.RunCommand.Get()), app_.CommandLength);
+  const TAfterCommand command = PlanAfterCommand(destination_, app_.RunCommandText, app_.CommandLength);
   if (command.What == TAfterCommand::Kind::Open) {
     ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
                   SW_SHOW);

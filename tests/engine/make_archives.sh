@@ -8,7 +8,7 @@ out=$1 forwarder=$2 marker=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 export TZ=UTC
 rm -rf "$out"
-mkdir -p "$out/lib" "$out/tree" "$out/hostile" "$out/big" "$out/cancel" "$out/devices"
+mkdir -p "$out/lib" "$out/tree" "$out/hostile" "$out/big" "$out/cancel" "$out/devices" "$out/unicode"
 cp "$forwarder" "$out/lib/7z.dll"
 seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
 
@@ -64,6 +64,16 @@ for name in CON nul.txt d/COM1.log trail. 'trail2 ' trail aux/x.txt; do
   printf 'payload of %s\n' "$name" > "$v/$name"
 done
 (cd "$v" && seven "$out/devices.7z" .)
+
+# Names in Greek, CJK and outside the BMP, and a file about 400 characters deep.
+u="$out/unicode"
+deep="$u/$(printf 'level-%02d-of-a-deeply-nested-package-tree/' $(seq 1 9))"
+mkdir -p "$u/Ελληνικά" "$u/中文目录" "$deep"
+printf 'Greek\n' > "$u/Ελληνικά/αρχείο.txt"
+printf 'CJK\n' > "$u/中文目录/文件.txt"
+printf 'outside the BMP\n' > "$u/emoji-😀-𝄞.txt"
+printf 'deep\n' > "${deep}the-file-at-the-bottom-of-the-tree.txt"
+(cd "$u" && seven "$out/unicode.7z" .)
 
 # A program to start after extraction, an INF file to install, a stored 16 MB file
 # that keeps a run going long enough to cancel it.

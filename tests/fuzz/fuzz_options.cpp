@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSettingsRecord record;
   std::memset(&record, 0, sizeof record);
   record.RunCommand.Set(value);
-  ApplyOptions(SplitCommandLine(line), record);
+  ApplyOptions(SplitCommandLine(plat::FromSystemCodePage(line)), record);
   if (record.RunCommand.Length > 100 || record.ExtractFolder.Length > 255) std::abort();
 
   CheckPathRules(folder.substr(0, 300));

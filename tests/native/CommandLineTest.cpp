@@ -3,6 +3,7 @@
 
 #include "TestFiles.h"
 #include "app/CommandLine.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 namespace {
@@ -35,7 +36,7 @@ class Options : public ::testing::Test {
     record_.OverwriteMode = OverwriteModeSkip;
   }
   bool Apply(const std::string& arguments) {
-    outcome_ = ApplyOptions(SplitCommandLine("sfx.exe " + arguments), record_);
+    outcome_ = ApplyOptions(SplitCommandLine(plat::FromSystemCodePage("sfx.exe " + arguments)), record_);
     return outcome_.Usage;
   }
 
@@ -106,6 +107,23 @@ TEST_F(Options, HashAppendsTheRestToTheCommand) {
   SetUp();
   Apply("-# " + std::string(60, 'a') + " " + std::string(60, 'b') + " c");
   EXPECT_EQ(record_.RunCommand.Get(), "setup.exe " + std::string(60, 'a') + " " + std::string(29, 'b'));
+}
+
+// Folders and arguments outside any 8-bit code page reach the run intact; the record
+// keeps its 8-bit form of them.
+TEST_F(Options, FolderAndCommandArgumentsKeepEveryCharacter) {
+  const std::u16string greek = u"C:\\\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \U0001F600";
+  outcome_ = ApplyOptions({u"sfx.exe", u"-d", greek, u"-#", u"\u6587\u4ef6.txt", u"x"}, record_);
+  EXPECT_EQ(outcome_.ExtractFolder, greek);
+  EXPECT_EQ(outcome_.RunCommand, u"setup.exe \u6587\u4ef6.txt x");
+  EXPECT_EQ(outcome_.CommandLength, 9);
+  EXPECT_EQ(plat::FromSystemCodePage(record_.ExtractFolder.Get()), greek);
+
+  outcome_ = ApplyOptions({u"sfx.exe", u"-x"}, record_);
+  EXPECT_EQ(outcome_.RunCommand, u"");
+  EXPECT_EQ(outcome_.ExtractFolder, greek) << "without d the record's folder stands";
+  EXPECT_EQ(SplitCommandLine(u"p -d \"C:\\\u4e2d \u6587\" -s"),
+            (std::vector<std::u16string>{u"p", u"-d", u"C:\\\u4e2d \u6587", u"-s"}));
 }
 
 }  // namespace

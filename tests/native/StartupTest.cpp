@@ -38,7 +38,7 @@ class Startup : public ::testing::Test {
 
   StartupResult Run(const std::string& commandLine = "sfx.exe") {
     EXPECT_EQ(BuildSelfExtractor(request_), "");
-    return RunStartup(state_, plat::FromSystemCodePage(request_.OutputPath), commandLine);
+    return RunStartup(state_, plat::FromSystemCodePage(request_.OutputPath), plat::FromSystemCodePage(commandLine));
   }
   std::vector<std::string> WorkFolders() {
     std::vector<std::string> names;
@@ -93,7 +93,7 @@ TEST_F(Startup, NoFreeCandidateIsAnOpeningError) {
 }
 
 TEST_F(Startup, UnreadableStubIsAnOpeningError) {
-  EXPECT_EQ(RunStartup(state_, plat::FromSystemCodePage(dir_ / "missing.exe"), "x"), StartupResult::OpeningError);
+  EXPECT_EQ(RunStartup(state_, plat::FromSystemCodePage(dir_ / "missing.exe"), u"x"), StartupResult::OpeningError);
 }
 
 TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
@@ -120,7 +120,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   TStartupState lower;
   request_.Settings.ExtractFolder.Set("current directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(lower, plat::FromSystemCodePage(request_.OutputPath), "s"), StartupResult::Ready);
+  ASSERT_EQ(RunStartup(lower, plat::FromSystemCodePage(request_.OutputPath), u"s"), StartupResult::Ready);
   EXPECT_EQ(lower.Settings.ExtractFolder.Get(), "current directory");
   CleanUpWorkFolder(lower);
 
@@ -128,7 +128,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   request_.Settings.FolderMode = FolderModeTemp;
   request_.Settings.ExtractFolder.Set("Use TEMP directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(temp, plat::FromSystemCodePage(request_.OutputPath), "s -d D:\\Out"), StartupResult::Ready);
+  ASSERT_EQ(RunStartup(temp, plat::FromSystemCodePage(request_.OutputPath), u"s -d D:\\Out"), StartupResult::Ready);
   EXPECT_EQ(temp.Settings.ExtractFolder.Get(), "D:\\Out") << "option d overrides the folder mode";
   CleanUpWorkFolder(temp);
 
@@ -136,7 +136,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   request_.Settings.FolderMode = 7;
   request_.Settings.ExtractFolder.Set("%temp%kept");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(mode7, plat::FromSystemCodePage(request_.OutputPath), "s"), StartupResult::Ready);
+  ASSERT_EQ(RunStartup(mode7, plat::FromSystemCodePage(request_.OutputPath), u"s"), StartupResult::Ready);
   EXPECT_EQ(mode7.Settings.ExtractFolder.Get(), temp_ + "/kept");
   CleanUpWorkFolder(mode7);
 }

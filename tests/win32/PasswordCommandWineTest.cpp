@@ -111,6 +111,23 @@ TEST_F(Secured, CancelCloseBoxAndEmptyOkAbortWithoutSuccessMessage) {
   }
 }
 
+// A wrong password fails the items it cannot decrypt, and none of them stays as a file
+// with undecodable bytes: what is on disk afterwards is exactly right.
+TEST_F(Secured, AWrongPasswordLeavesNoUndecodableFile) {
+  ASSERT_TRUE(Start("aes.7z", L"-a"));
+  EXPECT_NE(AnswerPassword(L"wrong", IDOK), L"<no password window>");
+  DWORD code = 0;
+  EXPECT_EQ(BoxesUntilExit(code), std::vector<std::wstring>{L"The selected file(s) couldn't get extracted."});
+  EXPECT_EQ(code, 1u);
+  const std::string tree = EngineData("tree");
+  for (const auto& e : fs::recursive_directory_iterator(target_)) {
+    if (!e.is_regular_file()) continue;
+    const std::string name = fs::relative(e.path(), target_).string();
+    EXPECT_EQ(name.find("~szsfx"), std::string::npos) << name;
+    EXPECT_EQ(ReadFile(e.path().string()), ReadFile(tree + "\\" + name)) << name;
+  }
+}
+
 // The library asks once per open or extract, so a Cancel while encrypted headers are
 // opened ends the preparation: the archive cannot be read.
 TEST_F(Secured, CancelDuringThePreparationEndsWithMessage37) {

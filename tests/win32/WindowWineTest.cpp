@@ -363,7 +363,7 @@ TEST_F(Overwrite, ConfirmAsksAndNoKeepsYesReplaces) {
   EXPECT_TRUE(ReadFile(target_ + "\\zero.txt").empty()) << "Yes replaced it";
 }
 
-TEST_F(Overwrite, CancelInTheQuestionEndsTheProcessAtOnce) {
+TEST_F(Overwrite, CancelInTheQuestionEndsTheRunAndCleansUp) {
   PlantOldFile();
   settings_.OverwriteMode = 2;
   settings_.ShowDoneMessage = 1;
@@ -373,13 +373,9 @@ TEST_F(Overwrite, CancelInTheQuestionEndsTheProcessAtOnce) {
   ASSERT_NE(box, nullptr);
   PressButton(box, IDCANCEL);
   EXPECT_EQ(stub_.WaitForExit(), 2u);
+  EXPECT_EQ(stub_.WaitForWindow(kBoxClass, L"", 0), nullptr) << "no outcome message";
   EXPECT_EQ(Readme(), (Bytes{'o', 'l', 'd'}));
-  std::set<std::string> left;
-  for (const std::string& name : WorkFolders()) {
-    if (!before_.count(name)) left.insert(name);
-  }
-  EXPECT_EQ(left.size(), 1u) << "the work folder is left behind";
-  for (const std::string& name : left) fs::remove_all(TempPath() + name);
+  EXPECT_TRUE(NoWorkFolderLeft()) << "the copy of the archive and the library are removed";
 }
 
 TEST_F(StubWindow, DamagedArchiveShowsMessage37AndEnds) {
