@@ -51,7 +51,7 @@ bool FileExists(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to` in one step.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 std::u16string ModuleFileName();  // the running program's own file
-std::u16string CommandLineW();     // the process's command line
+std::u16string CommandLineW();    // the process's command line
 
 // ---- Wide-name files and folders (the archive engine) ----------------------
 bool FileExistsW(const std::u16string& path);  // a file, not a folder
