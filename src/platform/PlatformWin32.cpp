@@ -94,22 +94,17 @@ std::string SystemFolder() {
   return GrowingPath<char>([](DWORD size, char* buffer) { return GetSystemDirectoryA(buffer, size); });
 }
 
-bool FolderExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+// The 8-bit calls take the same wide, extended-path route as the engine's calls.
+bool FolderExists(const std::string& path) { return FolderExistsW(FromSystemCodePage(path)); }
+bool FileExists(const std::string& path) { return FileExistsW(FromSystemCodePage(path)); }
+bool CreateFolder(const std::string& path) { return CreateFolderW(FromSystemCodePage(path)); }
+bool RemoveFolder(const std::string& path) {
+  return RemoveDirectoryW(Wide(PathForSystem(FromSystemCodePage(path)))) != 0;
 }
-
-bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
-bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
-bool DeleteFileNamed(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool DeleteFileNamed(const std::string& path) { return DeleteFileW(FromSystemCodePage(path)); }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return RenameFileW(FromSystemCodePage(from), FromSystemCodePage(to), true);
 }
 
 std::u16string ModuleFileName() {
@@ -313,7 +308,9 @@ std::u16string LowerCase(const std::u16string& text) {
   return out;
 }
 
-void* LoadModule(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
+void* LoadModule(const std::string& path) {
+  return reinterpret_cast<void*>(LoadLibraryW(Wide(FromSystemCodePage(path))));
+}
 
 void* ModuleSymbol(void* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
