@@ -509,7 +509,21 @@ void TForm1::RunAfterCommand() {
     if (!GetVersionExA(&version)) return;
     const std::u16string line = InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
                                                plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
-    WinExec(plat::ToSystemCodePage(line).c_str(), SW_SHOW);
+    StartShown(line);
+  }
+}
+
+// Starts a command line as the system's WinExec does, but in UTF-16, so that an INF file
+// in a folder outside the code page is found.
+void TForm1::StartShown(const std::u16string& line) {
+  std::wstring text = W(line);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION started{};
+  if (CreateProcessW(nullptr, &text[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    TKernelHandle thread(started.hThread), process(started.hProcess);  // nothing waits for it
   }
 }
 

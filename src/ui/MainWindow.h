@@ -99,6 +99,7 @@ class TForm1 {
   void Cancel();
   void Browse();
   void RunAfterCommand();
+  static void StartShown(const std::u16string& line);
 
   // The archive library calls back from its own threads too: the run's handlers
   // always execute on the window's thread, which keeps pumping while the library works.

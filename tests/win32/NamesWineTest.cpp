@@ -179,6 +179,25 @@ TEST_F(ItemNames, FolderOptionOutsideTheCodePageAndTheCommandStartsThere) {
             "cwd=" + Utf8((folder / L"tools").wstring()) + "\nargs=" + Utf8(L"\u6587 \U0001F600") + "\n");
 }
 
+TEST_F(ItemNames, AnInfFileInAFolderOutsideTheCodePageIsInstalled) {
+  const fs::path folder = fs::path(Widen(dir_.path())) / kGreekFolder;
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\BrambleloaderTest");
+  settings_.RunCommand.Set("setup\\DRIVER.INF");
+  ASSERT_TRUE(Start("command.7z", L"-s -d \"" + folder.wstring() + L"\""));
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  wchar_t value[16] = L"";
+  WaitUntil(
+      [&] {
+        DWORD size = sizeof value;
+        return RegGetValueW(HKEY_CURRENT_USER, L"Software\\BrambleloaderTest", L"Installed", RRF_RT_REG_SZ, nullptr,
+                            value, &size) == ERROR_SUCCESS;
+      },
+      20000, 200);
+  EXPECT_STREQ(value, L"yes") << "the installer found the INF file by its UTF-16 path";
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\BrambleloaderTest");
+  RemoveDeepTree(folder);
+}
+
 // A user whose name the code page cannot hold has such a temp path: the work folder
 // still goes there, and goes again at the end.
 TEST_F(ItemNames, ATempPathOutsideTheCodePageStillHoldsTheWorkFolder) {
