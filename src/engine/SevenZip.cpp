@@ -266,13 +266,26 @@ bool TSevenZip::OpenPartialFile(const std::u16string& folder) {
 // the begin event allowed that.
 void TSevenZip::CommitItem() {
   outStream_->OutFile.Close();
-  if (!plat::RenameFileW(partialPath_, currentDestination_, replaceExisting_)) {
+  if (!MoveIntoPlace()) {
     MarkItemFailed();
     DiscardItem();
     return;
   }
   partialPath_.clear();
   ApplyTimeAndAttributes();
+}
+
+bool TSevenZip::MoveIntoPlace() const {
+  if (plat::RenameFileW(partialPath_, currentDestination_, replaceExisting_)) return true;
+  // A read-only file refuses to be replaced; overwriting it was chosen all the same.
+  uint32_t old = 0;
+  if (!replaceExisting_ || !plat::GetAttributesW(currentDestination_, old) || !(old & plat::kAttributeReadOnly)) {
+    return false;
+  }
+  plat::SetAttributesW(currentDestination_, old & ~plat::kAttributeReadOnly);
+  if (plat::RenameFileW(partialPath_, currentDestination_, true)) return true;
+  plat::SetAttributesW(currentDestination_, old);
+  return false;
 }
 
 void TSevenZip::DiscardItem() {

@@ -78,6 +78,7 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   bool MayWrite(const std::u16string& destination);
   bool OpenPartialFile(const std::u16string& folder);
   void CommitItem();
+  bool MoveIntoPlace() const;
   void DiscardItem();
   void DiscardOpenItem();
   void ReplaceInStream();

@@ -62,6 +62,8 @@ bool DeleteFileW(const std::u16string& path);
 // is replaced (it stays as it was if the call fails); without, the call fails instead.
 bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace);
 bool SetAttributesW(const std::u16string& path, uint32_t attributes);
+bool GetAttributesW(const std::u16string& path, uint32_t& attributes);
+constexpr uint32_t kAttributeReadOnly = 1;
 // Sets the last-write time; `utc` counts 100 ns units since 1601.
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc);
 

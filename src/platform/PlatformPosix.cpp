@@ -290,6 +290,14 @@ bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
   return chmod(name.c_str(), mode) == 0;
 }
 
+bool GetAttributesW(const std::u16string& path, uint32_t& attributes) {
+  struct stat st;
+  if (stat(Native(path).c_str(), &st) != 0) return false;
+  attributes = (st.st_mode & 0200) ? 0 : kAttributeReadOnly;
+  if (S_ISDIR(st.st_mode)) attributes |= 0x10;
+  return true;
+}
+
 namespace {
 constexpr int64_t kUnixEpoch = 116444736000000000;  // 1970 in 100 ns units since 1601
 constexpr int64_t kPerSecond = 10000000;

@@ -235,6 +235,11 @@ bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
   return SetFileAttributesW(Wide(PathForSystem(path)), attributes) != 0;
 }
 
+bool GetAttributesW(const std::u16string& path, uint32_t& attributes) {
+  attributes = GetFileAttributesW(Wide(PathForSystem(path)));
+  return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
 bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
   HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

@@ -341,6 +341,16 @@ TEST_F(Overwrite, SkipKeepsAndOverwriteReplaces) {
   EXPECT_EQ(Readme(), NewReadme());
 }
 
+TEST_F(Overwrite, OverwriteReplacesAReadOnlyFileAndKeepsNoTemporaryFile) {
+  PlantOldFile();
+  SetFileAttributesA((target_ + "\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(Start("tree.7z", L"-s"));
+  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(Readme(), NewReadme());
+  std::string difference;
+  EXPECT_TRUE(SameTree(Tree(), target_, difference)) << difference;
+}
+
 TEST_F(Overwrite, ConfirmAsksAndNoKeepsYesReplaces) {
   PlantOldFile();
   WriteFile(target_ + "\\zero.txt", Bytes{'z'});
