@@ -34,6 +34,17 @@ uint64_t SizeOf(std::FILE* f) {
   return n > 0 ? static_cast<uint64_t>(n) : 0;
 }
 
+}  // namespace
+
+bool FileSize(const std::string& path, uint64_t& size) {
+  File f = OpenForReading(path);
+  if (!f) return false;
+  size = SizeOf(f.get());
+  return true;
+}
+
+namespace {
+
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t U32(const uint8_t* p) { return U16(p) | static_cast<uint32_t>(U16(p + 2)) << 16; }
 uint64_t U64(const uint8_t* p) { return U32(p) | static_cast<uint64_t>(U32(p + 4)) << 32; }

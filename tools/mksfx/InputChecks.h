@@ -22,6 +22,9 @@ std::string CheckStubAndLibrary(const std::string& stubPath, const std::string& 
 // Signature, version, start header, next header inside the file, both checksums.
 std::string CheckSevenZipArchive(const std::string& path);
 
+// The size of a file of any length (64-bit positions on every target).
+bool FileSize(const std::string& path, uint64_t& size);
+
 uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size);
 
 }  // namespace szsfx

@@ -15,15 +15,6 @@ using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 File OpenFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode), &std::fclose); }
 
-bool FileSize(const std::string& path, uint64_t& size) {
-  File f = OpenFile(path, "rb");
-  if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) return false;
-  long n = std::ftell(f.get());
-  if (n < 0) return false;
-  size = static_cast<uint64_t>(n);
-  return true;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
