@@ -118,14 +118,4 @@ bool QueryFor(szsfx::IUnknownSlots* object, const szsfx::TGuid& iid, TComPtr<T>&
   return true;
 }
 
-// The interlocked reference count of the library's objects; each deletes itself at zero.
-class TRefCount {
- public:
-  uint32_t Increment() { return ++count_; }
-  uint32_t Decrement() { return --count_; }
-
- private:
-  std::atomic<uint32_t> count_{0};
-};
-
 }  // namespace szlib

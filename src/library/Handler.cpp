@@ -129,7 +129,7 @@ class TPasswordKeys final : public TKeySource {
   uint8_t key_[kKeySize] = {};
 };
 
-class THandler final : public IInArchiveFull {
+class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler> {
  public:
   THandler() { ++g_liveHandlers; }
   ~THandler() { --g_liveHandlers; }
@@ -142,12 +142,8 @@ class THandler final : public IInArchiveFull {
     AddRef();
     return kOk;
   }
-  uint32_t SZ_STDCALL AddRef() override { return refs_.Increment(); }
-  uint32_t SZ_STDCALL Release() override {
-    const uint32_t left = refs_.Decrement();
-    if (left == 0) delete this;
-    return left;
-  }
+  uint32_t SZ_STDCALL AddRef() override { return AddRefImpl(); }
+  uint32_t SZ_STDCALL Release() override { return ReleaseImpl(); }
 
   HRes SZ_STDCALL Open(IInStream* stream, const uint64_t*, IArchiveOpenCallback* callback) override {
     Close();
@@ -208,7 +204,6 @@ class THandler final : public IInArchiveFull {
     return size;
   }
 
-  TRefCount refs_;
   TComPtr<IInStream> stream_;
   TDatabase db_;
   TBuffer chunk_;
