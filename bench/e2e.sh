@@ -77,7 +77,10 @@ timed() {
 # Compares an extracted tree with the source; warns (on standard error) when they differ.
 check() { diff -r "$1" "$data" >/dev/null 2>&1 || echo "warning: the output of $2 differs from the source" >&2; }
 # The peak resident memory of a command and its children (GNU time's maximum RSS), KiB.
-peak_of() { { /usr/bin/time -f '%M' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1; }
+peak_of() {
+  /usr/bin/time -o "$work/peak" -f '%M' "$@" >/dev/null 2>&1
+  tail -n 1 "$work/peak"
+}
 
 # In the prefix with 7-Zip: the stub with the forwarder against szrun on the same library.
 measure_forwarder() {
