@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Runs a command with a private Xvfb display and a fresh wineserver for one of the
-# project's prefixes.
-#   with-xvfb.sh ARCH COMMAND [ARGS...]    (ARCH: win32, win64 or win32-qemu)
+# Runs a command with a private Xvfb display and fresh wineservers for one of the
+# project's prefixes and its sibling (the same architecture with or without 7-Zip): the
+# tests pick one of the two per test.
+#   with-xvfb.sh ARCH COMMAND [ARGS...]    (ARCH: win32, win64 or win32-qemu[-bare])
 set -uo pipefail
 . "$(dirname "$0")/wine-env.sh" "$1" || exit 1
 shift
+prefixes=("${WINEPREFIX%-bare}" "${WINEPREFIX%-bare}-bare")
 
 # A wineserver started without a display makes the next GUI process fail: end it first.
-wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+stop_servers() {
+  local prefix
+  for prefix in "${prefixes[@]}"; do
+    [ -d "$prefix" ] || continue
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null; WINEPREFIX=$prefix wineserver -w 2>/dev/null
+  done
+}
+stop_servers
 
 display=
 for n in $(seq 90 130); do
@@ -22,6 +31,6 @@ export DISPLAY=":$display"
 "$@"
 status=$?
 
-wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+stop_servers
 kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
 exit $status

@@ -86,13 +86,23 @@ bool SameTree(const std::string& expected, const std::string& actual, std::strin
   return true;
 }
 
+// Our library beside the stub, or with SZSFX_TEST_LIBRARY=forwarder the forwarder to the
+// installed 7-Zip (for the cases that run in the prefix with 7-Zip).
+static std::string LibraryForTests() {
+  char text[16] = {};
+  DWORD n = GetEnvironmentVariableA("SZSFX_TEST_LIBRARY", text, sizeof text);
+  if (n > 0 && n < sizeof text && std::string(text) == "forwarder") return EngineData("lib\\7z.dll");
+  return BuildFolder() + "\\7zextract.dll";
+}
+
 SfxFiles BuildSfx(const ScratchDir& dir, const TSettingsRecord& settings, const std::string& archive,
                   const std::string& name) {
   SfxFiles files;
-  files.library = ReadFile(EngineData("lib\\7z.dll"));
+  const std::string library = LibraryForTests();
+  files.library = ReadFile(library);
   TBuildRequest request;
   request.StubPath = StubPath();
-  request.LibraryPath = EngineData("lib\\7z.dll");
+  request.LibraryPath = library;
   request.ArchivePath = EngineData(archive);
   request.OutputPath = dir / name;
   request.Settings = settings;

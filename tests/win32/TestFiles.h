@@ -41,8 +41,9 @@ void RemoveTree(const std::string& path);
 // The names of the _BLSFX work folders in the temp path now.
 std::set<std::string> WorkFolders();
 
-// A self-extractor in `dir`: the real stub, the library forwarder, the default
-// messages, `settings` and one of the engine archives. Returns its path.
+// A self-extractor in `dir`: the real stub, our library (the forwarder when
+// SZSFX_TEST_LIBRARY=forwarder), the default messages, `settings` and one of the engine
+// archives. Returns its path.
 struct SfxFiles {
   std::string path;
   Bytes library;
