@@ -105,6 +105,7 @@ void TForm1::ApplyTextsAndStates() {
     OnWindowThread([&] {
       if (!PasswordWindow || !PasswordWindow->AskPassword(name, password)) {
         Running = false;  // no password given: the run ends as an aborted one
+        SevenZip.RequestCancel(true);  // at once: no further item is opened
         password.clear();
       }
     });
