@@ -104,7 +104,7 @@ void TForm1::ApplyTextsAndStates() {
   SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
     OnWindowThread([&] {
       if (!PasswordWindow || !PasswordWindow->AskPassword(name, password)) {
-        Running = false;  // no password given: the run ends as an aborted one
+        Running = false;               // no password given: the run ends as an aborted one
         SevenZip.RequestCancel(true);  // at once: no further item is opened
         password.clear();
       }
