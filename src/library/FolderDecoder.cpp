@@ -1,5 +1,7 @@
 #include "library/FolderDecoder.h"
 
+#include "library/ThreadedLzma2.h"
+
 namespace szlib {
 
 namespace {
@@ -94,7 +96,12 @@ HRes TFolderDecoder::Build(uint32_t coder, TSource*& made) {
     if (r != kOk) return r;
     made = NewAesCoder(inputs[0], key, params.Iv, outSize, result);
   } else {
-    made = NewSingleInputCoder(id, props, c.PropsSize, inputs[0], outSize, result);
+    // LZMA2 straight from the folder's only packed stream may decode on several threads:
+    // no other coder then reads the archive stream while they run.
+    const bool alonePacked = f.NumPackedStreams == 1 && db_->PackedStreams[f.FirstPackedStream] == first;
+    made = nullptr;
+    if (id == kMethodLzma2 && alonePacked) made = NewThreadedLzma2Coder(props, c.PropsSize, inputs[0], outSize, result);
+    if (!made) made = NewSingleInputCoder(id, props, c.PropsSize, inputs[0], outSize, result);
   }
   if (result != kOk) return result;
   return Own(made) ? kOk : kOutOfMemory;

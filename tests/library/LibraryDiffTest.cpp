@@ -366,6 +366,95 @@ TEST_F(Interface, AnAbortFromTheCallbackOrTheStreamEndsExtractAtOnce) {
   }
 }
 
+// ---- An LZMA2 folder in independent blocks, which ours decodes on several threads ----
+
+// 16 items of 300,000 bytes in 512 KB blocks; the damaged copy is broken in its third block.
+constexpr size_t kBlockItems = 16;
+
+class Blocks : public Interface {
+ protected:
+  void SetUp() override {
+    Interface::SetUp();
+    intact_ = RunLibrary(Reference(), Path("lzma2-blocks.7z"), "");
+    ASSERT_EQ(intact_.Items.size(), kBlockItems);
+  }
+  // An extracted item with the bytes 7-Zip gets from the intact archive.
+  void ExpectIntact(const TItemRecord& r) const {
+    SCOPED_TRACE("item " + std::to_string(r.Index));
+    EXPECT_EQ(r.Result, kResultOk);
+    EXPECT_EQ(r.Prepared, 1);
+    EXPECT_EQ(r.Results, 1);
+    if (r.AskMode != kAskExtract) return;
+    EXPECT_EQ(r.Size, 300000u);
+    EXPECT_EQ(r.Hash, intact_.Items[r.Index].Hash);
+  }
+  TRun intact_;
+};
+
+TEST_F(Blocks, ADamagedBlockFailsTheItemsFromItOnAs7ZipDoes) {
+  const TRun theirs = RunLibrary(Reference(), Path("damaged-lzma2-blocks.7z"), "");
+  const TRun ours = RunLibrary(Ours(), Path("damaged-lzma2-blocks.7z"), "");
+  EXPECT_EQ(ours.Extract, kOk);
+  ASSERT_EQ(ours.Items.size(), kBlockItems);
+  ASSERT_EQ(theirs.Items.size(), kBlockItems);
+  for (size_t i = 0; i < kBlockItems; ++i) {
+    EXPECT_EQ(ours.Items[i].Result, theirs.Items[i].Result) << i;
+    if (i < 3)
+      ExpectIntact(ours.Items[i]);
+    else
+      EXPECT_EQ(ours.Items[i].Result, kResultDataError) << i;
+  }
+}
+
+TEST_F(Blocks, ItemsChosenFromTheMiddleThenOthersWithTheSameHandler) {
+  for (const TLibrary* lib : Both()) {
+    SCOPED_TRACE(Name(lib));
+    TPasswordSource password{lib->Alloc, u""};
+    TSession session(*lib, new TTestInStream(Path("lzma2-blocks.7z")), password);
+    ASSERT_EQ(session.Opened, kOk);
+    const uint32_t middle[] = {9}, two[] = {2, 14};
+    EXPECT_EQ(session.Archive->Extract(middle, 1, 0, session.Extract), kOk);
+    EXPECT_EQ(session.Archive->Extract(two, 2, 0, session.Extract), kOk);
+    // The folder's items before a chosen one are reported as skipped, each call anew.
+    const std::vector<TItemRecord>& items = session.Extract->Items;
+    ASSERT_EQ(items.size(), 10u + 15u);
+    for (size_t k = 0; k < items.size(); ++k) {
+      const uint32_t index = static_cast<uint32_t>(k < 10 ? k : k - 10);
+      const bool chosen = k < 10 ? index == 9 : index == 2 || index == 14;
+      EXPECT_EQ(items[k].Index, index);
+      EXPECT_EQ(items[k].AskMode, chosen ? kAskExtract : kAskSkip) << k;
+      ExpectIntact(items[k]);
+    }
+  }
+}
+
+TEST_F(Blocks, AnAbortHalfWayLeavesTheHandlerReadyForTheNextExtract) {
+  for (bool fromStream : {false, true}) {
+    SCOPED_TRACE(fromStream ? "stream" : "callback");
+    TPasswordSource password{Ours().Alloc, u""};
+    TSession session(Ours(), new TTestInStream(Path("lzma2-blocks.7z")), password);
+    ASSERT_EQ(session.Opened, kOk);
+    // The archive stream is read by the decoder's threads only: its failure comes back.
+    if (fromStream)
+      session.Stream->AbortReads = true;
+    else
+      session.Extract->AbortAtProgress = 9;
+    EXPECT_EQ(session.ExtractAll(), kAborted);
+    const std::vector<TItemRecord>& items = session.Extract->Items;
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items.back().Results, 0) << "the item in progress gets no result";
+    EXPECT_LT(items.size(), fromStream ? 2u : kBlockItems);
+    for (size_t i = 0; i + 1 < items.size(); ++i) ExpectIntact(items[i]);
+
+    session.Stream->AbortReads = false;
+    session.Extract->AbortAtProgress = -1;
+    session.Extract->Items.clear();
+    EXPECT_EQ(session.ExtractAll(), kOk);
+    ASSERT_EQ(items.size(), kBlockItems);
+    for (const TItemRecord& r : items) ExpectIntact(r);
+  }
+}
+
 // Slot 9 (GetNumberOfProperties), past those the stub calls.
 HRes CallSlot9(IInArchive* archive, uint32_t* count) {
   using TSlot = HRes(SZ_STDCALL*)(IInArchive*, uint32_t*);

@@ -79,6 +79,47 @@ for method in Deflate BZip2; do
   entry unsupported "other-$method.7z" - -
 done
 
+# An LZMA2 stream in independent 512 KB blocks (as the 7z command writes it on several
+# threads), decoded on several threads: 16 items of 300 KB in one solid folder.
+resets() {  # the packed offsets of the dictionary resets in the folder at offset 32
+  python3 - "$1" <<'PY'
+import sys
+data, pos = open(sys.argv[1], "rb").read(), 32
+while data[pos] != 0:
+    c = data[pos]
+    if c in (1, 2):
+        if c == 1: print(pos)
+        pos += 3 + (data[pos + 1] << 8 | data[pos + 2]) + 1
+        continue
+    if (c >> 5) & 3 == 3: print(pos)
+    pos += 5 + (c >= 0xC0) + (data[pos + 3] << 8 | data[pos + 4]) + 1
+PY
+}
+m="$out/blocks-tree"
+mkdir -p "$m"
+python3 -c '
+import random
+r = random.Random(11)
+words = ["".join(r.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(r.randrange(2, 9))) for _ in range(3000)]
+for k in range(16):
+    text = ""
+    while len(text) < 300000:
+        text += " ".join(r.choice(words) for _ in range(12)) + "\n"
+    open("%s/part%02d.txt" % (__import__("sys").argv[1], k), "w").write(text[:300000])
+' "$m"
+(cd "$m" && seven -m0=LZMA2:d=64k:c=512k -mmt=2 "$out/lzma2-blocks.7z" .)
+rm -rf "$m"
+mapfile -t blocks < <(resets "$out/lzma2-blocks.7z")
+if [ "${#blocks[@]}" -lt 8 ]; then
+  echo "make_corpus: lzma2-blocks.7z has ${#blocks[@]} independent blocks, not 8 or more" >&2
+  exit 1
+fi
+entry same lzma2-blocks.7z - -
+# Damaged in its third block (the output's second MB): items 0 to 2 lie before it.
+cp "$out/lzma2-blocks.7z" "$out/damaged-lzma2-blocks.7z"
+printf '\x55\xaa\x55\xaa' | dd of="$out/damaged-lzma2-blocks.7z" bs=1 seek=$((blocks[2] + 1000)) conv=notrunc status=none
+entry bad damaged-lzma2-blocks.7z - lzma2-blocks.7z
+
 # Broken copies: bytes flipped in the packed data, cut short, or the wrong password.
 damage() {  # damage ORIGINAL COPY PASSWORD POSITION (a share of the size, in percent)
   cp "$out/$1" "$out/$2"
