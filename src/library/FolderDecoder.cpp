@@ -22,8 +22,9 @@ uint32_t FirstInStream(const TDatabase& db, const TFolder& f, uint32_t coder) {
 }  // namespace
 
 void TFolderDecoder::Reset() {
-  for (size_t i = 0; i < count_; ++i) delete sources_[i];
-  count_ = 0;
+  // Consumers before the sources they read: a threaded coder stops its threads, which
+  // read its input, before that input goes.
+  while (count_ > 0) delete sources_[--count_];
   output_ = nullptr;
 }
 
