@@ -1,15 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the project's own prefix of an architecture.
 #   wine-run.sh ARCH PROGRAM [ARGS...]     (ARCH: win32, win64 or win32-qemu[-bare])
-# SZSFX_WINE_ARCH, when set, takes the place of ARCH: the 32-bit tests run under
-# emulation with SZSFX_WINE_ARCH=win32-qemu. SZSFX_WINE_BARE then picks the prefix of
-# that architecture: 1 the one without 7-Zip (a clean Windows), 0 the one with 7-Zip
-# installed; unset, ARCH alone decides. The tests set it per test.
-arch=${SZSFX_WINE_ARCH:-$1}
-case "${SZSFX_WINE_BARE:-}" in
-  1) arch=${arch%-bare}-bare ;;
-  0) arch=${arch%-bare} ;;
-esac
+# The tests set SZSFX_WINE_ARCH and SZSFX_WINE_BARE per test (tools/wine-arch.sh).
+arch=$("$(dirname "$0")/wine-arch.sh" "$1")
 . "$(dirname "$0")/wine-env.sh" "$arch" || exit 1
 shift
 exec "$wine" "$@"

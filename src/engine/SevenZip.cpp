@@ -92,7 +92,10 @@ HRes TSevenZip::ExtractArchive() {
     }
   }
   callback.Reset();
-  DiscardOpenItem();  // the library may stop mid-item without a result
+  {
+    plat::TLockGuard guard(callbackLock_);
+    DiscardOpenItem();  // the library may stop mid-item without a result
+  }
   CloseArchive();
   if (cancelRequested_) return result != kOk ? result : kAborted;
   if (OnProgress) {
@@ -149,8 +152,8 @@ void TSevenZip::MarkItemFailed() {
   itemFailed_ = true;
 }
 
+// Under callbackLock_: an item the library left without a result loses its file.
 void TSevenZip::DiscardOpenItem() {
-  plat::TLockGuard guard(callbackLock_);
   if (itemOpened_) DiscardItem();
   itemOpened_ = false;
   outStream_->OutFile.Close();
@@ -191,8 +194,7 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
 
 HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
   plat::TLockGuard guard(callbackLock_);
-  if (itemOpened_) DiscardItem();  // the previous item never got its result
-  itemOpened_ = false;
+  DiscardOpenItem();  // the previous item never got its result
   itemFailed_ = false;
   IInArchive* archive = inArchive_.Get();
   TPropValue path = Property(archive, index, kPropPath, kTagEmpty);
@@ -297,15 +299,11 @@ void TSevenZip::DiscardItem() {
 void TSevenZip::SetOperationResult(int32_t result) {
   plat::TLockGuard guard(callbackLock_);
   if (result != 0) MarkItemFailed();
-  outStream_->OutFile.Close();
-  if (itemOpened_) {
-    if (itemFailed_) {
-      DiscardItem();
-    } else {
-      CommitItem();
-    }
+  if (itemOpened_ && !itemFailed_) {
+    CommitItem();
+    itemOpened_ = false;
   }
-  itemOpened_ = false;
+  DiscardOpenItem();
 }
 
 // Time first, attributes second, so that read-only files get their time too.

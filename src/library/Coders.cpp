@@ -13,12 +13,17 @@ namespace szlib {
 
 namespace {
 
-constexpr size_t kInputBufferSize = size_t{1} << 16;
-constexpr size_t kFilterBufferSize = size_t{1} << 16;
-
 void* AllocBytes(ISzAllocPtr, size_t size) { return std::malloc(size); }
 void FreeBytes(ISzAllocPtr, void* address) { std::free(address); }
-const ISzAlloc kAlloc = {AllocBytes, FreeBytes};
+
+}  // namespace
+
+const ISzAlloc kDecoderAlloc = {AllocBytes, FreeBytes};
+
+namespace {
+
+constexpr size_t kInputBufferSize = size_t{1} << 16;
+constexpr size_t kFilterBufferSize = size_t{1} << 16;
 
 uint32_t ReadLe32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -154,12 +159,12 @@ class TDictionaryCoder : public TCoder {
 class TLzmaCoder final : public TDictionaryCoder {
  public:
   TLzmaCoder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize) { LzmaDec_Construct(&dec_); }
-  ~TLzmaCoder() override { LzmaDec_Free(&dec_, &kAlloc); }
+  ~TLzmaCoder() override { LzmaDec_Free(&dec_, &kDecoderAlloc); }
   HRes Init(const uint8_t* props, size_t size) {
     CLzmaProps p;
     if (size != LZMA_PROPS_SIZE || LzmaProps_Decode(&p, props, LZMA_PROPS_SIZE) != SZ_OK) return kUnsupported;
     if (p.dicSize > kMaxCoderMemory) return kUnsupported;
-    if (LzmaDec_AllocateProbs(&dec_, props, LZMA_PROPS_SIZE, &kAlloc) != SZ_OK) return kOutOfMemory;
+    if (LzmaDec_AllocateProbs(&dec_, props, LZMA_PROPS_SIZE, &kDecoderAlloc) != SZ_OK) return kOutOfMemory;
     if (!AllocateBuffers(p.dicSize)) return kOutOfMemory;
     LzmaDec_Init(&dec_);
     return kOk;
@@ -176,12 +181,12 @@ class TLzmaCoder final : public TDictionaryCoder {
 class TLzma2Coder final : public TDictionaryCoder {
  public:
   TLzma2Coder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize) { Lzma2Dec_Construct(&dec_); }
-  ~TLzma2Coder() override { Lzma2Dec_Free(&dec_, &kAlloc); }
+  ~TLzma2Coder() override { Lzma2Dec_Free(&dec_, &kDecoderAlloc); }
   HRes Init(const uint8_t* props, size_t size) {
     if (size != 1 || props[0] > 40) return kUnsupported;
     const uint64_t dictionary = props[0] == 40 ? 0xFFFFFFFFu : uint64_t{2u | (props[0] & 1u)} << (props[0] / 2 + 11);
     if (dictionary > kMaxCoderMemory) return kUnsupported;
-    if (Lzma2Dec_AllocateProbs(&dec_, props[0], &kAlloc) != SZ_OK) return kOutOfMemory;
+    if (Lzma2Dec_AllocateProbs(&dec_, props[0], &kDecoderAlloc) != SZ_OK) return kOutOfMemory;
     if (!AllocateBuffers(dictionary)) return kOutOfMemory;
     Lzma2Dec_Init(&dec_);
     return kOk;
@@ -203,7 +208,7 @@ class TPpmdCoder final : public TCoder {
     input_.Attach(input);
     Ppmd7_Construct(&ppmd_);
   }
-  ~TPpmdCoder() override { Ppmd7_Free(&ppmd_, &kAlloc); }
+  ~TPpmdCoder() override { Ppmd7_Free(&ppmd_, &kDecoderAlloc); }
   HRes Init(const uint8_t* props, size_t size) {
     if (size != 5) return kUnsupported;
     order_ = props[0];
@@ -212,7 +217,7 @@ class TPpmdCoder final : public TCoder {
         memory > PPMD7_MAX_MEM_SIZE || memory > kMaxCoderMemory) {
       return kUnsupported;
     }
-    if (!input_.Allocate(kInputBufferSize) || !Ppmd7_Alloc(&ppmd_, memory, &kAlloc)) return kOutOfMemory;
+    if (!input_.Allocate(kInputBufferSize) || !Ppmd7_Alloc(&ppmd_, memory, &kDecoderAlloc)) return kOutOfMemory;
     return kOk;
   }
   HRes Read(uint8_t* data, size_t size, size_t& processed) override {

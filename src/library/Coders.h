@@ -5,9 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "7zTypes.h"
 #include "library/Common.h"
 
 namespace szlib {
+
+// The heap the decoders allocate their tables and windows from.
+extern const ISzAlloc kDecoderAlloc;
 
 class TSource {
  public:

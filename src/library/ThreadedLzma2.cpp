@@ -24,10 +24,6 @@ constexpr uint64_t kBlockMemory = uint64_t{1} << 27;
 constexpr unsigned kMaxThreads = 4;
 constexpr uint64_t kMinBlockSize = uint64_t{1} << 20;
 
-void* AllocBytes(ISzAllocPtr, size_t size) { return std::malloc(size); }
-void FreeBytes(ISzAllocPtr, void* address) { std::free(address); }
-const ISzAlloc kAlloc = {AllocBytes, FreeBytes};
-
 unsigned Processors() {
 #ifdef _WIN32
   SYSTEM_INFO info;
@@ -120,7 +116,7 @@ HRes TThreadedLzma2Coder::Start(uint8_t prop, unsigned threads) {
   props_.numThreads = threads;
   props_.outBlockMax = kMaxBlockSize;
   props_.inBlockMax = kMaxBlockSize + kMaxBlockSize / 16;
-  decoder_ = Lzma2DecMt_Create(&kAlloc, &kAlloc);
+  decoder_ = Lzma2DecMt_Create(&kDecoderAlloc, &kDecoderAlloc);
   if (!decoder_) return kOutOfMemory;
   if (CriticalSection_Init(&lock_) != 0) return kOutOfMemory;
   haveLock_ = true;

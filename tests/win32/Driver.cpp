@@ -138,18 +138,27 @@ std::wstring MessageBoxText(HWND box) {
 
 void PressButton(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
-std::wstring Widen(const std::string& text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+namespace {
+
+std::wstring ToWide(UINT codePage, const std::string& text) {
+  int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
   return out;
 }
 
-std::string Narrow(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+std::string FromWide(UINT codePage, const std::wstring& text) {
+  int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   return out;
 }
+
+}  // namespace
+
+std::wstring Widen(const std::string& text) { return ToWide(CP_ACP, text); }
+std::string Narrow(const std::wstring& text) { return FromWide(CP_ACP, text); }
+std::wstring FromUtf8(const std::string& text) { return ToWide(CP_UTF8, text); }
+std::string ToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text); }
 
 }  // namespace szsfx::test

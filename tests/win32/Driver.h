@@ -65,5 +65,7 @@ void PressButton(HWND dialog, int id);
 
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+std::string ToUtf8(const std::wstring& text);
 
 }  // namespace szsfx::test

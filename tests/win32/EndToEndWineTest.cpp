@@ -45,44 +45,16 @@ std::vector<CorpusEntry> Manifest(const std::string& kind) {
   return entries;
 }
 
-std::wstring FromUtf8(const std::string& text) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
-// A whole file by its wide name (the corpus has names beyond the system code page).
+// A whole file; a missing one reads as "?".
 Bytes FileBytes(const fs::path& path) {
   Bytes bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {'?'};
-  uint8_t chunk[65536];
-  DWORD n = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  CloseHandle(file);
-  return bytes;
+  return ReadWideFile(path.wstring(), bytes) ? bytes : Bytes{'?'};
 }
 
-// Every file and folder under `root` by relative name, with the file's bytes; a folder
-// ends in a backslash. Empty when `root` does not exist.
-std::map<std::wstring, Bytes> Contents(const fs::path& root) {
-  std::map<std::wstring, Bytes> contents;
-  std::error_code missing;
-  for (const auto& e : fs::recursive_directory_iterator(root, missing)) {
-    std::wstring name = fs::relative(e.path(), root).wstring();
-    if (e.is_directory()) {
-      contents[name + L"\\"];
-    } else {
-      contents[name] = FileBytes(e.path());
-    }
-  }
-  return contents;
-}
+WideTree Contents(const fs::path& root) { return ReadWideTree(root.wstring()); }
 
 // The first name where the two trees differ, or "" when they hold the same.
-std::string FirstDifference(const std::map<std::wstring, Bytes>& expected,
-                            const std::map<std::wstring, Bytes>& actual) {
+std::string FirstDifference(const WideTree& expected, const WideTree& actual) {
   for (const auto& [name, bytes] : expected) {
     auto found = actual.find(name);
     if (found == actual.end()) return "missing: " + Narrow(name);
@@ -151,9 +123,7 @@ Outcome ExtractSilently(const std::string& sfx, const std::string& folder, const
   return AnswerUntilExit(stub, FromUtf8(password));
 }
 
-std::map<std::wstring, Bytes> Reference(const std::string& archive) {
-  return Contents(fs::path(Corpus() + "\\reference\\" + archive));
-}
+WideTree Reference(const std::string& archive) { return Contents(fs::path(Corpus() + "\\reference\\" + archive)); }
 
 TEST(EndToEnd, EveryIntactArchiveGivesTheTreeOfThe7zCommand) {
   const std::vector<CorpusEntry> entries = Manifest("same");

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 
 #include "Driver.h"
@@ -24,76 +23,29 @@ const std::wstring kGreekFile =
 const std::wstring kCjkFile = L"\u4e2d\u6587\u76ee\u5f55\\\u6587\u4ef6.txt";
 const std::wstring kGreekFolder = L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u4e2d\u6587 \U0001F600";
 
-std::string Utf8(const std::wstring& text) {
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-// Files and folders are read through their extended form, as deep paths need.
-std::wstring Extended(const fs::path& path) { return L"\\\\?\\" + path.wstring(); }
-
+// A file's bytes as text; "<missing>" when it cannot be opened.
 std::string Contents(const fs::path& file) {
-  HANDLE h = CreateFileW(Extended(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (::ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-  CloseHandle(h);
-  return bytes;
-}
-
-void ListInto(const fs::path& root, const std::wstring& prefix, std::set<std::wstring>& names) {
-  WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW((Extended(root) + L"\\" + prefix + L"*").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      names.insert(prefix + name + L"\\");
-      ListInto(root, prefix + name + L"\\", names);
-    } else {
-      names.insert(prefix + name);
-    }
-  } while (FindNextFileW(h, &found));
-  FindClose(h);
+  Bytes bytes;
+  return ReadWideFile(file.wstring(), bytes) ? std::string(bytes.begin(), bytes.end()) : "<missing>";
 }
 
 // Relative paths below `root` in UTF-16 (folders end with a backslash).
 std::set<std::wstring> Listing(const fs::path& root) {
   std::set<std::wstring> names;
-  ListInto(root, L"", names);
+  for (const auto& entry : ReadWideTree(root.wstring())) names.insert(entry.first);
   return names;
-}
-
-// Removes a tree through extended paths (the standard library's walk stops at MAX_PATH).
-void RemoveDeepTree(const fs::path& root) {
-  const std::set<std::wstring> names = Listing(root);
-  for (auto name = names.rbegin(); name != names.rend(); ++name) {  // children before their folders
-    const std::wstring path = Extended(root) + L"\\" + *name;
-    if (name->back() == L'\\') {
-      RemoveDirectoryW(path.c_str());
-    } else {
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(path.c_str());
-    }
-  }
 }
 
 // Same names and the same bytes, compared in UTF-16 all the way.
 ::testing::AssertionResult SameTreeW(const fs::path& expected, const fs::path& actual) {
-  const std::set<std::wstring> want = Listing(expected), got = Listing(actual);
-  if (want != got) {
+  const WideTree want = ReadWideTree(expected.wstring()), got = ReadWideTree(actual.wstring());
+  bool sameNames = want.size() == got.size();
+  for (const auto& entry : want) sameNames = sameNames && got.count(entry.first) != 0;
+  if (!sameNames) {
     return ::testing::AssertionFailure() << "listings differ: " << want.size() << " vs " << got.size() << " entries";
   }
-  for (const std::wstring& name : want) {
-    if (name.back() != L'\\' && Contents(expected / name) != Contents(actual / name)) {
-      return ::testing::AssertionFailure() << Narrow(name) << " differs";
-    }
+  for (const auto& [name, bytes] : want) {
+    if (got.at(name) != bytes) return ::testing::AssertionFailure() << Narrow(name) << " differs";
   }
   return ::testing::AssertionSuccess();
 }
@@ -105,7 +57,7 @@ class ItemNames : public ::testing::Test {
     target_ = fs::path(Widen(dir_ / "target"));
     settings_.ExtractFolder.Set(dir_ / "target");
   }
-  void TearDown() override { RemoveDeepTree(target_); }
+  void TearDown() override { RemoveWideTree(target_.wstring()); }
   bool Start(const std::string& archive, const std::wstring& arguments = L"") {
     sfx_ = BuildSfx(dir_, settings_, archive);
     return stub_.Start(Quoted(sfx_.path) + L" " + arguments);
@@ -176,7 +128,7 @@ TEST_F(ItemNames, FolderOptionOutsideTheCodePageAndTheCommandStartsThere) {
   const fs::path marker = folder / L"tools" / L"marker.txt";
   ASSERT_TRUE(WaitUntil([&] { return Contents(marker) != "<missing>"; }, 15000, 100));
   EXPECT_EQ(Contents(marker),
-            "cwd=" + Utf8((folder / L"tools").wstring()) + "\nargs=" + Utf8(L"\u6587 \U0001F600") + "\n");
+            "cwd=" + ToUtf8((folder / L"tools").wstring()) + "\nargs=" + ToUtf8(L"\u6587 \U0001F600") + "\n");
 }
 
 TEST_F(ItemNames, AnInfFileInAFolderOutsideTheCodePageIsInstalled) {
@@ -195,7 +147,7 @@ TEST_F(ItemNames, AnInfFileInAFolderOutsideTheCodePageIsInstalled) {
       20000, 200);
   EXPECT_STREQ(value, L"yes") << "the installer found the INF file by its UTF-16 path";
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\BrambleloaderTest");
-  RemoveDeepTree(folder);
+  RemoveWideTree(folder.wstring());
 }
 
 // A user whose name the code page cannot hold has such a temp path: the work folder

@@ -66,6 +66,59 @@ std::set<std::string> WorkFolders() {
 
 std::string EngineData(const std::string& name) { return BuildFolder() + "\\engine-data\\" + name; }
 
+namespace {
+
+std::wstring Extended(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+void ReadInto(const std::wstring& root, const std::wstring& prefix, WideTree& tree) {
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((Extended(root) + L"\\" + prefix + L"*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      tree[prefix + name + L"\\"];
+      ReadInto(root, prefix + name + L"\\", tree);
+    } else {
+      ReadWideFile(root + L"\\" + prefix + name, tree[prefix + name]);
+    }
+  } while (FindNextFileW(h, &found));
+  FindClose(h);
+}
+
+}  // namespace
+
+bool ReadWideFile(const std::wstring& path, Bytes& bytes) {
+  bytes.clear();
+  HANDLE h = CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  uint8_t chunk[65536];
+  DWORD n = 0;
+  while (::ReadFile(h, chunk, sizeof chunk, &n, nullptr) && n > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  CloseHandle(h);
+  return true;
+}
+
+WideTree ReadWideTree(const std::wstring& root) {
+  WideTree tree;
+  ReadInto(root, L"", tree);
+  return tree;
+}
+
+void RemoveWideTree(const std::wstring& root) {
+  const WideTree tree = ReadWideTree(root);
+  for (auto entry = tree.rbegin(); entry != tree.rend(); ++entry) {  // children before their folders
+    const std::wstring path = Extended(root) + L"\\" + entry->first;
+    if (entry->first.back() == L'\\') {
+      RemoveDirectoryW(path.c_str());
+    } else {
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
+  }
+}
+
 bool SameTree(const std::string& expected, const std::string& actual, std::string& difference) {
   std::set<std::string> a, b;
   for (const auto& e : fs::recursive_directory_iterator(expected)) a.insert(fs::relative(e.path(), expected).string());

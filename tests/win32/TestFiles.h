@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,6 +51,17 @@ struct SfxFiles {
 };
 SfxFiles BuildSfx(const ScratchDir& dir, const TSettingsRecord& settings, const std::string& archive = "tree.7z",
                   const std::string& name = "sfx.exe");
+
+// A tree by relative UTF-16 name (a folder ends in a backslash, with no bytes) with every
+// file's bytes, read through extended paths: names outside the code page and paths beyond
+// MAX_PATH as they are (the C++ library's directory walk stops there). Empty when `root`
+// does not exist.
+using WideTree = std::map<std::wstring, Bytes>;
+WideTree ReadWideTree(const std::wstring& root);
+// A file's bytes through its extended path; false when it cannot be opened.
+bool ReadWideFile(const std::wstring& path, Bytes& bytes);
+// Removes a tree through extended paths, read-only files included.
+void RemoveWideTree(const std::wstring& root);
 
 // True when the two folders hold the same files with the same bytes.
 bool SameTree(const std::string& expected, const std::string& actual, std::string& difference);

@@ -25,11 +25,7 @@ printf 'small\n' > "$work/src/small.txt"
   -o "$(windows "$work/sfx.exe")" --title "Fill Test" --overwrite 0 >/dev/null || { echo "mksfx failed"; exit 1; }
 
 # The prefix's temp folders, for the work folder check.
-arch=${SZSFX_WINE_ARCH:-${emulator[1]:-win64}}
-case "${SZSFX_WINE_BARE:-}" in  # the prefix wine-run.sh picks
-  1) arch=${arch%-bare}-bare ;;
-  0) arch=${arch%-bare} ;;
-esac
+arch=$("$here/../../tools/wine-arch.sh" "${emulator[1]:-win64}")  # the prefix wine-run.sh picks
 . "$here/../../tools/wine-env.sh" "$arch" || exit 1
 work_folders() { ls -d "$WINEPREFIX"/drive_c/users/*/Temp/_BLSFX* 2>/dev/null | sort; }
 before=$(work_folders)
