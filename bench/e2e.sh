@@ -1,142 +1,222 @@
 #!/usr/bin/env bash
-# End-to-end benchmark on one archive of about 200 MB (LZMA2; made from fixed seeds, so
-# every run and every machine extracts the same bytes):
-#   - the stub with our library in its slot (mksfx's default), automatic extraction
-#     (-s -d) in the prefix without 7-Zip, against 7-Zip's own 7z.exe (x64; 7z.dll beside
-#     it) extracting the same archive in the same prefix;
-#   - the stub with the forwarder in the prefix with 7-Zip installed, against the engine
-#     harness (szrun) on the same library;
-#   - natively, szrun (p7zip's 7z.so) against the 7z command.
-# Median of 5 runs each (RUNS=...); every output is compared with the source bytes. Prints
-# the ratios and the stub's peak memory. Not a test: it asserts nothing.
+# End-to-end benchmark: the self-extractor against 7-Zip's own 7z.exe of the same bitness,
+# on three archives made from fixed seeds (every run and every machine extracts the same
+# bytes):
+#   big   170 MB of text and 60 MB of random bytes, LZMA2 -mx=3 (about 64 MB)
+#   many  FILES (20,000) files of 1-3 KB in 200 folders, -mx=5
+#   tiny  one 15-byte file
+# For each bitness that runs here (the 32-bit one only where the kernel executes 32-bit
+# code; ARCHS=... to choose): the stub with our library (automatic extraction, -s -d) and
+# 7z.exe x, both started directly in the prefix without 7-Zip, one wineserver kept up for
+# every run and a display present; on the big archive also the engine harness (szrun.exe,
+# no windows) with our 7zextract.dll and with 7-Zip's 7z.dll. Natively, szrun on p7zip's
+# 7z.so against the 7z command.
+# Prints medians (RUNS, default 5; RUNS_MANY, default 3, for the many-files archive) of wall
+# time and of CPU time (user+system), the ratios, the marginal ratio (big - tiny against
+# big - tiny) and peak resident memory. Every output is compared with the source files.
+# Not a test: it asserts nothing.
+#   bench/e2e.sh            SHAPES="big many tiny" ARCHS="win64" RUNS=5 FILES=20000
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 ./tools/setup.sh >/dev/null
-# The 32-bit stub where this kernel runs 32-bit code, the 64-bit one otherwise (or ARCH=...).
-arch=${ARCH:-$([ "$(cat build/cache/runs-i386)" = yes ] && echo win32 || echo win64)}
-./tools/build.sh native "$arch" >/dev/null
-./tools/wineprefix.sh "$arch"
-./tools/wineprefix.sh "$arch-bare"
-echo "== $arch stub"
+if [ -z "${ARCHS:-}" ]; then
+  ARCHS=win64
+  [ "$(cat build/cache/runs-i386)" = yes ] && ARCHS="win32 win64"
+fi
+shapes=${SHAPES:-big many tiny}
 runs=${RUNS:-5}
+runs_many=${RUNS_MANY:-3}
+files=${FILES:-20000}
 work=$top/build/bench
-data=$work/e2e-data
-archive=$work/e2e.7z
 mkdir -p "$work"
+for arch in $ARCHS; do
+  ./tools/build.sh native "$arch" >/dev/null
+  ./tools/wineprefix.sh "$arch-bare"
+done
 
-if [ ! -s "$archive" ]; then
-  echo "== making the archive (100 MB random + 100 MB text, fixed seeds, LZMA2)"
+# ---- The archives --------------------------------------------------------------------
+make_big() {
+  local data=$work/big-data
+  [ -s "$work/big.7z" ] && return
   rm -rf "$data" && mkdir -p "$data/text"
   python3 - "$data" <<'PY'
 import random, sys
 out = sys.argv[1]
 with open(out + "/random.bin", "wb") as f:
     r = random.Random(20240601)
-    for _ in range(100):
+    for _ in range(60):
         f.write(r.randbytes(1000000))
 words = [b"alpha", b"bravo", b"charlie", b"delta", b"echo", b"foxtrot", b"golf", b"hotel", b"india", b"juliett"]
 for part in range(1, 5):
     r = random.Random(part)
     with open("%s/text/part%d.txt" % (out, part), "wb") as f:
         size = n = 0
-        while size < 25000000:
+        while size < 42500000:
             line = b"record %08d of part %d: %s\n" % (n, part, b" ".join(r.choice(words) for _ in range(12)))
             f.write(line)
             size += len(line)
             n += 1
 PY
-  (cd "$data" && 7z a -bd -bso0 -m0=LZMA2 -mx=1 "$archive" .)
-fi
-mkdir -p "$work/lib" && cp build/native/7zfwd.so "$work/lib/7z.dll"
-build/native/mksfx --stub "build/$arch/szsfx.exe" --library "build/$arch/7zfwd.dll" --archive "$archive" \
-  -o "$work/forwarder-sfx.exe" --overwrite 0
-build/native/mksfx --stub "build/$arch/szsfx.exe" --archive "$archive" -o "$work/ours-sfx.exe" --overwrite 0
-# 7-Zip's own program, run from a folder of its own (no installation).
-seven_exe=
-if [ "$arch" = win64 ]; then
-  mkdir -p "$work/7zip-x64"
-  cp build/cache/7z-x64.exe "$work/7zip-x64/7z.exe" && cp build/cache/7z-x64.dll "$work/7zip-x64/7z.dll"
-  seven_exe=$work/7zip-x64/7z.exe
-fi
-echo "== archive: $(stat -c %s "$archive") bytes; self-extractor: $(stat -c %s "$work/ours-sfx.exe") bytes"
+  (cd "$data" && 7z a -bd -bso0 -m0=LZMA2 -mx=3 "$work/big.7z.part" . && mv "$work/big.7z.part" "$work/big.7z")
+}
+make_many() {
+  local data=$work/many-data
+  [ -s "$work/many.7z" ] && [ "$(cat "$work/many.count" 2>/dev/null)" = "$files" ] && return
+  rm -rf "$data" && mkdir -p "$data"
+  python3 - "$data" "$files" <<'PY'
+import os, random, sys
+out, count = sys.argv[1], int(sys.argv[2])
+r = random.Random(7)
+words = [b"lorem", b"ipsum", b"dolor", b"sit", b"amet", b"consectetur", b"adipiscing", b"elit"]
+for i in range(count):
+    folder = "%s/dir%03d" % (out, i % 200)
+    os.makedirs(folder, exist_ok=True)
+    size = r.randint(1024, 3072)
+    text = b" ".join(r.choice(words) for _ in range(size // 4))[:size]
+    with open("%s/file%05d.txt" % (folder, i), "wb") as f:
+        f.write(text)
+PY
+  rm -f "$work/many.7z"
+  (cd "$data" && 7z a -bd -bso0 -mx=5 "$work/many.7z.part" . && mv "$work/many.7z.part" "$work/many.7z")
+  echo "$files" > "$work/many.count"
+}
+make_tiny() {
+  local data=$work/tiny-data
+  [ -s "$work/tiny.7z" ] && return
+  rm -rf "$data" && mkdir -p "$data"
+  printf 'hello, world!\r\n' > "$data/hello.txt"
+  (cd "$data" && 7z a -bd -bso0 "$work/tiny.7z.part" . && mv "$work/tiny.7z.part" "$work/tiny.7z")
+}
+for shape in $shapes; do "make_$shape"; done
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# Times a command `runs` times after clearing OUT; prints the median in seconds.
-timed() {
+# ---- Measuring -------------------------------------------------------------------------
+# One run: "wall cpu peak" (seconds, seconds, KiB), after clearing OUT; GNU time reports
+# the CPU time and peak resident memory of the program (the largest of its processes).
+one_run() {
   local out=$1; shift
-  for _ in $(seq "$runs"); do
-    rm -rf "$out"
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-  done | median
+  rm -rf "$out"
+  local start end
+  start=$(date +%s.%N)
+  /usr/bin/time -o "$work/time" -f '%U %S %M' "$@" >/dev/null 2>&1 || echo "warning: $* ended with $?" >&2
+  end=$(date +%s.%N)
+  read -r user sys peak < <(tail -n 1 "$work/time")
+  echo "$(echo "$end - $start" | bc -l) $(echo "$user + $sys" | bc -l) $peak"
+}
+# Median of N runs: "wall cpu peak" (wall and CPU each their own median; the largest peak).
+median_of() {
+  local n=$1 out=$2 runs_file
+  shift 2
+  runs_file=$(mktemp)
+  for _ in $(seq "$n"); do one_run "$out" "$@"; done > "$runs_file"
+  local column wall cpu peak
+  column() { awk -v c="$1" '{print $c}' "$runs_file" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+  wall=$(column 1) cpu=$(column 2)
+  peak=$(awk '$3 > p {p = $3} END {print p}' "$runs_file")
+  rm -f "$runs_file"
+  echo "$wall $cpu $peak"
 }
 # Compares an extracted tree with the source; warns (on standard error) when they differ.
-check() { diff -r "$1" "$data" >/dev/null 2>&1 || echo "warning: the output of $2 differs from the source" >&2; }
-# The peak resident memory of a command and its children (GNU time's maximum RSS), KiB.
-peak_of() {
-  /usr/bin/time -o "$work/peak" -f '%M' "$@" >/dev/null 2>&1
-  tail -n 1 "$work/peak"
-}
+check() { diff -r "$1" "$work/$2-data" >/dev/null 2>&1 || echo "warning: $3 on $2: the output differs from the source" >&2; }
 
-# In the prefix with 7-Zip: the stub with the forwarder against szrun on the same library.
-measure_forwarder() {
-  wineserver -p 60  # one server for all runs: start-up cost stays out of the numbers
-  local out_unix="$WINEPREFIX/drive_c/bench-out" stub harness
-  stub=$(timed "$out_unix" "$wine" "$work/forwarder-sfx.exe" -s -d 'C:\bench-out')
-  check "$out_unix" "the stub (forwarder)"
-  harness=$(timed "$out_unix" "$wine" "build/$arch/szrun.exe" "Z:$archive" 'C:\bench-out' --quiet \
-    --dll-dir 'C:\Program Files\7-Zip\')
-  check "$out_unix" szrun
-  rm -rf "$out_unix"
-  echo "$stub $harness"
-}
-# In the prefix without 7-Zip: the stub with our library against 7z.exe.
-measure_ours() {
-  wineserver -p 60
-  local out_unix="$WINEPREFIX/drive_c/bench-out" stub seven=- peak seven_peak=-
-  stub=$(timed "$out_unix" "$wine" "$work/ours-sfx.exe" -s -d 'C:\bench-out')
-  check "$out_unix" "the stub (our library)"
-  peak=$(peak_of "$wine" "$work/ours-sfx.exe" -s -d 'C:\bench-out')
-  check "$out_unix" "the stub (our library)"
-  if [ -n "$seven_exe" ]; then
-    seven=$(timed "$out_unix" "$wine" "$seven_exe" x -bd -y -o'C:\bench-out' "Z:$archive")
-    check "$out_unix" 7z.exe
-    rm -rf "$out_unix"
-    seven_peak=$(peak_of "$wine" "$seven_exe" x -bd -y -o'C:\bench-out' "Z:$archive")
+bench_arch() {
+  local arch=$1
+  local sevenzip=build/cache/7z-x64.exe sevendll=build/cache/7z-x64.dll
+  [ "$arch" = win32 ] && sevenzip=build/cache/7z-ia32.exe sevendll=build/cache/7z-ia32.dll
+  # 7-Zip's program and library from a folder of their own, as a portable copy runs.
+  mkdir -p "$work/$arch/7zip" "$work/$arch/lib-ours" "$work/$arch/lib-7zip"
+  cp "$sevenzip" "$work/$arch/7zip/7z.exe" && cp "$sevendll" "$work/$arch/7zip/7z.dll"
+  cp "$sevendll" "$work/$arch/lib-7zip/7z.dll"
+  cp "build/$arch/7zextract.dll" "$work/$arch/lib-ours/7z.dll"
+  for shape in $shapes; do
+    build/native/mksfx --stub "build/$arch/szsfx.exe" --archive "$work/$shape.7z" \
+      -o "$work/$arch/$shape-sfx.exe" --overwrite 0 >/dev/null
+  done
+  local results=$work/$arch/results
+  : > "$results"
+  local script
+  script=$(cat <<EOF
+set -euo pipefail
+. tools/wine-env.sh $arch-bare
+$(declare -f one_run median_of check)
+work='$work'
+wineserver -p  # one server for every run: the prefix's start-up stays out of the numbers
+"\$wine" cmd /c exit >/dev/null 2>&1 || true
+out_unix=\$WINEPREFIX/drive_c/bench-out
+for shape in $shapes; do
+  n=$runs; [ "\$shape" = many ] && n=$runs_many
+  echo "\$shape stub \$(median_of \$n "\$out_unix" "\$wine" '$work/$arch/'\$shape-sfx.exe -s -d 'C:\\bench-out')" >> '$results'
+  check "\$out_unix" \$shape "the $arch stub"
+  echo "\$shape 7z \$(median_of \$n "\$out_unix" "\$wine" '$work/$arch/7zip/7z.exe' x -bd -y -o'C:\\bench-out' "Z:$work/\$shape.7z")" >> '$results'
+  check "\$out_unix" \$shape "7z.exe ($arch)"
+  if [ "\$shape" = big ]; then
+    for lib in ours 7zip; do
+      echo "big szrun-\$lib \$(median_of \$n "\$out_unix" "\$wine" 'build/$arch/szrun.exe' "Z:$work/big.7z" 'C:\\bench-out' --quiet --dll-dir "Z:$work/$arch/lib-\$lib/")" >> '$results'
+      check "\$out_unix" big "szrun.exe ($arch, \$lib library)"
+    done
   fi
-  rm -rf "$out_unix"
-  echo "$stub $seven $peak $seven_peak"
+done
+rm -rf "\$out_unix"
+wineserver -k
+EOF
+)
+  ./tools/with-xvfb.sh "$arch-bare" bash -c "$script"
 }
-functions="$(declare -f median timed check peak_of measure_forwarder measure_ours)
-top='$top' work='$work' data='$data' archive='$archive' runs=$runs arch='$arch' seven_exe='$seven_exe'"
-read -r ours seven peak seven_peak < <(./tools/with-xvfb.sh "$arch-bare" bash -c "$functions; wine='$(
-  . tools/wine-env.sh "$arch-bare" && echo "$wine")'; measure_ours")
-read -r forwarder harness < <(./tools/with-xvfb.sh "$arch" bash -c "$functions; wine='$(
-  . tools/wine-env.sh "$arch" && echo "$wine")'; measure_forwarder")
 
-native_szrun=$(timed "$work/out" build/native/szrun "$archive" "$work/out" --quiet --dll-dir "$work/lib/")
-check "$work/out" "szrun natively"
-native_7z=$(timed "$work/out" 7z x -bd -y -o"$work/out" "$archive")
-check "$work/out" "the 7z command"
-rm -rf "$work/out"
-
-ratio() { if [ "$2" = - ]; then echo -; else echo "$1 / $2" | bc -l | cut -c1-5; fi; }
-printf '\n%-52s %8s s\n' "stub, our library, under Wine (-s -d), median of $runs" "$ours"
-if [ -n "$seven_exe" ]; then
-  printf '%-52s %8s s\n' "7z.exe x under Wine (7-Zip's own, x64)" "$seven"
-else
-  printf '%-52s %8s\n' "7z.exe x under Wine" "- (no 32-bit 7z.exe in build/cache)"
+for arch in $ARCHS; do
+  echo "== $arch: measuring ($shapes)"
+  bench_arch "$arch"
+done
+if [[ " $shapes " == *" big "* ]]; then
+  mkdir -p "$work/native-lib" && cp build/native/7zfwd.so "$work/native-lib/7z.dll"
+  {
+    echo "big szrun $(median_of "$runs" "$work/out" build/native/szrun "$work/big.7z" "$work/out" --quiet --dll-dir "$work/native-lib/")"
+    check "$work/out" big "szrun natively"
+    echo "big 7z $(median_of "$runs" "$work/out" 7z x -bd -y -o"$work/out" "$work/big.7z")"
+    check "$work/out" big "the 7z command"
+  } > "$work/native-results"
+  rm -rf "$work/out"
 fi
-printf '%-52s %8s   (goal: at most 1.15)\n' "ratio stub (our library) / 7z.exe" "$(ratio "$ours" "$seven")"
-printf '%-52s %8s KiB\n' "stub peak resident memory (our library, GNU time)" "$peak"
-printf '%-52s %8s KiB\n' "7z.exe peak resident memory (GNU time)" "$seven_peak"
-printf '%-52s %8s s\n' "stub, forwarder to 7-Zip's 7z.dll, under Wine" "$forwarder"
-printf '%-52s %8s s\n' "szrun under Wine (same library)" "$harness"
-printf '%-52s %8s\n' "ratio stub / szrun" "$(ratio "$forwarder" "$harness")"
-printf '%-52s %8s s\n' "szrun natively (7z.so)" "$native_szrun"
-printf '%-52s %8s s\n' "7z x natively" "$native_7z"
-printf '%-52s %8s\n' "ratio szrun / 7z x" "$(ratio "$native_szrun" "$native_7z")"
+
+# ---- The report ----------------------------------------------------------------------------
+value() { awk -v s="$2" -v p="$3" -v f="$4" '$1 == s && $2 == p {print $(f + 2)}' "$1"; }
+ratio() { [ -n "$1" ] && [ -n "$2" ] && echo "scale=3; $1 / $2" | bc -l | sed 's/^\./0./' || echo -; }
+echo
+for arch in $ARCHS; do
+  r=$work/$arch/results
+  echo "== $arch (wall and CPU: medians in seconds; peak: KiB resident)"
+  printf '%-6s %-26s %8s %8s %9s\n' archive program wall cpu peak
+  for shape in $shapes; do
+    while read -r s program wall cpu peak; do
+      [ "$s" = "$shape" ] || continue
+      case $program in
+        stub) name="self-extractor -s -d" ;; 7z) name="7z.exe x" ;;
+        szrun-ours) name="szrun.exe, our library" ;; szrun-7zip) name="szrun.exe, 7-Zip's 7z.dll" ;;
+      esac
+      printf '%-6s %-26s %8.3f %8.3f %9s\n' "$s" "$name" "$wall" "$cpu" "$peak"
+    done < "$r"
+  done
+  for shape in $shapes; do
+    printf 'ratio self-extractor / 7z.exe, %-5s wall %6s  cpu %6s   (goal: at most 1.15)\n' "$shape" \
+      "$(ratio "$(value "$r" "$shape" stub 1)" "$(value "$r" "$shape" 7z 1)")" \
+      "$(ratio "$(value "$r" "$shape" stub 2)" "$(value "$r" "$shape" 7z 2)")"
+  done
+  if [[ " $shapes " == *" big "* && " $shapes " == *" tiny "* ]]; then
+    ours=$(echo "$(value "$r" big stub 1) - $(value "$r" tiny stub 1)" | bc -l)
+    theirs=$(echo "$(value "$r" big 7z 1) - $(value "$r" tiny 7z 1)" | bc -l)
+    printf 'marginal ratio (big - tiny) / (big - tiny)     %6s   (goal: at most 1.05)\n' "$(ratio "$ours" "$theirs")"
+    printf 'fixed cost of a start (tiny): window program %.3f s, console program %.3f s\n' \
+      "$(value "$r" tiny stub 1)" "$(value "$r" tiny 7z 1)"
+  fi
+  if [[ " $shapes " == *" big "* ]]; then
+    printf 'ratio szrun.exe our library / 7-Zip'"'"'s, big: wall %6s  cpu %6s\n' \
+      "$(ratio "$(value "$r" big szrun-ours 1)" "$(value "$r" big szrun-7zip 1)")" \
+      "$(ratio "$(value "$r" big szrun-ours 2)" "$(value "$r" big szrun-7zip 2)")"
+  fi
+  echo
+done
+if [ -s "$work/native-results" ]; then
+  r=$work/native-results
+  printf 'native, big: szrun (7z.so) %.3f s, 7z x %.3f s, ratio %s\n' "$(value "$r" big szrun 1)" \
+    "$(value "$r" big 7z 1)" "$(ratio "$(value "$r" big szrun 1)" "$(value "$r" big 7z 1)")"
+fi

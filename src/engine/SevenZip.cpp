@@ -50,6 +50,7 @@ void TSevenZip::ReplaceOutStream() { outStream_ = TComPtr<TOutFileStream>(new TO
 
 bool TSevenZip::OpenArchive() {
   cancelRequested_ = false;
+  openedName_.clear();
   if (!BindArchiveLibrary(DLLDir)) return false;
   if (inArchive_) {  // a fresh handler for every open
     inArchive_->Close();
@@ -62,8 +63,12 @@ bool TSevenZip::OpenArchive() {
   const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
   uint32_t count = 0;
   inArchive_->GetNumberOfItems(&count);
-  if (result != kOk) inStream_->InFile.Close();
-  return result == kOk;
+  if (result != kOk) {
+    inStream_->InFile.Close();
+    return false;
+  }
+  openedName_ = FileName;
+  return true;
 }
 
 std::vector<uint32_t> TSevenZip::SelectedIndices() const {
@@ -79,7 +84,9 @@ HRes TSevenZip::ExtractArchive() {
   cancelRequested_ = false;
   lastCompleted_ = 0;
   ErrorCount = 0;
-  if (!OpenArchive()) return kFailure;
+  knownFolder_.clear();
+  // The archive listed before the run is extracted as it is; anything else is opened now.
+  if ((openedName_.empty() || openedName_ != FileName) && !OpenArchive()) return kFailure;
   TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
   ReplaceOutStream();
   HRes result = kOk;
@@ -106,6 +113,7 @@ HRes TSevenZip::ExtractArchive() {
 }
 
 void TSevenZip::CloseArchive() {
+  openedName_.clear();
   if (inArchive_) inArchive_->Close();
   inStream_->InFile.Close();
   ReplaceInStream();
@@ -230,7 +238,10 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
   const std::u16string destFolder = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
   const std::u16string destination = destFolder + namePart;
   if (!MayWrite(destination)) return kOk;  // an existing file is kept
-  if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
+  if (destFolder != knownFolder_) {        // items come folder by folder: one look per folder
+    if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
+    knownFolder_ = destFolder;
+  }
   if (!OpenPartialFile(destFolder)) {
     MarkItemFailed();
     return kOk;
@@ -244,11 +255,12 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
 // Raises the begin event. An existing file stays unless the handler sets Proceed (it is
 // then replaced once the item is complete) or removes the file itself.
 bool TSevenZip::MayWrite(const std::u16string& destination) {
-  bool proceed = !plat::FileExistsW(destination);
+  const bool existed = plat::FileExistsW(destination);
+  bool proceed = !existed;
   if (OnBegin) {
     OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
   }
-  replaceExisting_ = plat::FileExistsW(destination);
+  replaceExisting_ = existed && plat::FileExistsW(destination);  // the handler may have removed it
   return proceed || !replaceExisting_;
 }
 
@@ -267,6 +279,7 @@ bool TSevenZip::OpenPartialFile(const std::u16string& folder) {
 // A complete item takes its real name, replacing the existing file in one step where
 // the begin event allowed that.
 void TSevenZip::CommitItem() {
+  SetModifiedTime();  // on the open file, after its last byte: the rename keeps it
   outStream_->OutFile.Close();
   if (!MoveIntoPlace()) {
     MarkItemFailed();
@@ -274,7 +287,7 @@ void TSevenZip::CommitItem() {
     return;
   }
   partialPath_.clear();
-  ApplyTimeAndAttributes();
+  ApplyAttributes();
 }
 
 bool TSevenZip::MoveIntoPlace() const {
@@ -306,13 +319,15 @@ void TSevenZip::SetOperationResult(int32_t result) {
   DiscardOpenItem();
 }
 
-// Time first, attributes second, so that read-only files get their time too.
-void TSevenZip::ApplyTimeAndAttributes() const {
+void TSevenZip::SetModifiedTime() {
   uint64_t packed = 0, utc = 0;
-  if (PackedLocalTime(itemTime_, packed) && plat::LocalToUtc(packed, utc)) {
-    plat::SetModifiedTimeW(currentDestination_, utc);
-  }
-  plat::SetAttributesW(currentDestination_, WindowsAttributes(itemAttributes_));
+  if (PackedLocalTime(itemTime_, packed) && plat::LocalToUtc(packed, utc)) outStream_->OutFile.SetModifiedTime(utc);
+}
+
+// A new file has the archive attribute and nothing else: only other attributes cost a call.
+void TSevenZip::ApplyAttributes() const {
+  const uint32_t attributes = WindowsAttributes(itemAttributes_);
+  if (attributes != kAttributeArchive) plat::SetAttributesW(currentDestination_, attributes);
 }
 
 bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {

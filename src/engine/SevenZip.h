@@ -74,7 +74,8 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
 
   // Counts the current item in ErrorCount, once however often it fails.
   void MarkItemFailed();
-  void ApplyTimeAndAttributes() const;
+  void SetModifiedTime();
+  void ApplyAttributes() const;
   bool MayWrite(const std::u16string& destination);
   bool OpenPartialFile(const std::u16string& folder);
   void CommitItem();
@@ -93,6 +94,8 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   uint32_t itemAttributes_ = 0;
   uint64_t itemTime_ = 0;  // local time, 100 ns units since 1601
   std::u16string currentDestination_;
+  std::u16string openedName_;   // the archive that is open, empty when none is
+  std::u16string knownFolder_;  // the last destination folder known to exist
   std::u16string partialPath_;  // the current item's file until it is complete
   uint32_t partialCount_ = 0;
   bool replaceExisting_ = false;  // the current item replaces an existing file

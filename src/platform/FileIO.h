@@ -48,6 +48,8 @@ class TOutFile : public TFileBase {
   bool Write(const void* buffer, uint32_t size, uint32_t& written);
   bool Truncate();
   bool SetLength(uint64_t length);
+  // Sets the last-write time (100 ns units since 1601, UTC); after the last write.
+  bool SetModifiedTime(uint64_t utc) { return Opened && plat::SetFileModifiedTime(Handle, utc); }
   void SetCreateAlways() { CreationDisposition = plat::kCreateAlways; }
   void SetOpenExisting() { CreationDisposition = plat::kOpenExisting; }
 

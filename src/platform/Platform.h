@@ -20,6 +20,7 @@ constexpr uint32_t kShareWrite = 2;
 constexpr uint32_t kCreateNew = 1;
 constexpr uint32_t kCreateAlways = 2;
 constexpr uint32_t kOpenExisting = 3;
+constexpr uint32_t kOpenAlways = 4;
 constexpr uint32_t kAttributeNormal = 0x80;
 
 FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
@@ -30,6 +31,8 @@ bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& d
 // origin: 0 start, 1 current, 2 end.
 bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position);
 bool TruncateFile(FileHandle handle);  // ends the file at the current position
+// Sets the last-write time of an open file; `utc` counts 100 ns units since 1601.
+bool SetFileModifiedTime(FileHandle handle, uint64_t utc);
 
 // ---- Folders and paths (8-bit, system code page) -------------------------
 #ifdef _WIN32
@@ -105,6 +108,12 @@ CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::s
 // Low 32 bits of the high-resolution counter; false when there is none.
 bool PerformanceCounterLow(uint32_t& value);
 uint32_t TickCount();
+// Microseconds since the process was created (on Linux: since its first call).
+uint64_t MicrosecondsSinceStart();
+
+// ---- Environment -------------------------------------------------------------
+// The value of an environment variable; empty when it is not set.
+std::u16string EnvironmentValue(const char16_t* name);
 
 // ---- Message boxes ---------------------------------------------------------
 enum class BoxIcon { None, Error, Information, Question };

@@ -254,6 +254,21 @@ uint32_t TickCount() {
   return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
 }
 
+uint64_t MicrosecondsSinceStart() {
+  const auto now = [] {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
+  };
+  static const uint64_t start = now();
+  return now() - start;
+}
+
+std::u16string EnvironmentValue(const char16_t* name) {
+  const char* value = std::getenv(ToSystemCodePage(name).c_str());
+  return value ? FromSystemCodePage(value) : std::u16string();
+}
+
 BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon, BoxButtons buttons) {
   std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
   ShownBoxes().push_back({text, caption, icon});
@@ -303,9 +318,10 @@ constexpr int64_t kUnixEpoch = 116444736000000000;  // 1970 in 100 ns units sinc
 constexpr int64_t kPerSecond = 10000000;
 }  // namespace
 
-bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
+namespace {
+// The access time left as it is, the modification time set to `utc`.
+void ModifiedTimes(uint64_t utc, timespec (&times)[2]) {
   int64_t since = static_cast<int64_t>(utc) - kUnixEpoch;
-  timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(since / kPerSecond);
@@ -314,7 +330,19 @@ bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
     times[1].tv_sec -= 1;
     times[1].tv_nsec += 1000000000;
   }
+}
+}  // namespace
+
+bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
+  timespec times[2];
+  ModifiedTimes(utc, times);
   return utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
+}
+
+bool SetFileModifiedTime(FileHandle handle, uint64_t utc) {
+  timespec times[2];
+  ModifiedTimes(utc, times);
+  return futimens(static_cast<int>(handle), times) == 0;
 }
 
 bool UtcToLocal(uint64_t utc, uint64_t& local) {

@@ -77,6 +77,11 @@ bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& po
 
 bool TruncateFile(FileHandle handle) { return SetEndOfFile(H(handle)) != 0; }
 
+bool SetFileModifiedTime(FileHandle handle, uint64_t utc) {
+  FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+  return SetFileTime(H(handle), nullptr, nullptr, &ft) != 0;
+}
+
 std::string TempPath() {
   return CodePagePath(GrowingPath<wchar_t>([](DWORD size, wchar_t* buffer) { return GetTempPathW(size, buffer); }));
 }
@@ -183,6 +188,26 @@ bool PerformanceCounterLow(uint32_t& value) {
 }
 
 uint32_t TickCount() { return GetTickCount(); }
+
+uint64_t MicrosecondsSinceStart() {
+  FILETIME created, exited, kernel, user, now;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  GetSystemTimeAsFileTime(&now);
+  const auto value = [](const FILETIME& t) {
+    return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return value(now) > value(created) ? (value(now) - value(created)) / 10 : 0;
+}
+
+std::u16string EnvironmentValue(const char16_t* name) {
+  const auto* wideName = reinterpret_cast<const wchar_t*>(name);
+  const DWORD size = GetEnvironmentVariableW(wideName, nullptr, 0);
+  if (size == 0) return std::u16string();
+  std::u16string value(size, u'\0');
+  const DWORD length = GetEnvironmentVariableW(wideName, reinterpret_cast<wchar_t*>(&value[0]), size);
+  value.resize(length < size ? length : 0);
+  return value;
+}
 
 BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon, BoxButtons buttons) {
   UINT flags = buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;

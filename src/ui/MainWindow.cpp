@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "platform/FileIO.h"
+#include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "ui/AfterCommand.h"
 #include "ui/FolderBrowser.h"
@@ -21,6 +22,9 @@ constexpr int kPreparingHeight = 240, kReadyHeight = 216;
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
+// While a run works the window shows its progress and item this often (25 times a second).
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kStatusInterval = 40;
 
 bool Checked(HWND radio) { return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -95,11 +99,12 @@ void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(i
 
 void TForm1::ApplyTextsAndStates() {
   windowThread_ = GetCurrentThreadId();
-  // Progress needs no round trip to the window thread: the bar takes a posted position
-  // and the running flag is atomic.
+  // Progress and item starts need no round trip to the window thread: they are recorded
+  // for the window's next look, and the running flag is atomic. Only a question to the
+  // user (the overwrite question, the password window) makes the library wait.
   SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
   SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool& proceed) {
-    OnWindowThread([&] { OnBegin(d, proceed); });
+    OnBegin(d, proceed);
   };
   SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
     OnWindowThread([&] {
@@ -168,6 +173,7 @@ bool TForm1::ShowFirstTime() {
   if (!PrepareArchive()) return false;
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
+  plat::TracePhase("window shown");
   return true;
 }
 
@@ -226,9 +232,9 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case kInvokeMessage:
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return 0;
-    case kItemStatusMessage:
-      ShowItemStatus(TakePostedText(lParam).get());
-      return Running ? 1 : 0;
+    case WM_TIMER:
+      if (wParam == kStatusTimer) ShowStatus();
+      return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) == WA_INACTIVE);
       return 0;
@@ -297,14 +303,7 @@ void TForm1::OnClose() {
   DestroyWindow(window_);
 }
 
-// Item texts still queued for the window are freed with it.
-void TForm1::OnDestroy() {
-  MSG pending;
-  while (PeekMessageW(&pending, window_, kItemStatusMessage, kItemStatusMessage, PM_REMOVE)) {
-    TakePostedText(pending.lParam);
-  }
-  PostQuitMessage(0);
-}
+void TForm1::OnDestroy() { PostQuitMessage(0); }
 
 bool TForm1::ClickByMnemonic(wchar_t letter) {
   return ClickMarkedControl({kIdButton2, kIdButton3, kIdButton4, kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}, letter,
@@ -370,26 +369,29 @@ void TForm1::Cancel() {
 
 void TForm1::FillFileList() {
   HWND list = Control(kIdFileList);
-  SendMessageW(list, LB_RESETCONTENT, 0, 0);
   const uint32_t count = SevenZip.ItemCount();
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);  // one layout for the whole list, not one per line
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  SendMessageW(list, LB_INITSTORAGE, count, static_cast<LPARAM>(count) * 64);
   for (uint32_t i = 0; i < count; ++i) {
     const std::u16string path = SevenZip.ItemPath(i);  // kept in UTF-16, whatever the code page shows
-    if (path.empty()) continue;
-    const std::wstring line = W(path);
-    LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    if (index >= 0) SendMessageW(list, LB_SETSEL, TRUE, index);
+    if (!path.empty()) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(path).c_str()));
   }
+  SendMessageW(list, LB_SETSEL, TRUE, -1);   // every line starts selected
   SendMessageW(list, LB_SETTOPINDEX, 0, 0);  // the list starts at its first line
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
 bool TForm1::PrepareArchive() {
   SetClientHeight(kPreparingHeight);
   // A copy that could not be written completely (a full temp drive) is never opened.
   bool opened = CopyArchive(plat::ModuleFileName(), app_.ArchiveOffset, app_.ArchiveCopyPath, app_.CopyBuffer);
+  plat::TracePhase("archive copy");
   SevenZip.FileName = app_.ArchiveCopyPath;
   SevenZip.DLLDir = app_.WorkFolder;
   if (opened) {
     RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
+    plat::TracePhase("archive open");
   }
   if (!opened) {
     plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
@@ -398,6 +400,7 @@ bool TForm1::PrepareArchive() {
     return false;
   }
   FillFileList();
+  plat::TracePhase("file list");
   const int show = app_.Settings.HideFileList != 0 ? SW_HIDE : SW_SHOW;
   ShowWindow(Control(kIdFileList), show);
   ShowWindow(Control(kIdFileListLabel), show);
@@ -464,11 +467,17 @@ void TForm1::RunExtraction() {
   Choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  for (int attempt = 0; attempt < 100; ++attempt) DispatchOne();
-  RunWhilePumping([this] { SevenZip.OpenArchive(); });
-  ConfigureFileSpec();
+  DispatchPending();
+  ConfigureFileSpec();  // the archive listed in the window stays open for the run
   HRes result = kOk;
+  plat::TracePhase("run prepared");
+  SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
   RunWhilePumping([this, &result] { result = SevenZip.ExtractArchive(); });
+  KillTimer(window_, kStatusTimer);
+  ShowStatus();
+  plat::TracePhase("extraction");
+  plat::TraceCount("progress and item events", status_.Recorded());
+  plat::TraceCount("window updates", status_.Taken());
   if (cancelledAtQuestion_) {
     exitCode_ = kExitCancelled;
     inRun_ = false;
@@ -494,6 +503,7 @@ void TForm1::FinishRun(HRes result, bool aborted) {
   } else if (app_.Settings.ShowDoneMessage == 1) {
     plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
   }
+  plat::TracePhase("outcome");
   if (!app_.RunCommandText.empty()) RunAfterCommand();  // whatever the outcome
   inRun_ = false;
   PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -557,15 +567,17 @@ void TForm1::RunWhilePumping(const std::function<void()>& work) {
 }
 
 void TForm1::OnProgress(uint8_t total, bool& cancel) {
-  PostMessageW(Control(kIdProgressBar), PBM_SETPOS, total, 0);
+  status_.SetProgress(total);
   cancel = !Running;
 }
 
-// Decides about an existing file before any byte of the item is written. The archive
-// component replaces the file only once the item is complete.
+// Decides about an existing file before any byte of the item is written; `replace` comes
+// in true when no file exists there. The archive component replaces the file only once
+// the item is complete. Runs on the library's thread: only the question goes to the
+// window's.
 void TForm1::OnBegin(const std::u16string& destination, bool& replace) {
-  PostText(window_, kItemStatusMessage, destination);
-  if (!Running || !plat::FileExistsW(destination)) return;
+  status_.SetItem(destination);
+  if (!Running || replace) return;
   switch (ActionForExistingFile(Choice)) {
     case ExistingFileAction::Keep:
       return;
@@ -575,6 +587,11 @@ void TForm1::OnBegin(const std::u16string& destination, bool& replace) {
     case ExistingFileAction::Ask:
       break;
   }
+  OnWindowThread([&] { AskOverwrite(destination, replace); });
+}
+
+void TForm1::AskOverwrite(const std::u16string& destination, bool& replace) {
+  ShowStatus();  // the question's item is the one the window shows
   const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
   switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
     case IDYES:
@@ -592,9 +609,14 @@ void TForm1::OnBegin(const std::u16string& destination, bool& replace) {
   }
 }
 
-void TForm1::ShowItemStatus(const char16_t* path) {
-  if (Running)
-    SetWindowTextW(Control(kIdFileListLabel), W(ItemStatusText(app_.Message(msg::ProgressPrefix), path)).c_str());
+// Shows what the run recorded since the last look.
+void TForm1::ShowStatus() {
+  const TRunStatus::TChange change = status_.Take();
+  if (change.HasProgress) SendMessageW(Control(kIdProgressBar), PBM_SETPOS, change.Progress, 0);
+  if (change.HasItem && Running) {
+    SetWindowTextW(Control(kIdFileListLabel),
+                   W(ItemStatusText(app_.Message(msg::ProgressPrefix), change.Item)).c_str());
+  }
 }
 
 }  // namespace szsfx

@@ -10,6 +10,7 @@
 #include "engine/SevenZip.h"
 #include "payload/RunSetup.h"
 #include "ui/RunLogic.h"
+#include "ui/RunStatus.h"
 #include "ui/WinHandles.h"
 #include "ui/WinText.h"
 
@@ -36,7 +37,6 @@ enum ControlId : int {
   kIdRadioBox3,
 };
 
-constexpr UINT kItemStatusMessage = 0x0800;
 constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
 constexpr wchar_t kForm1Class[] = L"TForm1";
 
@@ -95,7 +95,8 @@ class TForm1 {
   void FinishRun(HRes result, bool aborted);
   void OnProgress(uint8_t total, bool& cancel);
   void OnBegin(const std::u16string& destination, bool& replace);
-  void ShowItemStatus(const char16_t* path);
+  void AskOverwrite(const std::u16string& destination, bool& replace);
+  void ShowStatus();
   void Cancel();
   void Browse();
   void RunAfterCommand();
@@ -126,6 +127,7 @@ class TForm1 {
   bool ranOnce_ = false;
   bool cancelledAtQuestion_ = false;  // the overwrite question was answered Cancel
   unsigned exitCode_ = kExitOk;
+  TRunStatus status_;           // progress and item, recorded by the library's threads
   std::u16string destination_;  // read from the edit box once, when the run starts
   WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
   HWND savedFocus_ = nullptr;

@@ -53,21 +53,4 @@ class TGdi {
   TGdiObject object_;
 };
 
-// A string that travels through the message queue as an LPARAM: the sender makes it,
-// the receiver (or the drain of a destroyed window) takes it back and frees it.
-using TPostedText = std::unique_ptr<char16_t[]>;
-
-// Posts `text` with `message`; the copy is freed here if the post fails.
-inline bool PostText(HWND window, UINT message, const std::u16string& text) {
-  TPostedText copy(new char16_t[text.size() + 1]);
-  std::copy(text.begin(), text.end(), copy.get());
-  copy[text.size()] = u'\0';
-  if (!PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(copy.get()))) return false;
-  copy.release();  // the receiver owns it now
-  return true;
-}
-
-// Takes back a string posted by PostText.
-inline TPostedText TakePostedText(LPARAM lParam) { return TPostedText(reinterpret_cast<char16_t*>(lParam)); }
-
 }  // namespace szsfx

@@ -308,6 +308,32 @@ TEST_F(Engine, EncryptedHeadersAskDuringTheOpen) {
   ExpectSameTree(Data("tree"), dest_);
 }
 
+// The window lists the archive and then extracts it: the one open serves both, so the
+// run reads the file it listed even if its name has gone meanwhile.
+TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
+  const fs::path copy = dest_.string() + "-listed.7z";
+  fs::copy_file(Data("aes_headers.7z"), copy, fs::copy_options::overwrite_existing);
+  int asked = 0;
+  zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+    ++asked;
+    p = u"Secret";
+  };
+  zip_.FileName = Wide(copy);
+  ASSERT_TRUE(zip_.OpenArchive());
+  EXPECT_EQ(zip_.ItemCount(), 13u);
+  const int askedByTheOpen = asked;
+#ifndef _WIN32
+  fs::remove(copy);  // Windows refuses to remove an open file
+#endif
+  EXPECT_EQ(zip_.ExtractArchive(), kOk);
+  EXPECT_EQ(zip_.ErrorCount, 0u);
+  ExpectSameTree(Data("tree"), dest_);
+  EXPECT_EQ(zip_.ItemCount(), 0u) << "the run closes the archive";
+  EXPECT_LE(asked, 2 * askedByTheOpen) << "no second open asked for the password again";
+  std::error_code ignored;
+  fs::remove(copy, ignored);
+}
+
 TEST_F(Engine, CancelStopsTheRunMidFile) {
   std::vector<std::pair<int, int>> events;
   zip_.OnProgress = [&](TSevenZip*, uint8_t file, uint8_t total, bool& cancel) {
