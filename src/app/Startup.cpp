@@ -78,7 +78,7 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, c
   if (!SignatureMatches(state.Settings)) {
     plat::ShowMessageBox(state.Message(msg::WrongSignature), std::string(kFixedCaption), plat::BoxIcon::Error);
   }
-  state.ArchiveCopyPath = plat::FromSystemCodePage(state.WorkFolder + kArchiveCopyName);
+  state.ArchivePath = stubPath;
 
   TSettingsRecord& settings = state.Settings;
   if (settings.Title.Get().empty()) settings.Title.Set(kFixedCaption);
@@ -106,7 +106,6 @@ std::string UsageText(const TStartupState& state) {
 void CleanUpWorkFolder(const TStartupState& state) {
   ReleaseArchiveLibrary();  // loaded from the work folder: release it before deleting it
   if (state.WorkFolder.empty()) return;
-  plat::DeleteFileNamed(state.WorkFolder + kArchiveCopyName);
   plat::DeleteFileNamed(state.LibraryImagePath);
   plat::RemoveFolder(state.WorkFolder);
 }

@@ -16,7 +16,6 @@ constexpr char kOpeningError[] = "An error occured while opening Brambleloader 7
 constexpr char kWorkFolderPrefix[] = "_BLSFX";
 // The archive component loads "7z.dll"; where names are case-sensitive both use that spelling.
 constexpr const char* kLibraryImageName = plat::kCaseSensitiveNames ? "7z.dll" : "7Z.DLL";
-constexpr char kArchiveCopyName[] = "FILE.7Z";
 // Work-folder numbers are drawn at most this often before start-up gives up.
 constexpr int kMaxWorkFolderDraws = 10000;
 

@@ -10,6 +10,15 @@ HRes SeekFile(TFileBase& file, int64_t offset, uint32_t origin, uint64_t* newPos
   return kOk;
 }
 
+// Others may read and write the file meanwhile: a running program's own file is open
+// in the system's loader.
+bool TInFileStream::Open(const std::u16string& name, uint64_t start) {
+  start_ = start;
+  uint64_t position = 0;
+  return InFile.OpenRead(name, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal) &&
+         InFile.Seek(static_cast<int64_t>(start), 0, position) && position == start;
+}
+
 HRes TInFileStream::QueryInterface(const TGuid& iid, void** object) {
   return AnswerQuery(static_cast<IInStream*>(this), iid, object,
                      {IID_IUnknown, IID_ISequentialInStream, IID_IInStream});
@@ -25,7 +34,21 @@ HRes TInFileStream::Read(void* data, uint32_t size, uint32_t* processed) {
 }
 
 HRes TInFileStream::Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) {
-  return SeekFile(InFile, offset, origin, newPosition);
+  if (start_ == 0) return SeekFile(InFile, offset, origin, newPosition);
+  if (origin > 2) return kInvalidFunction;
+  uint64_t before = 0, position = 0;
+  if (!InFile.GetPosition(before)) return kFailure;
+  if (origin == 0) {
+    if (offset < 0) return kFailure;  // before the start, as before a file's first byte
+    offset += static_cast<int64_t>(start_);
+  }
+  if (!InFile.Seek(offset, origin, position)) return kFailure;
+  if (position < start_) {
+    InFile.Seek(static_cast<int64_t>(before), 0, position);
+    return kFailure;
+  }
+  if (newPosition) *newPosition = position - start_;
+  return kOk;
 }
 
 HRes TOutFileStream::QueryInterface(const TGuid& iid, void** object) {

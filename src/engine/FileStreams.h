@@ -21,10 +21,12 @@ class IStreamOwner {
 };
 
 // Streams made without an owner (tests, tools) never stop and count nothing.
+// An input stream may start inside its file (the archive behind the self-extractor's
+// payload): positions count from `start`, and nothing before it can be reached.
 class TInFileStream final : public IInStream, public TRefCounted<TInFileStream> {
  public:
   explicit TInFileStream(IStreamOwner* owner = nullptr) : owner_(owner) {}
-  bool Open(const std::u16string& name) { return InFile.Open(name); }
+  bool Open(const std::u16string& name, uint64_t start = 0);
 
   HRes SZ_STDCALL QueryInterface(const TGuid& iid, void** object) override;
   uint32_t SZ_STDCALL AddRef() override { return AddRefImpl(); }
@@ -36,6 +38,7 @@ class TInFileStream final : public IInStream, public TRefCounted<TInFileStream> 
 
  private:
   IStreamOwner* owner_;
+  uint64_t start_ = 0;
 };
 
 class TOutFileStream final : public IOutStream, public TRefCounted<TOutFileStream> {

@@ -58,7 +58,7 @@ bool TSevenZip::OpenArchive() {
   }
   inArchive_ = TComPtr<IInArchive>::Adopt(CreateArchiveHandler());
   if (!inArchive_ || !plat::FileExistsW(FileName)) return false;
-  inStream_->Open(FileName);  // a file that cannot be opened makes the handler's Open fail
+  inStream_->Open(FileName, FileOffset);  // a file that cannot be opened makes the handler's Open fail
   TComPtr<TArchiveOpenCallback> callback(new TArchiveOpenCallback(*this));
   const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
   uint32_t count = 0;
@@ -68,6 +68,7 @@ bool TSevenZip::OpenArchive() {
     return false;
   }
   openedName_ = FileName;
+  openedOffset_ = FileOffset;
   return true;
 }
 
@@ -86,7 +87,8 @@ HRes TSevenZip::ExtractArchive() {
   ErrorCount = 0;
   knownFolder_.clear();
   // The archive listed before the run is extracted as it is; anything else is opened now.
-  if ((openedName_.empty() || openedName_ != FileName) && !OpenArchive()) return kFailure;
+  const bool listed = !openedName_.empty() && openedName_ == FileName && openedOffset_ == FileOffset;
+  if (!listed && !OpenArchive()) return kFailure;
   TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
   ReplaceOutStream();
   HRes result = kOk;

@@ -51,6 +51,7 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   std::u16string ItemPath(uint32_t index) const;
 
   std::u16string FileName;
+  uint64_t FileOffset = 0;  // where the archive starts in FileName
   std::vector<std::u16string> FileSpec;
   std::u16string ExtractBaseDir;
   std::string DLLDir;
@@ -94,7 +95,8 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   uint32_t itemAttributes_ = 0;
   uint64_t itemTime_ = 0;  // local time, 100 ns units since 1601
   std::u16string currentDestination_;
-  std::u16string openedName_;   // the archive that is open, empty when none is
+  std::u16string openedName_;  // the archive that is open, empty when none is
+  uint64_t openedOffset_ = 0;
   std::u16string knownFolder_;  // the last destination folder known to exist
   std::u16string partialPath_;  // the current item's file until it is complete
   uint32_t partialCount_ = 0;

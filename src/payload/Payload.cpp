@@ -110,24 +110,4 @@ bool SignatureMatches(const TSettingsRecord& record) {
          std::memcmp(record.Signature.Chars, kSignature.data(), kSignature.size()) == 0;
 }
 
-bool CopyArchive(const std::u16string& stubPath, uint64_t archiveOffset, const std::u16string& target,
-                 TCopyBuffer& buffer) {
-  TInFile stub;
-  if (!stub.OpenRead(stubPath, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal)) {
-    return false;
-  }
-  TOutFile copy;
-  copy.SetCreateAlways();
-  if (!copy.Open(target)) return false;
-  uint64_t position = 0;
-  if (!stub.Seek(static_cast<int64_t>(archiveOffset), 0, position)) return false;
-  for (;;) {
-    uint32_t read = 0, written = 0;
-    if (!ReadFully(stub, buffer.data(), static_cast<uint32_t>(buffer.size()), read)) return false;
-    if (read == 0) return true;
-    if (!copy.Write(buffer.data(), read, written) || written != read) return false;
-    if (read < buffer.size()) return true;
-  }
-}
-
 }  // namespace szsfx

@@ -48,12 +48,6 @@ bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer,
 // value) and gives the archive offset, always 832 bytes past the record start.
 bool ReadSettingsRecord(TInFile& stub, TSettingsRecord& record, uint64_t& archiveOffset);
 
-// Copies the archive, from `archiveOffset` of the stub to its end, into `target`
-// (created or emptied). False when the stub cannot be read or the copy is not written
-// completely (a full drive): a truncated copy is never reported as a copy.
-bool CopyArchive(const std::u16string& stubPath, uint64_t archiveOffset, const std::u16string& target,
-                 TCopyBuffer& buffer);
-
 // The first (length byte + 1) bytes of the record must be 03 "B" "S" "Z".
 bool SignatureMatches(const TSettingsRecord& record);
 

@@ -11,7 +11,9 @@ namespace szsfx {
 
 struct TRunSetup {
   std::string WorkFolder;  // always ends with the path separator (a backslash on Windows)
-  std::u16string ArchiveCopyPath;
+  // The archive is read where it lies: in this file (the program's own), from ArchiveOffset
+  // to its end.
+  std::u16string ArchivePath;
   int ActiveBlock = 0;
   TMessageTable Messages;
   TSettingsRecord Settings{};

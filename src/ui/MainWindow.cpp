@@ -384,15 +384,13 @@ void TForm1::FillFileList() {
 
 bool TForm1::PrepareArchive() {
   SetClientHeight(kPreparingHeight);
-  // A copy that could not be written completely (a full temp drive) is never opened.
-  bool opened = CopyArchive(plat::ModuleFileName(), app_.ArchiveOffset, app_.ArchiveCopyPath, app_.CopyBuffer);
-  plat::TracePhase("archive copy");
-  SevenZip.FileName = app_.ArchiveCopyPath;
+  // The archive is read in place, behind the payload: no copy costs time or temp space.
+  SevenZip.FileName = app_.ArchivePath;
+  SevenZip.FileOffset = app_.ArchiveOffset;
   SevenZip.DLLDir = app_.WorkFolder;
-  if (opened) {
-    RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
-    plat::TracePhase("archive open");
-  }
+  bool opened = false;
+  RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
+  plat::TracePhase("archive open");
   if (!opened) {
     plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
     SevenZip.CloseArchive();
@@ -459,7 +457,6 @@ void TForm1::RunExtraction() {
   inRun_ = ranOnce_ = true;
   destination_ = destination;
   SwitchToRunning();
-  SevenZip.FileName = app_.ArchiveCopyPath;
   SevenZip.UseFolderNames = true;
   SevenZip.ExtractBaseDir = destination;
   SevenZip.DLLDir = app_.WorkFolder;

@@ -414,6 +414,38 @@ TEST(Streams, SeekEdgeCasesAndSetSize) {
   fs::remove(file);
 }
 
+// A self-extractor's archive lies behind its payload and is read there: positions count
+// from the archive's start, and nothing before it can be reached.
+TEST_F(Engine, AnArchiveBehindOtherBytesIsReadInPlace) {
+  const fs::path file = dest_.string() + "-sfx.exe";
+  const std::string archive = Contents(Data("tree.7z"));
+  std::ofstream(file, std::ios::binary) << std::string(300032, 'M') << archive;
+  zip_.FileName = Wide(file);
+  zip_.FileOffset = 300032;
+  EXPECT_EQ(zip_.ExtractArchive(), kOk);
+  EXPECT_EQ(zip_.ErrorCount, 0u);
+  ExpectSameTree(Data("tree"), dest_);
+
+  auto* in = new TInFileStream();
+  in->AddRef();
+  ASSERT_TRUE(in->Open(Wide(file), 300032));
+  uint64_t position = 1;
+  char signature[6] = {};
+  uint32_t read = 0;
+  EXPECT_EQ(in->Read(signature, 6, &read), kOk);
+  EXPECT_EQ(std::string(signature, 6), archive.substr(0, 6));
+  EXPECT_EQ(in->Seek(0, 2, &position), kOk);
+  EXPECT_EQ(position, archive.size());
+  EXPECT_NE(in->Seek(-1, 0, &position), kOk);
+  EXPECT_NE(in->Seek(-static_cast<int64_t>(archive.size()) - 1, 2, &position), kOk) << "before the archive's start";
+  EXPECT_EQ(in->Seek(0, 1, &position), kOk);
+  EXPECT_EQ(position, archive.size()) << "a refused seek moves nothing";
+  EXPECT_EQ(in->Seek(-2, 1, &position), kOk);
+  EXPECT_EQ(position, archive.size() - 2);
+  in->Release();
+  fs::remove(file);
+}
+
 TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
   TSevenZip zip;
   zip.FileName = Wide(Data("tree.7z"));

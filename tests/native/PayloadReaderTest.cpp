@@ -201,29 +201,5 @@ TEST_F(PayloadReader, LibraryImageIsAlways76288BytesFromTheSlot) {
   EXPECT_EQ(test::ReadFile(image), Bytes(kLibraryImageSize, 0));
 }
 
-// The archive copy: every byte from the archive offset on, across several buffers, and
-// a failure (never a short copy reported as whole) when the stub or the target fails.
-TEST(ArchiveCopy, CopiesFromTheOffsetToTheEndAndReportsFailures) {
-  test::TempDir dir;
-  Bytes stub(1000 + 2 * kLibraryImageSize + 123);
-  for (size_t i = 0; i < stub.size(); ++i) stub[i] = static_cast<uint8_t>(i * 7 + i / 251);
-  test::WriteFile(dir / "sfx.exe", stub);
-  TCopyBuffer buffer = MakeCopyBuffer();
-  const std::u16string stubPath = plat::FromSystemCodePage(dir / "sfx.exe");
-  ASSERT_TRUE(CopyArchive(stubPath, 1000, plat::FromSystemCodePage(dir / "FILE.7Z"), buffer));
-  EXPECT_EQ(test::ReadFile(dir / "FILE.7Z"), Bytes(stub.begin() + 1000, stub.end()));
-
-  ASSERT_TRUE(CopyArchive(stubPath, stub.size(), plat::FromSystemCodePage(dir / "empty.7z"), buffer));
-  EXPECT_TRUE(test::ReadFile(dir / "empty.7z").empty()) << "nothing behind the offset: an empty copy";
-
-  EXPECT_FALSE(
-      CopyArchive(plat::FromSystemCodePage(dir / "missing.exe"), 0, plat::FromSystemCodePage(dir / "none.7z"), buffer));
-  EXPECT_FALSE(test::Exists(dir / "none.7z")) << "no copy is started without a stub to read";
-  EXPECT_FALSE(CopyArchive(stubPath, 1000, plat::FromSystemCodePage(dir / "no-folder/FILE.7Z"), buffer));
-  if (test::Exists("/dev/full")) {  // a drive that is full: every write fails
-    EXPECT_FALSE(CopyArchive(stubPath, 1000, u"/dev/full", buffer));
-  }
-}
-
 }  // namespace
 }  // namespace szsfx

@@ -65,13 +65,12 @@ TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
   Bytes image = library_;
   image.resize(kLibraryImageSize, 0);
   EXPECT_EQ(test::ReadFile(state_.WorkFolder + kLibraryImageName), image);
-  EXPECT_EQ(plat::ToSystemCodePage(state_.ArchiveCopyPath), state_.WorkFolder + "FILE.7Z");
+  EXPECT_EQ(plat::ToSystemCodePage(state_.ArchivePath), request_.OutputPath) << "the archive is read in place";
   std::string error;
   EXPECT_EQ(state_.ArchiveOffset, kFirstBlockPosition + 9 + StringArea(DefaultMessages(), error).size() + 832);
   EXPECT_EQ(state_.Message(msg::ExtractButton), "&Extract");
   EXPECT_TRUE(plat::TakeShownBoxes().empty());
 
-  test::WriteFile(state_.WorkFolder + "FILE.7Z", Bytes(10, 1));
   CleanUpWorkFolder(state_);
   EXPECT_TRUE(WorkFolders().empty());
 }
