@@ -148,6 +148,31 @@ void ExpectTextFits(HWND control, TextKind kind, UINT dpi) {
   EXPECT_LE(text.cy + roomY, height) << Narrow(WindowText(control)) << " is cut at the bottom";
 }
 
+// The share of a control's pixels on the screen that are the banner's leaf green.
+double LeafShare(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return 0;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC screen = GetDC(nullptr);
+  HDC copy = CreateCompatibleDC(screen);
+  HGDIOBJ before = SelectObject(copy, picture);
+  BitBlt(copy, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  int green = 0;
+  const auto* pixel = static_cast<const BYTE*>(bits);  // blue, green, red, unused
+  for (int i = 0; i < width * height; ++i, pixel += 4) green += pixel[1] > pixel[2] + 30 && pixel[1] > pixel[0] + 30;
+  SelectObject(copy, before);
+  DeleteDC(copy);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(picture);
+  return static_cast<double>(green) / (width * height);
+}
+
 // Saves what the screen shows of `window` as a PNG into SZSFX_SCREENSHOT_DIR, when set.
 void KeepScreenshot(HWND window, const std::wstring& name) {
   const char* folder = std::getenv("SZSFX_SCREENSHOT_DIR");
@@ -261,6 +286,9 @@ TEST_F(Dpi, ReadyWindowScalesEveryControlAndItsTexts) {
     SCOPED_TRACE(id);
     ExpectTextFits(form_.Item(id), kind, dpi_);
   }
+  // The leaf covers some 29% of the banner, drawn at this size.
+  EXPECT_TRUE(WaitUntil([&] { return LeafShare(form_.Item(kIdBanner)) > 0.2; }, 5000));
+  EXPECT_LT(LeafShare(form_.Item(kIdBanner)), 0.4);
   Sleep(500);  // the last paint reaches the screen
   KeepScreenshot(form_.Window(), L"window-" + std::to_wstring(dpi_) + L"dpi.png");
   form_.Click(kIdButton3);
@@ -299,7 +327,7 @@ TEST_F(Dpi, LaysItselfOutAgainWhenTheDpiChanges) {
   const int lineHeight = ListLineHeight(form_.Item(kIdFileList));
   RECT original;
   GetWindowRect(form_.Window(), &original);
-  const UINT moved = dpi_ == 96 ? 144 : 96;  // a window that still fits the 1024 x 768 screen
+  const UINT moved = 120;  // 125%: a banner scaled from a larger drawing; the window fits the screen
   RemoteBlock block(stub_.Id(), sizeof(RECT));
 
   SIZE announced{0, 0};
@@ -325,6 +353,9 @@ TEST_F(Dpi, LaysItselfOutAgainWhenTheDpiChanges) {
     ExpectControlsAt(moved);
   }
   EXPECT_LE(std::abs(ListLineHeight(form_.Item(kIdFileList)) - At(13, moved)), 1.0) << "the font follows the DPI";
+  EXPECT_TRUE(WaitUntil([&] { return LeafShare(form_.Item(kIdBanner)) > 0.2; }, 5000)) << "the banner at the new size";
+  Sleep(500);
+  KeepScreenshot(form_.Window(), L"window-" + std::to_wstring(dpi_) + L"dpi-changed-to-120dpi.png");
 
   ASSERT_TRUE(block.Write(original));
   ASSERT_TRUE(SendMessageTimeoutW(form_.Window(), kDpiChanged, MAKEWPARAM(dpi_, dpi_), block.Address(),
