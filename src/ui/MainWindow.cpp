@@ -258,7 +258,7 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       OnActivate(LOWORD(wParam) == WA_INACTIVE);
       return 0;
     case kGetDpiScaledSizeMessage:  // the exact size for the new DPI, before the system suggests a rectangle
-      if (!lParam) break;
+      if (!lParam || !LOWORD(wParam)) break;
       *reinterpret_cast<SIZE*>(lParam) = FrameAt(LOWORD(wParam));
       return TRUE;
     case kDpiChangedMessage:

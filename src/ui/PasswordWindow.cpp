@@ -77,7 +77,7 @@ LRESULT TForm2::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       closeRequested_ = true;
       return 0;
     case kGetDpiScaledSizeMessage:  // the exact size for the new DPI, before the system suggests a rectangle
-      if (!lParam) break;
+      if (!lParam || !LOWORD(wParam)) break;
       *reinterpret_cast<SIZE*>(lParam) = FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, LOWORD(wParam));
       return TRUE;
     case kDpiChangedMessage:
