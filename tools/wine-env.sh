@@ -3,8 +3,10 @@
 # ARCH is win32 (32-bit Wine, where the kernel executes 32-bit code), win64 (64-bit Wine,
 # everywhere) or win32-qemu (32-bit programs under user-mode emulation, for the smoke test
 # where the kernel cannot execute them). A "-bare" suffix (win64-bare, ...) names a prefix
-# of the same kind with no 7-Zip installed, as on a clean Windows. Sets WINEPREFIX, HOME, WINEDEBUG,
-# WINEDLLOVERRIDES and `wine`, the loader to start programs with.
+# of the same kind with no 7-Zip installed, as on a clean Windows. SZSFX_WINE_DPI, when set to
+# another value than 96, names a copy of that prefix whose display has that DPI
+# (tools/wineprefix.sh makes it). Sets WINEPREFIX, HOME, WINEDEBUG, WINEDLLOVERRIDES and
+# `wine`, the loader to start programs with.
 wine_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine_arch=${1:?"wine-env.sh: name the architecture: win32, win64 or win32-qemu"}
 export HOME="$wine_top/build/winehome"
@@ -33,3 +35,5 @@ case "${wine_arch%-bare}" in
   *) echo "wine-env.sh: unknown architecture $wine_arch" >&2; return 1 ;;
 esac
 export WINEPREFIX="$WINEPREFIX$wine_bare"
+wine_dpi=${SZSFX_WINE_DPI:-96}
+[ "$wine_dpi" = 96 ] || export WINEPREFIX="$WINEPREFIX-dpi$wine_dpi"

@@ -4,6 +4,7 @@
 #   wineprefix.sh ARCH    (win32: build/wineprefix, 32-bit;  win64: build/wineprefix64;
 #                          win32-qemu: build/wineprefix-qemu, 32-bit programs under qemu-i386;
 #                          each with "-bare": the same kind of prefix without 7-Zip)
+# With SZSFX_WINE_DPI=N (N other than 96): a copy of that prefix whose display has N DPI.
 # Idempotent: a prefix that is already complete is left as it is.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,6 +34,25 @@ make_qemu_loader() {
 
 . "$top/tools/wine-env.sh" "$arch"
 ready="$WINEPREFIX/.szsfx-ready"
+
+# A display of another DPI: a copy of the prefix with the DPI that Wine reads for the
+# screen (the user's LogPixels), so that the other tests keep 96 DPI.
+if [ "$wine_dpi" != 96 ]; then
+  base=${WINEPREFIX%-dpi"$wine_dpi"}
+  SZSFX_WINE_DPI=96 "$0" "$arch"
+  [ -f "$ready" ] && [ "$ready" -nt "$base/.szsfx-ready" ] && [ "$ready" -nt "$0" ] && exit 0
+  echo "wineprefix: copying $base for $wine_dpi DPI"
+  rm -rf "$WINEPREFIX"
+  cp -a "$base" "$WINEPREFIX"
+  rm -f "$ready"
+  unset DISPLAY
+  "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$wine_dpi" /f >/dev/null
+  wineserver -w
+  touch "$ready"
+  echo "wineprefix: ready"
+  exit 0
+fi
+
 [ -f "$ready" ] && [ "$ready" -nt "$0" ] && [ "$ready" -nt "$top/tools/wine-env.sh" ] && exit 0
 case "${arch%-bare}" in
   win64) dll="$cache/7z-x64.dll" folder='C:\Program Files\7-Zip\' unix_folder="Program Files/7-Zip" view=/reg:64 ;;

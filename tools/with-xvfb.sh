@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs a command with a private Xvfb display and fresh wineservers for one of the
-# project's prefixes and its sibling (the same architecture with or without 7-Zip): the
-# tests pick one of the two per test.
+# project's prefixes and its sibling (the same architecture with or without 7-Zip), and
+# their copies at other DPIs: the tests pick one per test.
 #   with-xvfb.sh ARCH COMMAND [ARGS...]    (ARCH: win32, win64 or win32-qemu[-bare])
 set -uo pipefail
 . "$(dirname "$0")/wine-env.sh" "$1" || exit 1
 shift
-prefixes=("${WINEPREFIX%-bare}" "${WINEPREFIX%-bare}-bare")
+base=${WINEPREFIX%-dpi*}
+prefixes=("${base%-bare}" "${base%-bare}-bare" "${base%-bare}"-dpi* "${base%-bare}"-bare-dpi*)
 
 # A wineserver started without a display makes the next GUI process fail: end it first.
 stop_servers() {

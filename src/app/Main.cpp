@@ -34,11 +34,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   {
     TForm1 form(app);  // its archive component lets go of the library before the clean-up
     TForm2 password(app);
-    if (form.Create() && password.Create(form.Handle(), form.Font())) {
+    if (form.Create() && password.Create(form.Handle())) {
       plat::TracePhase("windows created");
       form.PasswordWindow = &password;
       // An archive that cannot be read ends the run here: the error was shown, and the
-      // clean-up below removes our own copy and library only.
+      // clean-up below removes our own library only.
       code = form.ShowFirstTime() ? form.RunMessageLoop() : static_cast<unsigned>(kExitFailed);
     }
   }

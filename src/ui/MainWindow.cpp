@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cwctype>
+#include <utility>
 
 #include "platform/FileIO.h"
 #include "platform/PhaseTrace.h"
@@ -26,6 +27,31 @@ constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusInterval = 40;
 
+constexpr int kBannerSide = 50;
+
+// The banner at `dpi`. It is drawn at 50, 75 and 100 pixels (96, 144 and 192 DPI); other
+// sizes are scaled from the next larger drawing, or the largest, with the halftone filter.
+HBITMAP LoadBanner(UINT dpi) {
+  struct Drawing {
+    const wchar_t* name;
+    int side;
+  };
+  static constexpr Drawing kDrawings[] = {
+      {L"FORM1_IMAGESHOW1_BRUSH_BMP", kBannerSide}, {L"BANNER_75", 75}, {L"BANNER_100", 100}};
+  const int side = Scaled(kBannerSide, dpi);
+  const Drawing* pick = &kDrawings[2];
+  for (const Drawing& drawing : kDrawings) {
+    if (drawing.side >= side) {
+      pick = &drawing;
+      break;
+    }
+  }
+  TGdi<HBITMAP> drawn(LoadBitmapW(GetModuleHandleW(nullptr), pick->name));
+  if (!drawn || pick->side == side) return drawn.Release();
+  HBITMAP scaled = ScaledBitmap(drawn.Get(), side, side);
+  return scaled ? scaled : drawn.Release();
+}
+
 bool Checked(HWND radio) { return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 bool IsNavigationKey(WPARAM key) {
@@ -44,28 +70,26 @@ bool TForm1::Create() {
   window_ = CreateCenteredWindow(kForm1Class, &RoutedWindowProc<TForm1>, W(app_.Settings.Title.Get()), kStyle, kExStyle,
                                  kClientWidth, kClientHeight, nullptr, this);
   if (!window_) return false;
+  clientHeight_ = kClientHeight;
   CreateControls();
   ApplyTextsAndStates();
   return true;
 }
 
+// Positions and sizes are pixels at 96 DPI; the control is placed at the window's DPI.
 HWND TForm1::AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex) {
-  HWND control = CreateWindowExW(ex, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-  return control;
+  return layout_.Add(parent, cls, id, style, ex, TPlace{x, y, w, h}, dpi_, font_.Get());
+}
+
+void TForm1::MakeBanner() {
+  bannerBitmap_ = TGdi<HBITMAP>(LoadBanner(dpi_));
+  bannerBrush_ = TGdi<HBRUSH>(bannerBitmap_ ? CreatePatternBrush(bannerBitmap_.Get()) : nullptr);
 }
 
 void TForm1::CreateControls() {
-  // 8 points: an 8-pixel cell leaves texts unreadable and cut ("...", the group caption).
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  font_ = TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
-  linkFont_ =
-      TGdi<HFONT>(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  dpi_ = DpiOf(window_);
+  font_ = TGdi<HFONT>(CreateWindowFont(dpi_, false));
+  linkFont_ = TGdi<HFONT>(CreateWindowFont(dpi_, true));
   SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   const DWORD oneLine = SS_LEFTNOWORDWRAP;
   AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
@@ -81,9 +105,8 @@ void TForm1::CreateControls() {
   AddControl(window_, L"BUTTON", kIdButton4, BS_PUSHBUTTON | WS_TABSTOP, 312, 72, 72, 24);
   AddControl(window_, L"LISTBOX", kIdFileList,
              LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281, 75);
-  AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, 50, 50, WS_EX_TRANSPARENT);
-  bannerBitmap_ = TGdi<HBITMAP>(LoadBitmapW(GetModuleHandleW(nullptr), L"FORM1_IMAGESHOW1_BRUSH_BMP"));
-  if (bannerBitmap_) bannerBrush_ = TGdi<HBRUSH>(CreatePatternBrush(bannerBitmap_.Get()));
+  AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, kBannerSide, kBannerSide, WS_EX_TRANSPARENT);
+  MakeBanner();
   HWND progress = AddControl(window_, PROGRESS_CLASSW, kIdProgressBar, 0, 8, 200, 377, 20);
   SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   group_ = AddControl(window_, L"BUTTON", kIdGroupBox1, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
@@ -149,12 +172,14 @@ void TForm1::ApplyTextsAndStates() {
   SetFocus(Control(kIdButton3));
 }
 
+// `height` in pixels at 96 DPI; the window keeps its top-left corner.
 void TForm1::SetClientHeight(int height) {
-  RECT frame{0, 0, kClientWidth, height};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  clientHeight_ = height;
+  const SIZE frame = FrameAt(dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+SIZE TForm1::FrameAt(UINT dpi) const { return FrameSize(kClientWidth, clientHeight_, kStyle, kExStyle, dpi); }
 
 void TForm1::SetDefaultButton(int id) {
   if (defaultButton_) SendMessageW(Control(defaultButton_), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
@@ -163,6 +188,7 @@ void TForm1::SetDefaultButton(int id) {
 }
 
 void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
+  linkUnderlined_ = underlined;
   linkColor_ = color;
   SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_.Get() : font_.Get()),
                TRUE);
@@ -238,6 +264,13 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) == WA_INACTIVE);
       return 0;
+    case kGetDpiScaledSizeMessage:  // the exact size for the new DPI, before the system suggests a rectangle
+      if (!lParam || !LOWORD(wParam)) break;
+      *reinterpret_cast<SIZE*>(lParam) = FrameAt(LOWORD(wParam));
+      return TRUE;
+    case kDpiChangedMessage:
+      OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_CLOSE:
       OnClose();
       return 0;
@@ -292,6 +325,24 @@ void TForm1::OnActivate(bool inactive) {
     savedFocus_ = GetFocus();
   else if (savedFocus_ && IsWindow(savedFocus_))
     SetFocus(savedFocus_);
+}
+
+// Moved to a monitor of another DPI (or the DPI changed): fonts, banner and every
+// control again at the new DPI, the window at the suggested place.
+void TForm1::OnDpiChanged(UINT dpi, const RECT* suggested) {
+  if (dpi != 0 && dpi != dpi_) {
+    dpi_ = dpi;
+    TGdi<HFONT> font(CreateWindowFont(dpi_, false)), linkFont(CreateWindowFont(dpi_, true));
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    layout_.Apply(dpi_, font.Get());
+    SendMessageW(Control(kIdLinkLabel), WM_SETFONT,
+                 reinterpret_cast<WPARAM>(linkUnderlined_ ? linkFont.Get() : font.Get()), TRUE);
+    font_ = std::move(font);  // the old fonts go once no control uses them
+    linkFont_ = std::move(linkFont);
+    MakeBanner();
+    InvalidateRect(Control(kIdBanner), nullptr, TRUE);
+  }
+  PlaceForDpi(window_, suggested, FrameAt(dpi_));
 }
 
 // During a run the close box acts as Cancel; the run posts its own close when done.

@@ -9,6 +9,7 @@
 
 #include "engine/SevenZip.h"
 #include "payload/RunSetup.h"
+#include "ui/Dpi.h"
 #include "ui/RunLogic.h"
 #include "ui/RunStatus.h"
 #include "ui/WinHandles.h"
@@ -56,7 +57,6 @@ class TForm1 {
   bool ShowFirstTime();
   unsigned RunMessageLoop();  // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
-  HFONT Font() const { return font_.Get(); }
 
   TSevenZip SevenZip;
   std::atomic<bool> Running{false};  // the running flag; progress events read it on the library's threads
@@ -74,15 +74,18 @@ class TForm1 {
   bool OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush);
   bool OnSetCursor(HWND control);
   void OnActivate(bool inactive);
+  void OnDpiChanged(UINT dpi, const RECT* suggested);
   void OnClose();
   void OnDestroy();
 
   HWND Control(int id) const { return GetDlgItem(id >= kIdRadioBox1 ? group_ : window_, id); }
   HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
   void CreateControls();
+  void MakeBanner();
   void ApplyTextsAndStates();
   void SetText(int id, const std::string& text);
   void SetClientHeight(int height);
+  SIZE FrameAt(UINT dpi) const;
   void SetDefaultButton(int id);
   void SetLinkStyle(bool underlined, COLORREF color);
 
@@ -120,6 +123,10 @@ class TForm1 {
   TGdi<HFONT> font_, linkFont_;
   TGdi<HBITMAP> bannerBitmap_;
   TGdi<HBRUSH> bannerBrush_;
+  TScaledLayout layout_;  // every control's place at 96 DPI
+  UINT dpi_ = kBaseDpi;
+  int clientHeight_ = 0;  // at 96 DPI
+  bool linkUnderlined_ = true;
   COLORREF linkColor_ = RGB(0, 0, 255);
   bool linkHot_ = false;
   int defaultButton_ = 0;

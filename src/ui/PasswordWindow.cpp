@@ -1,5 +1,7 @@
 #include "ui/PasswordWindow.h"
 
+#include <utility>
+
 #include "ui/PasswordCaption.h"
 #include "ui/WinText.h"
 
@@ -29,29 +31,30 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 }  // namespace
 
-bool TForm2::Create(HWND owner, HFONT font) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
+TForm2::~TForm2() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the font it uses goes
+}
+
+bool TForm2::Create(HWND owner) {
   window_ = CreateCenteredWindow(kForm2Class, &RoutedWindowProc<TForm2>, L"", kStyle, kExStyle, kClientWidth,
                                  kClientHeight, owner, this);
   if (!window_) return false;
+  dpi_ = DpiOf(window_);
+  font_ = TGdi<HFONT>(CreateWindowFont(dpi_, false));
   struct ControlLayout {
     const wchar_t* cls;
     int id;
     DWORD style;
-    int x, y, w, h;
+    TPlace place;  // pixels at 96 DPI
     DWORD ex;
   };
   const ControlLayout controls[] = {
-      {L"STATIC", kIdLabel1, SS_LEFT, 8, 8, 64, 22, 0},
-      {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | WS_TABSTOP, 8, 32, 193, 22, WS_EX_CLIENTEDGE},
-      {L"BUTTON", kIdOkButton, BS_PUSHBUTTON | WS_TABSTOP, 208, 8, 64, 22, 0},
-      {L"BUTTON", kIdCancelButton, BS_PUSHBUTTON | WS_TABSTOP, 208, 40, 64, 22, 0},
+      {L"STATIC", kIdLabel1, SS_LEFT, {8, 8, 64, 22}, 0},
+      {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | WS_TABSTOP, {8, 32, 193, 22}, WS_EX_CLIENTEDGE},
+      {L"BUTTON", kIdOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
+      {L"BUTTON", kIdCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
   };
-  for (const ControlLayout& c : controls) {
-    HWND control = CreateWindowExW(c.ex, c.cls, L"", WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.w, c.h, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+  for (const ControlLayout& c : controls) layout_.Add(window_, c.cls, c.id, c.style, c.ex, c.place, dpi_, font_.Get());
   SetWindowTextW(GetDlgItem(window_, kIdOkButton), W(app_.Message(msg::OkButton)).c_str());
   SetWindowTextW(GetDlgItem(window_, kIdCancelButton), W(app_.Message(msg::CancelButton)).c_str());
   return true;
@@ -73,10 +76,29 @@ LRESULT TForm2::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:  // hidden, never destroyed: the box keeps its text for the next showing
       closeRequested_ = true;
       return 0;
+    case kGetDpiScaledSizeMessage:  // the exact size for the new DPI, before the system suggests a rectangle
+      if (!lParam || !LOWORD(wParam)) break;
+      *reinterpret_cast<SIZE*>(lParam) = FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, LOWORD(wParam));
+      return TRUE;
+    case kDpiChangedMessage:
+      OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     default:
       break;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+// Moved to a monitor of another DPI: the font and every control again at the new DPI,
+// the window at the suggested place.
+void TForm2::OnDpiChanged(UINT dpi, const RECT* suggested) {
+  if (dpi != 0 && dpi != dpi_) {
+    dpi_ = dpi;
+    TGdi<HFONT> font(CreateWindowFont(dpi_, false));
+    layout_.Apply(dpi_, font.Get());
+    font_ = std::move(font);  // the old font goes once no control uses it
+  }
+  PlaceForDpi(window_, suggested, FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_));
 }
 
 bool TForm2::ClickByMnemonic(wchar_t letter) {

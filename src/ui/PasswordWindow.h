@@ -6,6 +6,8 @@
 #include <string>
 
 #include "payload/RunSetup.h"
+#include "ui/Dpi.h"
+#include "ui/WinHandles.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -16,7 +18,10 @@ constexpr wchar_t kForm2Class[] = L"TForm2";
 class TForm2 {
  public:
   explicit TForm2(const TRunSetup& app) : app_(app) {}
-  bool Create(HWND owner, HFONT font);
+  ~TForm2();
+  TForm2(const TForm2&) = delete;
+  TForm2& operator=(const TForm2&) = delete;
+  bool Create(HWND owner);
   // The OnPassword answer: the stored password, or the window's, asked modally. False
   // when the user gave none (Cancel, the close box, OK with an empty box).
   bool AskPassword(const std::u16string& fileName, std::u16string& password);
@@ -30,9 +35,13 @@ class TForm2 {
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void ShowModal();
   bool ClickByMnemonic(wchar_t letter);
+  void OnDpiChanged(UINT dpi, const RECT* suggested);
 
   const TRunSetup& app_;
   HWND window_ = nullptr;
+  TGdi<HFONT> font_;
+  TScaledLayout layout_;  // every control's place at 96 DPI
+  UINT dpi_ = kBaseDpi;
   bool closeRequested_ = false;
 };
 

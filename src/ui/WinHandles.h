@@ -31,6 +31,7 @@ class TOwnedHandle {
     handle_ = handle;
   }
   Handle Get() const { return handle_; }
+  Handle Release() { return std::exchange(handle_, nullptr); }  // the caller owns it now
   explicit operator bool() const { return handle_ != nullptr; }
 
  private:
@@ -47,6 +48,7 @@ class TGdi {
   TGdi() = default;
   explicit TGdi(T object) : object_(object) {}
   T Get() const { return static_cast<T>(object_.Get()); }
+  T Release() { return static_cast<T>(object_.Release()); }
   explicit operator bool() const { return static_cast<bool>(object_); }
 
  private:

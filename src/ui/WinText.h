@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "ui/Dpi.h"
 
 namespace szsfx {
 
@@ -62,8 +63,8 @@ LRESULT CALLBACK RoutedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 // Registers a window class of the stub's dialog-like windows and creates a hidden
-// window of it with the given client size, centred on the screen once. `self` goes to
-// WM_NCCREATE as the creation parameter.
+// window of it with the given client size (pixels at 96 DPI, scaled to the window's DPI),
+// centred on the screen once. `self` goes to WM_NCCREATE as the creation parameter.
 inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, const std::wstring& caption, DWORD style,
                                  DWORD exStyle, int clientWidth, int clientHeight, HWND owner, void* self) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -78,8 +79,16 @@ inline HWND CreateCenteredWindow(const wchar_t* className, WNDPROC procedure, co
   RECT frame{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  return CreateWindowExW(exStyle, className, caption.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance, self);
+  HWND window =
+      CreateWindowExW(exStyle, className, caption.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, instance, self);
+  const UINT dpi = window ? DpiOf(window) : kBaseDpi;
+  if (dpi != kBaseDpi) {  // its monitor's DPI is known once it exists
+    const SIZE scaled = FrameSize(clientWidth, clientHeight, style, exStyle, dpi);
+    SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - scaled.cx) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - scaled.cy) / 2, scaled.cx, scaled.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return window;
 }
 
 }  // namespace szsfx

@@ -1,0 +1,112 @@
+#include "ui/Dpi.h"
+
+#include "ui/WinHandles.h"
+
+namespace szsfx {
+
+namespace {
+
+using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+using TMemoryDc = TOwnedHandle<HDC, DeleteDC>;
+
+// A call of user32 that older systems lack; nullptr there.
+template <typename Call>
+Call UserCall(const char* name) {
+  return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : kBaseDpi;
+}
+
+// The window's rectangle from its client rectangle at `dpi`.
+void AdjustForDpi(RECT& frame, DWORD style, DWORD exStyle, UINT dpi) {
+  if (auto adjust = UserCall<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi")) {
+    if (adjust(&frame, style, FALSE, exStyle, dpi)) return;
+  }
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+}
+
+}  // namespace
+
+UINT DpiOf(HWND window) {
+  if (auto forWindow = UserCall<GetDpiForWindowCall>("GetDpiForWindow")) {
+    if (UINT dpi = forWindow(window)) return dpi;
+  }
+  return SystemDpi();
+}
+
+SIZE FrameSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi) {
+  RECT frame{0, 0, Scaled(clientWidth, dpi), Scaled(clientHeight, dpi)};
+  AdjustForDpi(frame, style, exStyle, dpi);
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void PlaceForDpi(HWND window, const RECT* suggested, SIZE frame) {
+  RECT now{};
+  GetWindowRect(window, &now);
+  const POINT corner = suggested ? POINT{suggested->left, suggested->top} : POINT{now.left, now.top};
+  SetWindowPos(window, nullptr, corner.x, corner.y, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HFONT CreateWindowFont(UINT dpi, bool underlined) {
+  // 8 points: an 8-pixel cell leaves texts unreadable and cut ("...", the group caption).
+  return CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, underlined, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+}
+
+HBITMAP ScaledBitmap(HBITMAP source, int width, int height) {
+  BITMAP info{};
+  if (!source || !GetObjectW(source, sizeof info, &info)) return nullptr;
+  HDC screen = GetDC(nullptr);
+  if (!screen) return nullptr;
+  TMemoryDc from(CreateCompatibleDC(screen)), to(CreateCompatibleDC(screen));
+  TGdi<HBITMAP> result(CreateCompatibleBitmap(screen, width, height));
+  ReleaseDC(nullptr, screen);
+  if (!from || !to || !result) return nullptr;
+  HGDIOBJ fromBefore = SelectObject(from.Get(), source), toBefore = SelectObject(to.Get(), result.Get());
+  SetStretchBltMode(to.Get(), HALFTONE);
+  SetBrushOrgEx(to.Get(), 0, 0, nullptr);  // the halftone filter needs it set after the mode
+  const bool drawn =
+      StretchBlt(to.Get(), 0, 0, width, height, from.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY) != FALSE;
+  SelectObject(from.Get(), fromBefore);
+  SelectObject(to.Get(), toBefore);
+  return drawn ? result.Release() : nullptr;
+}
+
+namespace {
+
+// The control's rectangle at `dpi`: left, top, width, height.
+RECT ScaledPlace(const TPlace& p, UINT dpi) {
+  const int left = Scaled(p.x, dpi), top = Scaled(p.y, dpi);
+  return RECT{left, top, Scaled(p.x + p.width, dpi) - left, Scaled(p.y + p.height, dpi) - top};
+}
+
+}  // namespace
+
+HWND TScaledLayout::Add(HWND parent, const wchar_t* cls, int id, DWORD style, DWORD exStyle, TPlace place, UINT dpi,
+                        HFONT font) {
+  const RECT r = ScaledPlace(place, dpi);
+  HWND control =
+      CreateWindowExW(exStyle, cls, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right, r.bottom, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  if (!control) return nullptr;
+  entries_.push_back(Entry{control, place});
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
+void TScaledLayout::Apply(UINT dpi, HFONT font) const {
+  for (const Entry& entry : entries_) {
+    const RECT r = ScaledPlace(entry.place, dpi);
+    SetWindowPos(entry.control, nullptr, r.left, r.top, r.right, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(entry.control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+}
+
+}  // namespace szsfx
