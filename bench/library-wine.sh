@@ -8,14 +8,14 @@
 # the two libraries take turns so that a busy machine slows both alike.
 # The 32-bit pair runs only where build/cache/runs-i386 says the kernel executes 32-bit
 # code. Not a test: it asserts nothing, but warns when an output or a result is wrong.
-#   bench/library-wine.sh [win64] [win32]
+#   [RUNS=5] [ARCHIVES="lzma ppmd ..."] bench/library-wine.sh [win64] [win32]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 runs=${RUNS:-5}
 work=$top/build/bench-library-wine
 data=$work/data
-archives=(copy lzma lzma2 ppmd bcj2 aes aes-lzma2)
+read -r -a archives <<< "${ARCHIVES:-copy lzma lzma2 ppmd bcj2 aes aes-lzma2}"
 source_of() { case $1 in ppmd) echo text ;; bcj2) echo exe ;; *) echo mixed ;; esac; }
 
 make_data() {
@@ -25,9 +25,16 @@ make_data() {
   python3 - "$data" <<'EOF'
 import random, sys
 data = sys.argv[1]
+# Text of random words (many literals and short matches, like prose) and random bytes.
+words = [b"alpha", b"bravo", b"charlie", b"delta", b"echo", b"foxtrot", b"golf", b"hotel", b"india", b"juliett"]
+r = random.Random(3)
 with open(data + "/mixed/text.txt", "wb") as f:
-    for i in range(800000):
-        f.write(b"%08d: line of a text file that compresses well, with a counter %d and words\n" % (i, i * 7919 % 100003))
+    size = n = 0
+    while size < 60000000:
+        line = b"record %08d: %s\n" % (n, b" ".join(r.choice(words) for _ in range(12)))
+        f.write(line)
+        size += len(line)
+        n += 1
 with open(data + "/mixed/random.bin", "wb") as f:
     f.write(random.Random(2).randbytes(20000000))
 with open(data + "/mixed/text.txt", "rb") as f, open(data + "/text/part.txt", "wb") as g:
@@ -69,14 +76,17 @@ find_server() {
   server_pid=
   local p
   for p in $(pgrep -x 'wineserver(64)?' || true); do
-    if tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+    if { tr '\0' '\n' < "/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
       server_pid=$p
       return
     fi
   done
 }
 server_cpu() {
-  [ -n "$server_pid" ] && [ -r "/proc/$server_pid/stat" ] || { echo 0; return; }
+  if [ -z "$server_pid" ] || [ ! -r "/proc/$server_pid/stat" ]; then
+    echo 0
+    return
+  fi
   awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$server_pid/stat"
 }
 
@@ -86,6 +96,7 @@ one_run() {
   local preset=$1 lib=$2 archive=$3 before after
   rm -rf "$work/out"
   before=$(server_cpu)
+  # shellcheck disable=SC2154
   /usr/bin/time -o "$work/time" -f '%e %U %S %M' "$wine" "build/$preset/szrun.exe" "$work/$archive.7z" \
     "$work/out" --quiet --dll-dir "$work/$lib/" --password Secret > "$work/log" 2>&1 < /dev/null || true
   after=$(server_cpu)
@@ -95,7 +106,8 @@ one_run() {
 }
 
 check_output() {  # check_output ARCHIVE: the last extraction holds the source's bytes
-  local source=$data/$(source_of "$1") f
+  local source f
+  source=$data/$(source_of "$1")
   for f in "$source"/*; do
     cmp -s "$f" "$work/out/$(basename "$f")" || echo "warning: $1: $(basename "$f") differs from its source" >&2
   done
@@ -112,8 +124,8 @@ bench_preset() {
   mkdir -p "$work/ours" "$work/7zip"
   cp "build/$preset/7zextract.dll" "$work/ours/7z.dll"
   cp "$library" "$work/7zip/7z.dll"
-  # shellcheck source=../tools/wine-env.sh
-  . tools/wine-env.sh "$arch-bare"
+  # shellcheck source=/dev/null
+  . tools/wine-env.sh "$arch-bare"  # sets WINEPREFIX and wine
   local wineserver=${wine%/*}/wineserver started=0
   find_server
   if [ -z "$server_pid" ]; then
@@ -151,7 +163,7 @@ bench_preset() {
     done
   done
   rm -rf "$work/out"
-  [ "$started" = 1 ] && "$wineserver" -k > /dev/null 2>&1 || true
+  if [ "$started" = 1 ]; then "$wineserver" -k > /dev/null 2>&1 || true; fi
 }
 
 make_data
@@ -175,6 +187,6 @@ echo
 echo "Seconds, median of $runs runs of szrun.exe extracting to disk. user and sys: the Wine process"
 echo "with its threads; server: the CPU the prefix's wineserver spent meanwhile; peakMB: the largest"
 echo "resident set of the Wine process. Ratios ours / 7-Zip's: wall÷, user÷ (user CPU), cpu÷"
-echo "(user + sys + server). Archives: 66 MB text + 20 MB random (copy, lzma, lzma2 -mx=5; aes: AES-256"
-echo "over Copy; aes-lzma2: AES-256 over LZMA2 -mx=1, encrypted headers), 30 MB text (ppmd -mx=5),"
-echo "16 MB of x86-like code (bcj2 with three LZMA2 streams)."
+echo "(user + sys + server). Archives: 60 MB of random words + 20 MB random bytes (copy, lzma and"
+echo "lzma2 -mx=5; aes: AES-256 over Copy; aes-lzma2: AES-256 over LZMA2 -mx=1, encrypted headers),"
+echo "30 MB of the words (ppmd -mx=5), 16 MB of x86-like code (bcj2 with three LZMA2 streams)."
