@@ -4,6 +4,7 @@
 # time ratio ours / 7-Zip's on one processor (7-Zip cannot use its decoder threads) and
 # with all processors, and the peak resident memory of each. Median of RUNS (default 3).
 # Not a test: it asserts nothing, but warns when an output differs from its source.
+# Then bench/library-wine.sh compares the Windows builds under Wine (WINE=0 skips it).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -103,3 +104,4 @@ rm -rf "$work/out"
 echo
 echo "Times in seconds (median of $runs), szrun extracting to disk; ratio = ours / 7-Zip's."
 echo "gig: 1 GB of text in one solid LZMA2 folder with a 16 MB dictionary (the memory bound)."
+[ "${WINE:-1}" = 0 ] || "$top/bench/library-wine.sh"
