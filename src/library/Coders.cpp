@@ -204,9 +204,7 @@ class TLzmaCoder final : public TDictionaryCoder {
 
 class TLzma2Coder final : public TDictionaryCoder {
  public:
-  TLzma2Coder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize, false) {
-    Lzma2Dec_Construct(&dec_);
-  }
+  TLzma2Coder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize, false) { Lzma2Dec_Construct(&dec_); }
   ~TLzma2Coder() override { Lzma2Dec_Free(&dec_, &kDecoderAlloc); }
   HRes Init(const uint8_t* props, size_t size) {
     if (size != 1 || props[0] > 40) return kUnsupported;
@@ -475,7 +473,9 @@ HRes TInput::Fill() {
 
 uint64_t CoderMemory(uint64_t id, const uint8_t* props, size_t propsSize, uint64_t outSize) {
   // The probability tables: a fixed part and the literal coders, 0x300 for each context.
-  auto probs = [](unsigned literalBits) { return (uint64_t{1984} + (uint64_t{0x300} << literalBits)) * sizeof(CLzmaProb); };
+  auto probs = [](unsigned literalBits) {
+    return (uint64_t{1984} + (uint64_t{0x300} << literalBits)) * sizeof(CLzmaProb);
+  };
   switch (id) {
     case kMethodLzma: {
       CLzmaProps p;

@@ -45,7 +45,7 @@ struct TFolder {
   uint32_t UnpackCrc;
   bool HasUnpackCrc;
   bool Encrypted;
-  bool IdleCoders;  // some coder feeds nothing that reaches the output: the folder cannot be decoded
+  bool IdleCoders;      // some coder feeds nothing that reaches the output: the folder cannot be decoded
   uint64_t UnpackSize;  // of the folder's main (unbound) stream
 };
 

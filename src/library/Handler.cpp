@@ -288,8 +288,7 @@ class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler
 
  private:
   HRes ReadArchive(IInStream* stream, IArchiveOpenCallback* callback);
-  HRes DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize,
-                    uint64_t& headerBytes);
+  HRes DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize, uint64_t& headerBytes);
   HRes ExtractItems(const uint32_t* sorted, size_t count, bool test, IArchiveExtractCallback* callback);
   HRes ExtractItem(uint32_t index, int32_t askMode, TExtractState& state);
   void SetPath(const TFileInfo& f, TPropValue* value) const;
