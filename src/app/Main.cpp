@@ -29,7 +29,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's folder dialog needs it
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  unsigned code = kExitOk;
+  // Windows that cannot be created (no window station or desktop to show them on) end
+  // the run as failed: nothing was extracted.
+  unsigned code = kExitFailed;
   plat::TracePhase("start-up");
   {
     TForm1 form(app);  // its archive component lets go of the library before the clean-up

@@ -121,7 +121,9 @@ class TDictionaryCoder : public TCoder {
   }
 
  protected:
-  explicit TDictionaryCoder(TSource* input, uint64_t outSize) : TCoder(outSize) { input_.Attach(input); }
+  TDictionaryCoder(TSource* input, uint64_t outSize, bool endsAtSize) : TCoder(outSize), endsAtSize_(endsAtSize) {
+    input_.Attach(input);
+  }
   virtual CLzmaDec& Decoder() = 0;
   virtual SRes Step(SizeT dicLimit, const Byte* src, SizeT* srcLen, ELzmaFinishMode mode, ELzmaStatus* status) = 0;
   bool AllocateBuffers(uint64_t dictionary) {
@@ -145,20 +147,42 @@ class TDictionaryCoder : public TCoder {
     SizeT inSize = input_.Available();
     const SizeT before = d.dicPos;
     ELzmaStatus status = LZMA_STATUS_NOT_SPECIFIED;
-    if (Step(limit, input_.Data(), &inSize, LZMA_FINISH_ANY, &status) != SZ_OK) return kDataError;
+    const ELzmaFinishMode mode = last && endsAtSize_ ? LZMA_FINISH_END : LZMA_FINISH_ANY;
+    const SRes result = Step(limit, input_.Data(), &inSize, mode, &status);
     input_.Consume(inSize);
+    if (result != SZ_OK) return kDataError;
+    if (mode == LZMA_FINISH_END && d.dicPos == limit) return Ended(limit, status);
     if (d.dicPos != before || inSize != 0) return kOk;
     // No progress: the stream ended (with its end mark or with the input) before its size.
     return kDataError;
   }
+  // All of the output is decoded: the stream must end there, with its end mark or where
+  // the range coder may stop without one.
+  HRes Ended(SizeT limit, ELzmaStatus status) {
+    while (status == LZMA_STATUS_NEEDS_MORE_INPUT) {
+      if (input_.Empty()) {
+        HRes r = input_.Fill();
+        if (r != kOk) return r;
+        if (input_.Empty()) return kDataError;
+      }
+      SizeT inSize = input_.Available();
+      const SRes result = Step(limit, input_.Data(), &inSize, LZMA_FINISH_END, &status);
+      input_.Consume(inSize);
+      if (result != SZ_OK) return kDataError;
+    }
+    return status == LZMA_STATUS_FINISHED_WITH_MARK || status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK ? kOk
+                                                                                                         : kDataError;
+  }
 
   TInput input_;
   size_t given_ = 0;
+  bool endsAtSize_;
 };
 
 class TLzmaCoder final : public TDictionaryCoder {
  public:
-  TLzmaCoder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize) { LzmaDec_Construct(&dec_); }
+  // An LZMA stream must end where its size says.
+  TLzmaCoder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize, true) { LzmaDec_Construct(&dec_); }
   ~TLzmaCoder() override { LzmaDec_Free(&dec_, &kDecoderAlloc); }
   HRes Init(const uint8_t* props, size_t size) {
     CLzmaProps p;
@@ -180,7 +204,7 @@ class TLzmaCoder final : public TDictionaryCoder {
 
 class TLzma2Coder final : public TDictionaryCoder {
  public:
-  TLzma2Coder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize) { Lzma2Dec_Construct(&dec_); }
+  TLzma2Coder(TSource* input, uint64_t outSize) : TDictionaryCoder(input, outSize, false) { Lzma2Dec_Construct(&dec_); }
   ~TLzma2Coder() override { Lzma2Dec_Free(&dec_, &kDecoderAlloc); }
   HRes Init(const uint8_t* props, size_t size) {
     if (size != 1 || props[0] > 40) return kUnsupported;
@@ -445,6 +469,34 @@ HRes TInput::Fill() {
   HRes r = source_->Read(buffer_.Data(), buffer_.Size(), got);
   end_ = got;
   return r;
+}
+
+uint64_t CoderMemory(uint64_t id, const uint8_t* props, size_t propsSize, uint64_t outSize) {
+  // The probability tables: a fixed part and the literal coders, 0x300 for each context.
+  auto probs = [](unsigned literalBits) {
+    return (uint64_t{1984} + (uint64_t{0x300} << literalBits)) * sizeof(CLzmaProb);
+  };
+  switch (id) {
+    case kMethodLzma: {
+      CLzmaProps p;
+      if (propsSize != LZMA_PROPS_SIZE || LzmaProps_Decode(&p, props, LZMA_PROPS_SIZE) != SZ_OK) return 0;
+      return DictionaryBufferSize(p.dicSize, outSize) + probs(p.lc + p.lp) + kInputBufferSize;
+    }
+    case kMethodLzma2: {
+      if (propsSize != 1 || props[0] > 40) return 0;
+      const uint64_t dictionary = props[0] == 40 ? 0xFFFFFFFFu : uint64_t{2u | (props[0] & 1u)} << (props[0] / 2 + 11);
+      return DictionaryBufferSize(dictionary, outSize) + probs(4) + kInputBufferSize;
+    }
+    case kMethodPpmd:
+      return propsSize == 5 ? ReadLe32(props + 1) + kInputBufferSize : 0;
+    case kMethodBcj2:
+      return 4 * kInputBufferSize;
+    case kMethodCopy:
+    case kMethodDelta:
+      return 0;
+    default:
+      return kFilterBufferSize;  // the branch converters, and AES
+  }
 }
 
 TSource* NewPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size) {

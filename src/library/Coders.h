@@ -53,6 +53,12 @@ TSource* NewBcj2Coder(TSource* const inputs[4], uint64_t outSize, HRes& result);
 
 // The memory a single coder may ask for (dictionary, model): more is refused.
 constexpr uint64_t kMaxCoderMemory = uint64_t{1} << 30;
+// What all coders of one folder may take together: more is refused.
+constexpr uint64_t kMaxFolderMemory = kMaxCoderMemory + (uint64_t{1} << 28);
+
+// The memory a coder of this method and properties takes for `outSize` bytes of output
+// (0 for unknown methods and unusable properties, which are refused when built).
+uint64_t CoderMemory(uint64_t methodId, const uint8_t* props, size_t propsSize, uint64_t outSize);
 
 enum : uint64_t {
   kMethodCopy = 0x00,

@@ -93,6 +93,8 @@ class TArray {
   T* Data() { return items_; }
   const T* Data() const { return items_; }
   size_t Size() const { return count_; }
+  // The heap the array holds.
+  size_t Bytes() const { return capacity_ * sizeof(T); }
 
  private:
   bool Reserve(size_t capacity) {

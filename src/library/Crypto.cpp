@@ -15,16 +15,16 @@ constexpr size_t kAesBufferSize = size_t{1} << 16;
 
 class TAesCoder final : public TSource {
  public:
-  TAesCoder(TSource* input, uint64_t outSize) : input_(input), left_(outSize) {}
-  bool Init(const uint8_t key[kKeySize], const uint8_t iv[16]) {
-    if (!buffer_.Allocate(kAesBufferSize)) return false;
-    Aes_SetKey_Dec(State() + 4, key, kKeySize);
-    AesCbc_Init(State(), iv);
-    return true;
-  }
+  TAesCoder(TSource* input, TKeySource& keys, const TAesParams& params, uint64_t outSize)
+      : input_(input), keys_(keys), params_(params), left_(outSize) {}
+  bool Allocate() { return buffer_.Allocate(kAesBufferSize); }
   HRes Read(uint8_t* data, size_t size, size_t& processed) override {
     processed = 0;
     if (left_ == 0 || size == 0) return kOk;
+    if (!keyed_) {
+      HRes r = SetKey();
+      if (r != kOk) return r;
+    }
     if (start_ == ready_) {
       HRes r = Refill();
       if (r != kOk) return r;
@@ -40,6 +40,16 @@ class TAesCoder final : public TSource {
   }
 
  private:
+  HRes SetKey() {
+    uint8_t key[kKeySize];
+    HRes r = keys_.Key(params_, key);
+    if (r != kOk) return r;
+    Aes_SetKey_Dec(State() + 4, key, kKeySize);
+    AesCbc_Init(State(), params_.Iv);
+    std::memset(key, 0, sizeof key);
+    keyed_ = true;
+    return kOk;
+  }
   // The key schedule wants 16-byte alignment.
   UInt32* State() {
     auto address = reinterpret_cast<uintptr_t>(state_);
@@ -63,7 +73,10 @@ class TAesCoder final : public TSource {
   }
 
   TSource* input_;
+  TKeySource& keys_;
+  TAesParams params_;
   uint64_t left_;
+  bool keyed_ = false;
   TBuffer buffer_;
   size_t start_ = 0, ready_ = 0, end_ = 0;
   UInt32 state_[AES_NUM_IVMRK_WORDS + 4] = {};
@@ -76,17 +89,29 @@ bool ReadAesParams(const uint8_t* props, size_t size, TAesParams& params) {
   if (size == 0) return false;
   const uint8_t first = props[0];
   params.CyclesPower = first & 0x3F;
-  if ((first & 0xC0) == 0) return size == 1 && params.CyclesPower <= kMaxCyclesPower;
+  const bool usable = params.CyclesPower <= kMaxCyclesPower || params.CyclesPower == kDirectKeyPower;
+  if ((first & 0xC0) == 0) return size == 1 && usable;
   if (size < 2) return false;
   params.SaltSize = ((first >> 7) & 1u) + (props[1] >> 4);
   const size_t ivSize = ((first >> 6) & 1u) + (props[1] & 0x0Fu);
-  if (size != 2 + params.SaltSize + ivSize || params.CyclesPower > kMaxCyclesPower) return false;
+  if (size != 2 + params.SaltSize + ivSize || !usable) return false;
   std::memcpy(params.Salt, props + 2, params.SaltSize);
   std::memcpy(params.Iv, props + 2 + params.SaltSize, ivSize);
   return true;
 }
 
+uint64_t KeyRounds(const TAesParams& params) {
+  return params.CyclesPower == kDirectKeyPower ? 0 : uint64_t{1} << params.CyclesPower;
+}
+
 void DeriveKey(const TAesParams& params, const uint8_t* password, size_t passwordSize, uint8_t key[kKeySize]) {
+  if (params.CyclesPower == kDirectKeyPower) {  // salt, then password, zero-padded
+    std::memset(key, 0, kKeySize);
+    std::memcpy(key, params.Salt, params.SaltSize);
+    const size_t room = kKeySize - params.SaltSize;
+    if (passwordSize) std::memcpy(key + params.SaltSize, password, passwordSize < room ? passwordSize : room);
+    return;
+  }
   // One round hashes salt, password and the round number (8 bytes, little-endian).
   TBuffer round;
   const size_t size = params.SaltSize + passwordSize + 8;
@@ -110,10 +135,9 @@ void DeriveKey(const TAesParams& params, const uint8_t* password, size_t passwor
   Sha256_Final(&sha, key);
 }
 
-TSource* NewAesCoder(TSource* input, const uint8_t key[kKeySize], const uint8_t iv[16], uint64_t outSize,
-                     HRes& result) {
-  auto* coder = new (std::nothrow) TAesCoder(input, outSize);
-  if (coder && coder->Init(key, iv)) {
+TSource* NewAesCoder(TSource* input, TKeySource& keys, const TAesParams& params, uint64_t outSize, HRes& result) {
+  auto* coder = new (std::nothrow) TAesCoder(input, keys, params, outSize);
+  if (coder && coder->Allocate()) {
     result = kOk;
     return coder;
   }

@@ -30,8 +30,6 @@ enum : uint8_t {
   kEncodedHeader = 0x17,
 };
 
-constexpr uint32_t kMaxFiles = 1u << 22;
-
 // Reads the header's numbers and vectors; any read past the end marks it failed.
 class TReader {
  public:
@@ -117,20 +115,20 @@ bool ReadDigests(TReader& r, size_t count, TArray<uint8_t>& defined, TArray<uint
   return r.Ok();
 }
 
+// The records are appended as they are read, so what they take grows with the header
+// bytes that really hold them, never with a count the header claims.
 bool ReadPackInfo(TReader& r, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
   const uint64_t packPos = r.Number();
-  const uint32_t count = r.Count(UINT32_MAX);
-  if (!r.Ok() || packPos > archiveSize || !db.PackSizes.Resize(count) || !db.PackPositions.Resize(count)) {
-    return r.Fail();
-  }
+  const uint32_t count = r.Count(kMaxPackStreams);
+  if (!r.Ok() || packPos > archiveSize || db.PackSizes.Size() != 0) return r.Fail();
   uint8_t id = r.Byte();
   if (id == kSize) {
     uint64_t position = dataOffset + packPos;
     for (uint32_t i = 0; i < count; ++i) {
-      db.PackSizes[i] = r.Number();
-      db.PackPositions[i] = position;
-      if (db.PackSizes[i] > archiveSize || position > archiveSize - db.PackSizes[i]) return r.Fail();
-      position += db.PackSizes[i];
+      const uint64_t size = r.Number();
+      if (!r.Ok() || size > archiveSize || position > archiveSize - size) return r.Fail();
+      if (!db.PackSizes.Append(size) || !db.PackPositions.Append(position) || !db.Affords()) return r.Fail();
+      position += size;
     }
     id = r.Byte();
   } else if (count != 0) {
@@ -155,6 +153,33 @@ bool SinglePackedStream(const TDatabase& db, const TFolder& f, uint32_t numInTot
   }
   stream = found;
   return count == 1;
+}
+
+// Follows the bind pairs from the folder's output: every coder must be reached exactly
+// once, so no coder is left unread and none feeds itself through others.
+bool EveryCoderFeedsTheOutput(const TDatabase& db, const TFolder& f) {
+  const uint32_t main = MainCoder(db, f);
+  if (main == kNoFolder) return false;
+  uint32_t pending[kMaxCodersPerFolder];
+  uint32_t pendingCount = 0, reached = 0;
+  uint64_t seen = 0;
+  pending[pendingCount++] = main;
+  while (pendingCount > 0) {
+    const uint32_t coder = pending[--pendingCount];
+    if (seen & (uint64_t{1} << coder)) return false;
+    seen |= uint64_t{1} << coder;
+    ++reached;
+    uint32_t firstIn = 0;
+    for (uint32_t c = 0; c < coder; ++c) firstIn += db.Coders[f.FirstCoder + c].NumInStreams;
+    const uint32_t inCount = db.Coders[f.FirstCoder + coder].NumInStreams;
+    for (uint32_t b = 0; b < f.NumBindPairs; ++b) {
+      const TBindPair& p = db.BindPairs[f.FirstBindPair + b];
+      if (p.InIndex < firstIn || p.InIndex >= firstIn + inCount) continue;
+      if (pendingCount == kMaxCodersPerFolder) return false;
+      pending[pendingCount++] = p.OutIndex;
+    }
+  }
+  return reached == f.NumCoders;
 }
 
 // Every coder output is used at most once, every coder input is fed at most once.
@@ -207,7 +232,7 @@ bool ReadCoder(TReader& r, TDatabase& db, TFolder& f, uint32_t& numInTotal) {
   }
   numInTotal += c.NumInStreams;
   f.Encrypted |= IsAes(c);
-  return r.Ok() && numInTotal <= 64 && db.Coders.Append(c);
+  return r.Ok() && numInTotal <= 64 && db.Coders.Size() < kMaxCoders && db.Coders.Append(c);
 }
 
 bool ReadFolder(TReader& r, TDatabase& db, TFolder& f) {
@@ -238,21 +263,24 @@ bool ReadFolder(TReader& r, TDatabase& db, TFolder& f) {
     }
     if (!r.Ok() || !db.PackedStreams.Append(in)) return r.Fail();
   }
-  return FolderIsConsistent(db, f, numInTotal) || r.Fail();
+  if (!FolderIsConsistent(db, f, numInTotal) || !db.Affords()) return r.Fail();
+  f.IdleCoders = !EveryCoderFeedsTheOutput(db, f);
+  return true;
 }
 
 bool ReadUnpackInfo(TReader& r, TDatabase& db) {
   if (!r.Expect(kFolder)) return false;
-  const uint32_t count = r.Count(UINT32_MAX);
-  if (r.Byte() != 0 || !r.Ok() || !db.Folders.Resize(count)) return r.Fail();  // external data: unsupported
+  const uint32_t count = r.Count(kMaxFolders);
+  if (r.Byte() != 0 || !r.Ok() || db.Folders.Size() != 0) return r.Fail();  // external data: unsupported
   uint32_t packStream = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    TFolder& f = db.Folders[i];
+    TFolder f{};
     if (!ReadFolder(r, db, f)) return false;
     f.FirstPackStream = packStream;
     if (f.NumPackedStreams > db.PackSizes.Size() - packStream) return r.Fail();
     packStream += f.NumPackedStreams;
     f.NumUnpackStreams = 1;
+    if (!db.Folders.Append(f) || !db.Affords()) return r.Fail();
   }
   if (!r.Expect(kCodersUnpackSize) || !db.CoderUnpackSizes.Resize(db.Coders.Size())) return r.Fail();
   for (size_t i = 0; i < db.Coders.Size(); ++i) db.CoderUnpackSizes[i] = r.Number();
@@ -293,19 +321,18 @@ bool ReadSubStreamsInfo(TReader& r, TDatabase& db, TSubStreams& sub) {
     if (total > kMaxFiles) return r.Fail();
     id = r.Byte();
   }
-  if (!r.Ok() || !sub.Sizes.Resize(static_cast<size_t>(total))) return r.Fail();
-  size_t k = 0;
+  if (!r.Ok()) return false;
   for (size_t i = 0; i < db.Folders.Size(); ++i) {
     const TFolder& f = db.Folders[i];
     if (f.NumUnpackStreams == 0) continue;
     uint64_t sum = 0;
     for (uint32_t j = 1; j < f.NumUnpackStreams && id == kSize; ++j) {
-      sub.Sizes[k] = r.Number();
-      if (sub.Sizes[k] > f.UnpackSize - sum) return r.Fail();
-      sum += sub.Sizes[k++];
+      const uint64_t size = r.Number();
+      if (!r.Ok() || size > f.UnpackSize - sum || !sub.Sizes.Append(size)) return r.Fail();
+      sum += size;
     }
     if (id != kSize && f.NumUnpackStreams > 1) return r.Fail();
-    sub.Sizes[k++] = f.UnpackSize - sum;
+    if (!sub.Sizes.Append(f.UnpackSize - sum) || !db.Affords(sub.Sizes.Bytes())) return r.Fail();
   }
   if (id == kSize) id = r.Byte();
   // Checksums come for every stream whose checksum the folder does not already give.
@@ -321,8 +348,7 @@ bool ReadSubStreamsInfo(TReader& r, TDatabase& db, TSubStreams& sub) {
     if (!ReadDigests(r, unknown, defined, values)) return false;
     id = r.Byte();
   }
-  k = 0;
-  size_t u = 0;
+  size_t k = 0, u = 0;
   for (size_t i = 0; i < db.Folders.Size(); ++i) {
     const TFolder& f = db.Folders[i];
     if (f.NumUnpackStreams == 1 && f.HasUnpackCrc) {
@@ -369,7 +395,7 @@ bool ReadNames(TReader& r, uint64_t size, TDatabase& db) {
   if (r.Byte() != 0 || size < 1 || (size - 1) % 2 != 0) return r.Fail();
   const uint8_t* data = r.Take(size - 1);
   const size_t units = static_cast<size_t>((size - 1) / 2);
-  if (!data || !db.Names.Resize(units)) return r.Fail();
+  if (!data || !db.Affords(units * sizeof(uint16_t)) || !db.Names.Resize(units)) return r.Fail();
   size_t file = 0, start = 0;
   for (size_t i = 0; i < units; ++i) {
     db.Names[i] = static_cast<uint16_t>(data[2 * i] | data[2 * i + 1] << 8);
@@ -455,7 +481,7 @@ bool AssignStreams(TDatabase& db, const TEmptyItems& e, const TSubStreams& sub) 
 bool ReadFilesInfo(TReader& r, TDatabase& db, const TSubStreams& sub) {
   const uint64_t count = r.Number();
   if (!r.Ok() || count > kMaxFiles || count > r.Left() * 8 + sub.Sizes.Size() ||
-      !db.Files.Resize(static_cast<size_t>(count))) {
+      !db.Affords(count * sizeof(TFileInfo)) || !db.Files.Resize(static_cast<size_t>(count))) {
     return r.Fail();
   }
   TEmptyItems empty;

@@ -13,6 +13,15 @@ constexpr uint32_t kMaxCodersPerFolder = 32;
 constexpr uint32_t kMaxStreamsPerCoder = 32;
 constexpr uint32_t kMaxMethodIdSize = 8;
 constexpr uint32_t kMaxCoderProps = 1024;
+// Overall limits of one archive, whatever its header says.
+constexpr uint32_t kMaxFolders = 1u << 22;
+constexpr uint32_t kMaxCoders = 1u << 22;
+constexpr uint32_t kMaxPackStreams = 1u << 22;
+constexpr uint32_t kMaxFiles = 1u << 22;
+// What the records read from a header may take: a fixed allowance plus so much per byte
+// of header in the archive (a packed header counts with its packed size).
+constexpr uint64_t kDatabaseBaseMemory = uint64_t{64} << 20;
+constexpr uint64_t kDatabaseMemoryPerHeaderByte = 64;
 
 struct TCoderInfo {
   uint8_t Id[kMaxMethodIdSize];
@@ -36,6 +45,7 @@ struct TFolder {
   uint32_t UnpackCrc;
   bool HasUnpackCrc;
   bool Encrypted;
+  bool IdleCoders;      // some coder feeds nothing that reaches the output: the folder cannot be decoded
   uint64_t UnpackSize;  // of the folder's main (unbound) stream
 };
 
@@ -58,6 +68,14 @@ struct TDatabase {
   TArray<TFolder> Folders;
   TArray<TFileInfo> Files;
   TArray<uint16_t> Names;
+  uint64_t MemoryBudget = UINT64_MAX;  // for the arrays above, in bytes
+
+  size_t Bytes() const {
+    return Coders.Bytes() + BindPairs.Bytes() + PackedStreams.Bytes() + CoderUnpackSizes.Bytes() + Props.Bytes() +
+           PackSizes.Bytes() + PackPositions.Bytes() + Folders.Bytes() + Files.Bytes() + Names.Bytes();
+  }
+  // Whether `more` bytes beyond what the arrays hold still fit the budget.
+  bool Affords(uint64_t more = 0) const { return more <= MemoryBudget && Bytes() <= MemoryBudget - more; }
 
   void Clear() {
     Coders.Clear(), BindPairs.Clear(), PackedStreams.Clear(), CoderUnpackSizes.Clear(), Props.Clear();

@@ -19,6 +19,20 @@ uint32_t FirstInStream(const TDatabase& db, const TFolder& f, uint32_t coder) {
   return n;
 }
 
+// What the folder's coders take together, threads included.
+uint64_t FolderMemory(const TDatabase& db, const TFolder& f) {
+  uint64_t total = 0;
+  for (uint32_t c = 0; c < f.NumCoders; ++c) {
+    const TCoderInfo& info = db.Coders[f.FirstCoder + c];
+    const uint8_t* props = info.PropsSize ? &db.Props[info.PropsOffset] : nullptr;
+    const uint64_t outSize = db.CoderUnpackSizes[f.FirstCoder + c];
+    const uint64_t id = MethodId(info);
+    total += CoderMemory(id, props, info.PropsSize, outSize);
+    if (id == kMethodLzma2) total += ThreadedLzma2Memory(props, info.PropsSize, outSize);
+  }
+  return total;
+}
+
 }  // namespace
 
 void TFolderDecoder::Reset() {
@@ -45,7 +59,7 @@ HRes TFolderDecoder::Open(const TDatabase& db, uint32_t folder, szsfx::IInStream
   stream_ = stream;
   keys_ = &keys;
   const uint32_t main = MainCoder(db, *folder_);
-  if (main == kNoFolder) return kUnsupported;
+  if (main == kNoFolder || folder_->IdleCoders || FolderMemory(db, *folder_) > kMaxFolderMemory) return kUnsupported;
   TSource* made = nullptr;
   HRes r = Build(main, made);
   if (r != kOk) {
@@ -92,10 +106,9 @@ HRes TFolderDecoder::Build(uint32_t coder, TSource*& made) {
   } else if (id == kMethodAes) {
     TAesParams params;
     if (!ReadAesParams(props, c.PropsSize, params)) return kUnsupported;
-    uint8_t key[kKeySize];
-    HRes r = keys_->Key(params, key);
+    HRes r = keys_->Prepare();
     if (r != kOk) return r;
-    made = NewAesCoder(inputs[0], key, params.Iv, outSize, result);
+    made = NewAesCoder(inputs[0], *keys_, params, outSize, result);
   } else {
     // LZMA2 straight from the folder's only packed stream may decode on several threads:
     // no other coder then reads the archive stream while they run.

@@ -8,16 +8,6 @@
 
 namespace szlib {
 
-// Supplies the AES key of an encrypted folder (asking for the password when needed).
-class TKeySource {
- public:
-  // kOk, kUnsupported when no password can be had, or the caller's failure.
-  virtual HRes Key(const TAesParams& params, uint8_t key[kKeySize]) = 0;
-
- protected:
-  ~TKeySource() = default;
-};
-
 class TFolderDecoder {
  public:
   TFolderDecoder() = default;

@@ -20,8 +20,9 @@ using namespace szsfx;
 constexpr size_t kSignatureHeaderSize = 32;
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
 constexpr size_t kChunkSize = size_t{1} << 18;
-constexpr int kMaxHeaderLevels = 4;
-constexpr uint64_t kMaxHeaderRatio = 1024;
+// A packed header decodes to at most this much plus so many times its packed size.
+constexpr uint64_t kHeaderBaseSize = uint64_t{32} << 20;
+constexpr uint64_t kMaxHeaderRatio = 64;
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
 constexpr bool kCheckHeaderCrc = false;  // lets the fuzzer past the checksums into the parser
 #else
@@ -77,28 +78,120 @@ class IInArchiveFull : public IInArchive {
   ~IInArchiveFull() = default;
 };
 
-// One Extract or Open call: the password source and the keys made from it.
+// What one opened archive may spend on deriving keys: eight derivations of the most
+// rounds there are, or 256 of the 7z command's usual 2^19.
+constexpr uint64_t kKeyRoundsPerArchive = uint64_t{1} << 27;
+constexpr size_t kCachedKeys = 8;
+
+// The keys made from one password, by salt and rounds, and the derivations left.
+class TKeyCache {
+ public:
+  TKeyCache() = default;
+  TKeyCache(const TKeyCache&) = delete;
+  TKeyCache& operator=(const TKeyCache&) = delete;
+  ~TKeyCache() { Forget(); }
+
+  void Reset() {
+    Forget();
+    roundsLeft_ = kKeyRoundsPerArchive;
+  }
+  // The key for this password and these parameters, from the cache or derived; false
+  // when it is not cached and the archive's derivations are used up.
+  bool Key(const TArray<uint8_t>& password, const TAesParams& params, uint8_t key[kKeySize]) {
+    if (!SamePassword(password)) Forget();
+    for (size_t i = 0; i < count_; ++i) {
+      if (Matches(entries_[i], params)) return std::memcpy(key, entries_[i].Key, kKeySize), true;
+    }
+    const uint64_t rounds = KeyRounds(params);
+    if (rounds > roundsLeft_ || !Remember(password)) return false;
+    roundsLeft_ -= rounds;
+    DeriveKey(params, password.Data(), password.Size(), key);
+    TEntry& e = entries_[next_];
+    next_ = (next_ + 1) % kCachedKeys;
+    if (count_ < kCachedKeys) ++count_;
+    e.CyclesPower = params.CyclesPower, e.SaltSize = params.SaltSize;
+    std::memcpy(e.Salt, params.Salt, sizeof e.Salt);
+    std::memcpy(e.Key, key, kKeySize);
+    return true;
+  }
+  // Whether `params` would need a derivation.
+  bool Cached(const TArray<uint8_t>& password, const TAesParams& params) const {
+    if (!SamePassword(password)) return false;
+    for (size_t i = 0; i < count_; ++i) {
+      if (Matches(entries_[i], params)) return true;
+    }
+    return false;
+  }
+
+ private:
+  struct TEntry {
+    unsigned CyclesPower;
+    size_t SaltSize;
+    uint8_t Salt[16];
+    uint8_t Key[kKeySize];
+  };
+  static bool Matches(const TEntry& e, const TAesParams& p) {
+    return e.CyclesPower == p.CyclesPower && e.SaltSize == p.SaltSize && std::memcmp(e.Salt, p.Salt, p.SaltSize) == 0;
+  }
+  bool SamePassword(const TArray<uint8_t>& password) const {
+    return havePassword_ && password.Size() == password_.Size() &&
+           (password.Size() == 0 || std::memcmp(password.Data(), password_.Data(), password.Size()) == 0);
+  }
+  bool Remember(const TArray<uint8_t>& password) {
+    if (SamePassword(password)) return true;
+    Forget();
+    if (!password_.Resize(password.Size())) return false;
+    if (password.Size()) std::memcpy(password_.Data(), password.Data(), password.Size());
+    havePassword_ = true;
+    return true;
+  }
+  void Forget() {
+    if (password_.Size()) std::memset(password_.Data(), 0, password_.Size());
+    password_.Clear();
+    std::memset(static_cast<void*>(entries_), 0, sizeof entries_);
+    count_ = next_ = 0;
+    havePassword_ = false;
+  }
+
+  TArray<uint8_t> password_;
+  bool havePassword_ = false;
+  TEntry entries_[kCachedKeys] = {};
+  size_t count_ = 0, next_ = 0;
+  uint64_t roundsLeft_ = kKeyRoundsPerArchive;
+};
+
+// One Extract or Open call: the password source, and the keys through the archive's
+// cache. Before each derivation the caller may cancel through its progress call.
 class TPasswordKeys final : public TKeySource {
  public:
-  explicit TPasswordKeys(IUnknownSlots* callback) : callback_(callback) {}
-  HRes Key(const TAesParams& params, uint8_t key[kKeySize]) override {
+  TPasswordKeys(IArchiveOpenCallback* callback, TKeyCache& cache)
+      : callback_(callback), opening_(callback), cache_(cache) {}
+  TPasswordKeys(IArchiveExtractCallback* callback, const uint64_t* completed, TKeyCache& cache)
+      : callback_(callback), extracting_(callback), completed_(completed), cache_(cache) {}
+  ~TPasswordKeys() {
+    if (password_.Size()) std::memset(password_.Data(), 0, password_.Size());
+  }
+
+  HRes Prepare() override {
     if (!asked_) {
       HRes r = AskPassword();
       if (r != kOk) return r;
     }
-    if (!havePassword_) return kUnsupported;
-    if (!haveKey_ || params.CyclesPower != last_.CyclesPower || params.SaltSize != last_.SaltSize ||
-        std::memcmp(params.Salt, last_.Salt, params.SaltSize) != 0) {
-      DeriveKey(params, password_.Data(), password_.Size(), key_);
-      last_ = params;
-      haveKey_ = true;
-    }
-    std::memcpy(key, key_, kKeySize);
-    return kOk;
+    return havePassword_ ? kOk : kUnsupported;
   }
-  ~TPasswordKeys() { std::memset(key_, 0, sizeof key_); }
+  HRes Key(const TAesParams& params, uint8_t key[kKeySize]) override {
+    HRes r = Prepare();
+    if (r != kOk) return r;
+    if (!cache_.Cached(password_, params) && (r = StillWanted()) != kOk) return r;
+    return cache_.Key(password_, params, key) ? kOk : kUnsupported;
+  }
 
  private:
+  HRes StillWanted() {
+    if (extracting_) return extracting_->SetCompleted(completed_);
+    if (opening_) return opening_->SetCompleted(nullptr, nullptr);
+    return kOk;
+  }
   // The password as UTF-16LE bytes; the callback's string is ours to free.
   HRes AskPassword() {
     asked_ = true;
@@ -123,10 +216,12 @@ class TPasswordKeys final : public TKeySource {
   }
 
   IUnknownSlots* callback_;
+  IArchiveOpenCallback* opening_ = nullptr;
+  IArchiveExtractCallback* extracting_ = nullptr;
+  const uint64_t* completed_ = nullptr;
+  TKeyCache& cache_;
   TArray<uint8_t> password_;
-  bool asked_ = false, havePassword_ = false, haveKey_ = false;
-  TAesParams last_{};
-  uint8_t key_[kKeySize] = {};
+  bool asked_ = false, havePassword_ = false;
 };
 
 class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler> {
@@ -193,7 +288,7 @@ class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler
 
  private:
   HRes ReadArchive(IInStream* stream, IArchiveOpenCallback* callback);
-  HRes DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize);
+  HRes DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize, uint64_t& headerBytes);
   HRes ExtractItems(const uint32_t* sorted, size_t count, bool test, IArchiveExtractCallback* callback);
   HRes ExtractItem(uint32_t index, int32_t askMode, TExtractState& state);
   void SetPath(const TFileInfo& f, TPropValue* value) const;
@@ -207,6 +302,7 @@ class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler
   TComPtr<IInStream> stream_;
   TDatabase db_;
   TBuffer chunk_;
+  TKeyCache keys_;
 };
 
 HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
@@ -230,15 +326,19 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   if ((r = stream->Seek(static_cast<int64_t>(kSignatureHeaderSize + offset), 0, &position)) != kOk) return r;
   if ((r = ReadFully(stream, header.Data(), header.Size())) != kOk) return r;
   if (kCheckHeaderCrc && CrcCalc(header.Data(), header.Size()) != crc) return kDataError;
-  TPasswordKeys keys(callback);
-  if ((r = DecodeHeader(stream, header, keys, archiveSize)) != kOk) return r;
+  keys_.Reset();
+  TPasswordKeys keys(callback, keys_);
+  uint64_t headerBytes = header.Size();  // what the header takes in the archive
+  if ((r = DecodeHeader(stream, header, keys, archiveSize, headerBytes)) != kOk) return r;
+  db_.MemoryBudget = kDatabaseBaseMemory + kDatabaseMemoryPerHeaderByte * headerBytes;
   return ReadHeader(header.Data(), header.Size(), kSignatureHeaderSize, archiveSize, db_) ? kOk : kDataError;
 }
 
-// A compressed (maybe encrypted) header is the first folder of its own small database.
-HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize) {
-  for (int level = 0; header.Size() > 0 && header.Data()[0] == 0x17; ++level) {
-    if (level == kMaxHeaderLevels) return kDataError;
+// A compressed (maybe encrypted) header is the first folder of its own small database,
+// and decodes to a plain header: a packed header inside a packed header is refused.
+HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys, uint64_t archiveSize,
+                            uint64_t& headerBytes) {
+  if (header.Size() > 0 && header.Data()[0] == 0x17) {
     TDatabase packed;
     if (!ReadEncodedHeader(header.Data(), header.Size(), kSignatureHeaderSize, archiveSize, packed)) {
       return kDataError;
@@ -247,7 +347,10 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
     // A header compresses well, but not beyond this: its size is no licence to allocate.
     uint64_t packedSize = 0;
     for (uint32_t s = 0; s < f.NumPackedStreams; ++s) packedSize += packed.PackSizes[f.FirstPackStream + s];
-    if (f.UnpackSize > kMaxHeaderSize || f.UnpackSize > packedSize * kMaxHeaderRatio + 65536) return kDataError;
+    if (f.UnpackSize > kMaxHeaderSize || f.UnpackSize > packedSize * kMaxHeaderRatio + kHeaderBaseSize) {
+      return kUnsupported;
+    }
+    headerBytes += packedSize;
     TBuffer plain;
     if (!plain.Allocate(static_cast<size_t>(f.UnpackSize))) return kOutOfMemory;
     TFolderDecoder folder;
@@ -256,6 +359,7 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
     if (r != kOk) return r;
     if (f.HasUnpackCrc && CrcCalc(plain.Data(), plain.Size()) != f.UnpackCrc) return kCrcError;
     header.Swap(plain);
+    if (header.Size() > 0 && header.Data()[0] == 0x17) return kDataError;
   }
   return kOk;
 }
@@ -380,9 +484,10 @@ HRes THandler::ExtractItems(const uint32_t* sorted, size_t count, bool test, IAr
   }
   HRes r = callback->SetTotal(total);
   if (r != kOk) return r;
-  TPasswordKeys keys(callback);
-  TFolderDecoder decoder;
-  TExtractState state{callback, &decoder};
+  TExtractState state{callback, nullptr};
+  TPasswordKeys keys(callback, &state.Completed, keys_);
+  TFolderDecoder decoder;  // its AES coders use the keys: it goes first
+  state.Decoder = &decoder;
   uint32_t openFolder = kNoFolder;
   uint32_t cursor = 0;  // the next item whose data the open folder delivers
   for (size_t i = 0; i < count; ++i) {

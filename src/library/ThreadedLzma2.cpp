@@ -17,9 +17,10 @@ namespace {
 
 // Below this much output one thread is as quick as several.
 constexpr uint64_t kMinThreadedSize = uint64_t{1} << 21;
-// Each thread holds a whole block's output; larger blocks decode on one thread.
+// Each thread holds a whole block's output (and its packed input, up to 1/16 more);
+// larger blocks decode on one thread.
 constexpr size_t kMaxBlockSize = size_t{1} << 26;
-// What the threads' block outputs may take together (two threads are always allowed).
+// What the threads' block outputs may take together, whatever the thread count.
 constexpr uint64_t kBlockMemory = uint64_t{1} << 27;
 constexpr unsigned kMaxThreads = 4;
 constexpr uint64_t kMinBlockSize = uint64_t{1} << 20;
@@ -47,6 +48,12 @@ unsigned ThreadsFor(uint8_t prop, uint64_t outSize) {
   if (threads * block > kBlockMemory) threads = static_cast<unsigned>(kBlockMemory / block);
   if (threads < 2) threads = Processors() >= 2 ? 2 : 0;
   return threads;
+}
+
+// A thread's share of the block memory, whatever size the stream's blocks have.
+size_t BlockLimit(unsigned threads) {
+  const uint64_t share = kBlockMemory / threads;
+  return static_cast<size_t>(share < kMaxBlockSize ? share : kMaxBlockSize);
 }
 
 // The decoder runs on a thread of its own (and the threads it starts). Its output is
@@ -114,8 +121,8 @@ HRes TThreadedLzma2Coder::Start(uint8_t prop, unsigned threads) {
   prop_ = prop;
   Lzma2DecMtProps_Init(&props_);
   props_.numThreads = threads;
-  props_.outBlockMax = kMaxBlockSize;
-  props_.inBlockMax = kMaxBlockSize + kMaxBlockSize / 16;
+  props_.outBlockMax = BlockLimit(threads);
+  props_.inBlockMax = props_.outBlockMax + props_.outBlockMax / 16;
   decoder_ = Lzma2DecMt_Create(&kDecoderAlloc, &kDecoderAlloc);
   if (!decoder_) return kOutOfMemory;
   if (CriticalSection_Init(&lock_) != 0) return kOutOfMemory;
@@ -223,6 +230,14 @@ extern "C" SRes SeqInStream_ReadMax(ISeqInStreamPtr stream, void* data, size_t* 
     if (got == 0) break;
   }
   return SZ_OK;
+}
+
+uint64_t ThreadedLzma2Memory(const uint8_t* props, size_t propsSize, uint64_t outSize) {
+  if (propsSize != 1) return 0;
+  const unsigned threads = ThreadsFor(props[0], outSize);
+  if (threads == 0) return 0;
+  const uint64_t block = BlockLimit(threads);
+  return threads * (block + block / 16);
 }
 
 TSource* NewThreadedLzma2Coder(const uint8_t* props, size_t propsSize, TSource* packed, uint64_t outSize,

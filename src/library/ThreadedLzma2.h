@@ -14,4 +14,7 @@ namespace szlib {
 // then. kUnsupported for unusable properties.
 TSource* NewThreadedLzma2Coder(const uint8_t* props, size_t propsSize, TSource* packed, uint64_t outSize, HRes& result);
 
+// The most the threads' blocks of such a coder take (0 when it would not use threads).
+uint64_t ThreadedLzma2Memory(const uint8_t* props, size_t propsSize, uint64_t outSize);
+
 }  // namespace szlib

@@ -167,6 +167,46 @@ TEST(HostileHeader, OversizedDictionariesAndUnknownMethodsFailOnlyTheirItem) {
   EXPECT_EQ(r.Items[0].Result, kResultUnsupportedMethod);
 }
 
+// Header of one folder whose coders (each method `id` with `props`, unpacking to `size`)
+// are joined by `bindPairs` (coder input, coder output), over `packed` bytes, one file.
+TBytes Chain(size_t coders, const TBytes& id, const TBytes& props, std::initializer_list<std::pair<int, int>> bindPairs,
+             uint64_t packed, uint64_t size) {
+  TBytes h = {0x01, 0x04, 0x06};
+  TBytes n = Numbers({0, 1, 0x09, packed, 0x00, 0x07, 0x0B, 1, 0, coders});
+  h.insert(h.end(), n.begin(), n.end());
+  for (size_t i = 0; i < coders; ++i) {
+    h.push_back(static_cast<uint8_t>(id.size() | (props.empty() ? 0 : 0x20)));
+    h.insert(h.end(), id.begin(), id.end());
+    if (!props.empty()) Number(h, props.size()), h.insert(h.end(), props.begin(), props.end());
+  }
+  for (auto [in, out] : bindPairs) Number(h, static_cast<uint64_t>(in)), Number(h, static_cast<uint64_t>(out));
+  h.push_back(0x0C);
+  for (size_t i = 0; i < coders; ++i) Number(h, size);
+  const TBytes tail = {0x00, 0x00, 0x05, 1, 0x00, 0x00};
+  h.insert(h.end(), tail.begin(), tail.end());
+  return h;
+}
+
+TEST(HostileHeader, FoldersThatCannotBeDecodedFailTheirItemAsUnsupported) {
+  // Two coders feeding each other, read by nothing.
+  TOpened r = OpenAndExtract(Archive({'a', 'b', 'c'}, Chain(3, kCopy, {}, {{1, 2}, {2, 1}}, 3, 3)));
+  ASSERT_EQ(r.Open, kOk);
+  ASSERT_EQ(r.Items.size(), 1u);
+  EXPECT_EQ(r.Items[0].Result, kResultUnsupportedMethod);
+  // The same three coders in a line decode.
+  r = OpenAndExtract(Archive({'a', 'b', 'c'}, Chain(3, kCopy, {}, {{0, 1}, {1, 2}}, 3, 3)));
+  ASSERT_EQ(r.Items.size(), 1u);
+  EXPECT_EQ(r.Items[0].Result, kResultOk);
+  // 32 LZMA coders of 1 GiB dictionaries each: 1 GiB is allowed a coder, not a folder.
+  std::initializer_list<std::pair<int, int>> line = {
+      {0, 1},   {1, 2},   {2, 3},   {3, 4},   {4, 5},   {5, 6},   {6, 7},   {7, 8},   {8, 9},   {9, 10},  {10, 11},
+      {11, 12}, {12, 13}, {13, 14}, {14, 15}, {15, 16}, {16, 17}, {17, 18}, {18, 19}, {19, 20}, {20, 21}, {21, 22},
+      {22, 23}, {23, 24}, {24, 25}, {25, 26}, {26, 27}, {27, 28}, {28, 29}, {29, 30}, {30, 31}};
+  r = OpenAndExtract(Archive(TBytes(64, 0), Chain(32, kLzma, {0x5D, 0, 0, 0, 0x40}, line, 64, 1u << 30)));
+  ASSERT_EQ(r.Items.size(), 1u);
+  EXPECT_EQ(r.Items[0].Result, kResultUnsupportedMethod);
+}
+
 TEST(HostileHeader, DataShorterThanItsSizeIsADataError) {
   // A stored item said to hold 10 bytes in a packed stream of 3.
   const TOpened r = OpenAndExtract(Archive({'a', 'b', 'c'}, OneFolder(kCopy, {}, 3, 10)));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built Windows images without running them: the stub is exactly the stub
 # image size, a GUI program of the expected architecture importing only DLLs every
-# Windows has; the forwarder and our archive library export their two entry points
+# Windows has, whose load configuration has those DLLs' own imports found in the system
+# folder only; the forwarder and our archive library export their two entry points
 # undecorated; our library fits the library slot, imports only kernel32, msvcrt and
 # oleaut32 and cannot load anything else.
 #   check_images.sh BUILD_FOLDER OBJDUMP FORMAT STUB_SIZE SLOT_SIZE
@@ -22,6 +23,20 @@ check "the stub is a GUI program" "grep -q 'Subsystem.*(Windows GUI)' <<< \"\$st
 stub_imports=$(grep 'DLL Name:' <<< "$stub_headers" | awk '{print tolower($3)}')
 check "the stub imports only system DLLs (it imports: $(echo $stub_imports))" \
   "! grep -Evq '$system_dlls' <<< \"\$stub_imports\""
+# The load configuration: the DLLs its imports need come from the system folder only
+# (DependentLoadFlags LOAD_LIBRARY_SEARCH_SYSTEM32, the word at 0x36 of the 32-bit record,
+# 0x4E of the 64-bit one), and the directory entry covers the whole record.
+case $format in pei-i386) flags_at=54 record_size=72 ;; *) flags_at=78 record_size=112 ;; esac
+read -r load_config_rva load_config_size < <(awk '/Load Configuration Directory/ {print $3, $4}' <<< "$stub_headers")
+record=$("$objdump" -s -j .lcfg "$stub" 2>/dev/null |
+         awk '/^ [0-9a-f]+ / {for (i = 2; i <= 5; i++) if (length($i) == 8 && $i ~ /^[0-9a-f]+$/) printf "%s", $i}')
+check "the stub has a load configuration (directory: ${load_config_rva:-none})" \
+  "[ -n '$load_config_rva' ] && [ \$((16#$load_config_rva)) -ne 0 ]"
+check "its directory entry covers the $record_size-byte record (it says: ${load_config_size:-none})" \
+  "[ -n '$load_config_size' ] && [ \$((16#$load_config_size)) -eq $record_size ] && [ '${record:0:8}' = \$(printf '%02x000000' $record_size) ]"
+check "its DependentLoadFlags are LOAD_LIBRARY_SEARCH_SYSTEM32 (bytes: ${record:$((2 * flags_at)):4})" \
+  "[ '${record:$((2 * flags_at)):4}' = 0008 ]"
+
 # check_library NAME HEADERS IMPORT_NAMES: a DLL of the slot, its exports and imports.
 check_library() {
   local name=$1 headers=$2 allowed=$3 exports imports

@@ -1,7 +1,8 @@
 // szrun: drives TSevenZip on an archive without any window (a test and benchmark tool).
 //   szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT] [--overwrite]
-//         [--flat] [--cancel-at PERCENT] [--list] [--quiet]
+//         [--flat] [--cancel-at PERCENT] [--list] [--quiet] [--peak]
 // Prints the events and "result 0x........ errors N"; exits 0 only when both are zero.
+// --peak (Linux) also prints the process's peak virtual and resident memory.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,7 @@ namespace {
 struct Options {
   std::string archive, destination, dllDir, password;
   std::vector<std::string> selected;
-  bool overwrite = false, flat = false, list = false, quiet = false;
+  bool overwrite = false, flat = false, list = false, quiet = false, peak = false;
   int cancelAt = -1;
 };
 
@@ -42,6 +43,8 @@ bool Parse(int argc, char** argv, Options& o) {
       o.list = true;
     else if (a == "--quiet")
       o.quiet = true;
+    else if (a == "--peak")
+      o.peak = true;
     else if (a == "--cancel-at")
       o.cancelAt = std::atoi(value().c_str());
     else
@@ -69,6 +72,20 @@ void Attach(TSevenZip& zip, const Options& o) {
   };
 }
 
+// "peak virtual N KB resident M KB", from the kernel's account of the process.
+void PrintPeakMemory() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return;
+  char line[256];
+  unsigned long virtualKb = 0, residentKb = 0;
+  while (std::fgets(line, sizeof line, status)) {
+    std::sscanf(line, "VmPeak: %lu", &virtualKb);
+    std::sscanf(line, "VmHWM: %lu", &residentKb);
+  }
+  std::fclose(status);
+  std::printf("peak virtual %lu KB resident %lu KB\n", virtualKb, residentKb);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,7 +93,7 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, o)) {
     std::fprintf(stderr,
                  "usage: szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT]\n"
-                 "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet]\n");
+                 "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet] [--peak]\n");
     return 2;
   }
   int code = 1;
@@ -102,5 +119,6 @@ int main(int argc, char** argv) {
     }
   }
   ReleaseArchiveLibrary();
+  if (o.peak) PrintPeakMemory();
   return code;
 }
