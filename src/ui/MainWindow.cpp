@@ -29,17 +29,18 @@ constexpr UINT kStatusInterval = 40;
 
 constexpr int kBannerSide = 50;
 
-// The banner at `dpi`. It is drawn at 50, 75 and 100 pixels (96, 144 and 192 DPI); other
-// sizes are scaled from the next larger drawing, or the largest, with the halftone filter.
+// The banner at `dpi`. It is drawn at 50 and 100 pixels (96 and 192 DPI); other sizes are
+// scaled from the next larger drawing, or the largest, with the halftone filter. (A 75-pixel
+// drawing would cost the 32-bit stub 17 KB of its fixed size.)
 HBITMAP LoadBanner(UINT dpi) {
   struct Drawing {
     const wchar_t* name;
     int side;
   };
   static constexpr Drawing kDrawings[] = {
-      {L"FORM1_IMAGESHOW1_BRUSH_BMP", kBannerSide}, {L"BANNER_75", 75}, {L"BANNER_100", 100}};
+      {L"FORM1_IMAGESHOW1_BRUSH_BMP", kBannerSide}, {L"BANNER_100", 100}};
   const int side = Scaled(kBannerSide, dpi);
-  const Drawing* pick = &kDrawings[2];
+  const Drawing* pick = &kDrawings[1];
   for (const Drawing& drawing : kDrawings) {
     if (drawing.side >= side) {
       pick = &drawing;
