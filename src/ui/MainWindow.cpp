@@ -37,8 +37,7 @@ HBITMAP LoadBanner(UINT dpi) {
     const wchar_t* name;
     int side;
   };
-  static constexpr Drawing kDrawings[] = {
-      {L"FORM1_IMAGESHOW1_BRUSH_BMP", kBannerSide}, {L"BANNER_100", 100}};
+  static constexpr Drawing kDrawings[] = {{L"FORM1_IMAGESHOW1_BRUSH_BMP", kBannerSide}, {L"BANNER_100", 100}};
   const int side = Scaled(kBannerSide, dpi);
   const Drawing* pick = &kDrawings[1];
   for (const Drawing& drawing : kDrawings) {
