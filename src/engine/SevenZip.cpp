@@ -174,11 +174,18 @@ void TSevenZip::WriteFailed() {
   MarkItemFailed();
 }
 
+// The password event may wait for another thread (a window asks the user): it is raised
+// without the lock, so that whatever that thread does with the component cannot wait for
+// this one.
 HRes TSevenZip::AskPassword(TSystemString* password) {
   if (!password) return kFailure;
-  plat::TLockGuard guard(callbackLock_);
+  std::u16string item;
+  {
+    plat::TLockGuard guard(callbackLock_);
+    item = currentDestination_;
+  }
   std::u16string text;
-  if (OnPassword) OnPassword(this, currentDestination_, text);
+  if (OnPassword) OnPassword(this, item, text);
   *password = AllocSystemString(text);
   return *password ? kOk : kFailure;
 }
@@ -202,8 +209,27 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
   return cancelRequested_ ? kAborted : kOk;
 }
 
+// Three steps: the item's facts are gathered under the lock, the begin event (which may
+// wait for the user's answer on another thread) is raised without it, and the answer is
+// applied under the lock again.
 HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
+  std::u16string destination, description;
+  bool existed = false;
+  {
+    plat::TLockGuard guard(callbackLock_);
+    if (!PrepareItem(index, askMode, destination)) return kOk;
+    existed = plat::FileExistsW(destination);
+    description = plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_));
+  }
+  bool proceed = !existed;
+  if (OnBegin) OnBegin(this, 0, description, destination, proceed);
   plat::TLockGuard guard(callbackLock_);
+  return OpenItem(destination, existed, proceed, stream);
+}
+
+// Under callbackLock_: reads the item's properties and works out its destination. False
+// when nothing is to be written (a test or skip, a cancel, a refused path, a folder).
+bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& destination) {
   DiscardOpenItem();  // the previous item never got its result
   itemFailed_ = false;
   IInArchive* archive = inArchive_.Get();
@@ -224,46 +250,43 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
   itemTime_ = LocalItemTime(modified);
   itemDone_ = 0;
 
-  if (askMode > kAskExtract || cancelRequested_) return kOk;
+  if (askMode > kAskExtract || cancelRequested_) return false;
   if (!ItemPathIsSafe(itemPath)) {  // never written outside the destination
     MarkItemFailed();
-    return kOk;
+    return false;
   }
   // Device names and names ending in a dot or a space are stored under safe names.
   const std::u16string safePath = SafeItemPath(itemPath);
   if (isFolder) {
     if (UseFolderNames) ForceFolders(ExtractBaseDir + safePath);
-    return kOk;
+    return false;
   }
   std::u16string folderPart, namePart;
   SplitItemPath(safePath, folderPart, namePart);
-  const std::u16string destFolder = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
-  const std::u16string destination = destFolder + namePart;
-  if (!MayWrite(destination)) return kOk;  // an existing file is kept
-  if (destFolder != knownFolder_) {        // items come folder by folder: one look per folder
-    if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
-    knownFolder_ = destFolder;
+  itemFolder_ = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
+  destination = itemFolder_ + namePart;
+  currentDestination_ = destination;
+  return true;
+}
+
+// Under callbackLock_, after the begin event: an existing file stays unless the handler
+// set `proceed` (it is then replaced once the item is complete) or removed it itself.
+// A failure reported meanwhile (a cancel, a failed write) still counts.
+HRes TSevenZip::OpenItem(const std::u16string& destination, bool existed, bool proceed, ISequentialOutStream** stream) {
+  replaceExisting_ = existed && plat::FileExistsW(destination);
+  if (!proceed && replaceExisting_) return kOk;  // an existing file is kept
+  if (cancelRequested_ || itemFailed_) return kOk;
+  if (itemFolder_ != knownFolder_) {  // items come folder by folder: one look per folder
+    if (!plat::FolderExistsW(itemFolder_)) ForceFolders(itemFolder_);
+    knownFolder_ = itemFolder_;
   }
-  if (!OpenPartialFile(destFolder)) {
+  if (!OpenPartialFile(itemFolder_)) {
     MarkItemFailed();
     return kOk;
   }
-  currentDestination_ = destination;
   itemOpened_ = true;
   *stream = TComPtr<TSequentialOutStream>(new TSequentialOutStream(outStream_)).Detach();
   return kOk;
-}
-
-// Raises the begin event. An existing file stays unless the handler sets Proceed (it is
-// then replaced once the item is complete) or removes the file itself.
-bool TSevenZip::MayWrite(const std::u16string& destination) {
-  const bool existed = plat::FileExistsW(destination);
-  bool proceed = !existed;
-  if (OnBegin) {
-    OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
-  }
-  replaceExisting_ = existed && plat::FileExistsW(destination);  // the handler may have removed it
-  return proceed || !replaceExisting_;
 }
 
 // The item is written under a name of its own until it is complete, so that neither a

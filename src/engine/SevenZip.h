@@ -66,7 +66,10 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   void WriteFailed() override;
 
  private:
-  // IArchiveEvents: the callbacks' calls, one at a time under callbackLock_.
+  // IArchiveEvents: the callbacks' calls, one at a time under callbackLock_. The lock is
+  // never held while an event handler may wait for another thread (the begin and password
+  // events): facts are gathered under it, the event is raised without it, and the answer
+  // is applied under it again. The progress event is raised under it and must not wait.
   HRes AskPassword(TSystemString* password) override;
   void SetTotal(uint64_t total) override;
   HRes SetCompleted(uint64_t completed) override;
@@ -77,7 +80,8 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   void MarkItemFailed();
   void SetModifiedTime();
   void ApplyAttributes() const;
-  bool MayWrite(const std::u16string& destination);
+  bool PrepareItem(uint32_t index, int32_t askMode, std::u16string& destination);
+  HRes OpenItem(const std::u16string& destination, bool existed, bool proceed, ISequentialOutStream** stream);
   bool OpenPartialFile(const std::u16string& folder);
   void CommitItem();
   bool MoveIntoPlace() const;
@@ -95,6 +99,7 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   uint32_t itemAttributes_ = 0;
   uint64_t itemTime_ = 0;  // local time, 100 ns units since 1601
   std::u16string currentDestination_;
+  std::u16string itemFolder_;  // the current item's destination folder
   std::u16string openedName_;  // the archive that is open, empty when none is
   uint64_t openedOffset_ = 0;
   std::u16string knownFolder_;  // the last destination folder known to exist

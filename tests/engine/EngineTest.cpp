@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <set>
 
@@ -209,6 +211,59 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
   EXPECT_TRUE(PartialFiles(dest_).empty());
+}
+
+// The begin and password handlers may wait for another thread (the window's, which asks
+// the user). Whatever that thread does with the component meanwhile must not wait for
+// the library's thread in turn: here it reports a failed write, which takes the
+// component's lock. A wait past the time limit counts as a deadlock.
+class CallFromAnotherThread {
+ public:
+  explicit CallFromAnotherThread(TSevenZip& zip) : zip_(zip) {}
+  // Runs WriteFailed on a thread of its own and waits for it; false if it did not end in time.
+  bool WriteFailed() {
+    if (deadlocked_) return false;  // one stuck call is enough: the later ones would wait too
+    calls_.push_back(std::async(std::launch::async, [this] { zip_.WriteFailed(); }));
+    deadlocked_ = calls_.back().wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    return !deadlocked_;
+  }
+  bool Deadlocked() const { return deadlocked_; }
+  size_t Calls() const { return calls_.size(); }
+
+ private:
+  TSevenZip& zip_;
+  std::vector<std::future<void>> calls_;  // their destructors wait for calls still stuck
+  bool deadlocked_ = false;
+};
+
+TEST_F(Engine, EventHandlersThatWaitForAnotherThreadHoldNoLockOfTheComponent) {
+  {
+    CallFromAnotherThread other(zip_);
+    zip_.OnBegin = [&](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool& proceed) {
+      begun_.push_back(plat::ToSystemCodePage(d));
+      other.WriteFailed();
+      proceed = true;
+    };
+    Extract("tree.7z");
+    EXPECT_FALSE(other.Deadlocked()) << "the begin event was raised under the component's lock";
+    // A failure reported while the question was open counts for that item, which is not written.
+    EXPECT_EQ(zip_.ErrorCount, begun_.size());
+    EXPECT_EQ(other.Calls(), begun_.size());
+    for (const std::string& name : Listing(dest_)) EXPECT_EQ(name.back(), kSep) << name << " was written";
+    EXPECT_TRUE(PartialFiles(dest_).empty());
+  }
+  {
+    CallFromAnotherThread other(zip_);
+    zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+      other.WriteFailed();
+      p = u"Secret";
+    };
+    zip_.FileName = Wide(Data("aes_headers.7z"));
+    EXPECT_TRUE(zip_.OpenArchive());
+    EXPECT_GE(other.Calls(), 1u);
+    EXPECT_FALSE(other.Deadlocked()) << "the password event was raised under the component's lock";
+    zip_.CloseArchive();
+  }
 }
 
 TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
