@@ -36,7 +36,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     TForm2 password(app);
     if (form.Create() && password.Create(form.Handle())) {
       plat::TracePhase("windows created");
-      form.PasswordWindow = &password;
+      form.SetPasswordWindow(&password);
       // An archive that cannot be read ends the run here: the error was shown, and the
       // clean-up below removes our own library only.
       code = form.ShowFirstTime() ? form.RunMessageLoop() : static_cast<unsigned>(kExitFailed);

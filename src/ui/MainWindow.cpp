@@ -22,7 +22,6 @@ constexpr int kClientWidth = 392, kClientHeight = 224;
 constexpr int kPreparingHeight = 240, kReadyHeight = 216;
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
-constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
 // While a run works the window shows its progress and item this often (25 times a second).
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusInterval = 40;
@@ -60,7 +59,7 @@ bool IsNavigationKey(WPARAM key) {
 
 }  // namespace
 
-TForm1::TForm1(TRunSetup& app) : app_(app) {}
+TForm1::TForm1(TRunSetup& app) : app_(app), run_(app) {}
 
 TForm1::~TForm1() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the fonts and brushes it uses go
@@ -121,25 +120,9 @@ void TForm1::CreateControls() {
 void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
 
 void TForm1::ApplyTextsAndStates() {
-  windowThread_ = GetCurrentThreadId();
-  // Progress and item starts need no round trip to the window thread: they are recorded
-  // for the window's next look, and the running flag is atomic. Only a question to the
-  // user (the overwrite question, the password window) makes the library wait.
-  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
-  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool& proceed) {
-    OnBegin(d, proceed);
-  };
-  SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
-    OnWindowThread([&] {
-      if (!PasswordWindow || !PasswordWindow->AskPassword(name, password)) {
-        Running = false;               // no password given: the run ends as an aborted one
-        SevenZip.RequestCancel(true);  // at once: no further item is opened
-        password.clear();
-      }
-    });
-  };
+  run_.Attach(window_, this);
   const TSettingsRecord& s = app_.Settings;
-  WindowTitle = s.Title.Get();
+  windowTitle_ = s.Title.Get();
   ShowWindow(Control(kIdProgressBar), SW_HIDE);
   ShowWindow(Control(kIdLinkLabel), SW_SHOW);
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
@@ -259,7 +242,7 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return 0;
     case WM_TIMER:
-      if (wParam == kStatusTimer) ShowStatus();
+      if (wParam == kStatusTimer) ShowRunStatus();
       return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) == WA_INACTIVE);
@@ -290,7 +273,7 @@ void TForm1::OnCommand(int id, int notification) {
   else if (id == kIdButton3 && clicked)
     Cancel();
   else if (id == kIdButton4 && clicked)
-    plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+    plat::ShowMessageBox(app_.Message(msg::AboutText), windowTitle_, plat::BoxIcon::None);
   else if (id == kIdBrowseButton && clicked)
     Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
@@ -347,8 +330,8 @@ void TForm1::OnDpiChanged(UINT dpi, const RECT* suggested) {
 
 // During a run the close box acts as Cancel; the run posts its own close when done.
 void TForm1::OnClose() {
-  if (inRun_) {
-    Running = false;
+  if (run_.InProgress()) {
+    run_.RequestStop();
     return;
   }
   DestroyWindow(window_);
@@ -399,7 +382,7 @@ void TForm1::DispatchPending() {
 unsigned TForm1::RunMessageLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
-  return exitCode_;
+  return run_.ExitCode();
 }
 
 void TForm1::Browse() {
@@ -412,7 +395,7 @@ void TForm1::Browse() {
 
 void TForm1::Cancel() {
   SetText(kIdLinkLabel, app_.Message(msg::Aborting));
-  Running = false;
+  run_.RequestStop();
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
@@ -420,12 +403,12 @@ void TForm1::Cancel() {
 
 void TForm1::FillFileList() {
   HWND list = Control(kIdFileList);
-  const uint32_t count = SevenZip.ItemCount();
+  const uint32_t count = run_.Archive().ItemCount();
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);  // one layout for the whole list, not one per line
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   SendMessageW(list, LB_INITSTORAGE, count, static_cast<LPARAM>(count) * 64);
   for (uint32_t i = 0; i < count; ++i) {
-    const std::u16string path = SevenZip.ItemPath(i);  // kept in UTF-16, whatever the code page shows
+    const std::u16string path = run_.Archive().ItemPath(i);  // kept in UTF-16, whatever the code page shows
     if (!path.empty()) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(path).c_str()));
   }
   SendMessageW(list, LB_SETSEL, TRUE, -1);   // every line starts selected
@@ -435,17 +418,8 @@ void TForm1::FillFileList() {
 
 bool TForm1::PrepareArchive() {
   SetClientHeight(kPreparingHeight);
-  // The archive is read in place, behind the payload: no copy costs time or temp space.
-  SevenZip.FileName = app_.ArchivePath;
-  SevenZip.FileOffset = app_.ArchiveOffset;
-  SevenZip.DLLDir = app_.WorkFolder;
-  bool opened = false;
-  RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
-  plat::TracePhase("archive open");
-  if (!opened) {
+  if (!run_.OpenArchive()) {
     plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
-    SevenZip.CloseArchive();
-    SevenZip.ReleaseHandler();
     return false;
   }
   FillFileList();
@@ -480,188 +454,49 @@ void TForm1::SwitchToRunning() {
   if (focus && !IsWindowEnabled(focus)) SetFocus(Control(kIdButton3));
 }
 
-void TForm1::ConfigureFileSpec() {
+// The selected lines of the list; none when every line is selected (the whole archive).
+std::vector<std::u16string> TForm1::SelectedItems() const {
   HWND list = Control(kIdFileList);
-  SevenZip.FileSpec.clear();
+  std::vector<std::u16string> items;
   const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  if (SendMessageW(list, LB_GETSELCOUNT, 0, 0) == count) return;  // all: FileSpec stays empty
+  if (SendMessageW(list, LB_GETSELCOUNT, 0, 0) == count) return items;
   for (LRESULT i = 0; i < count; ++i) {
     if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0) continue;
     std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
     line.resize(static_cast<size_t>(
         SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&line[0]))));
-    SevenZip.FileSpec.push_back(std::u16string(line.begin(), line.end()));
+    items.push_back(std::u16string(line.begin(), line.end()));
   }
+  return items;
 }
 
 void TForm1::RunExtraction() {
-  if (inRun_ || ranOnce_) return;                                   // a run happens at most once per process
+  if (!run_.CanStart()) return;                                     // a run happens at most once per process
   const std::u16string destination = TextOf(Control(kIdEditBox1));  // read once per run
   if (destination.empty()) {
-    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), windowTitle_, plat::BoxIcon::Information);
     return;
   }
   if (!ForceDestinationFolder(destination) || !DestinationWritable(destination)) {
-    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), WindowTitle, plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), windowTitle_, plat::BoxIcon::Information);
     return;
   }
-  inRun_ = ranOnce_ = true;
-  destination_ = destination;
   SwitchToRunning();
-  SevenZip.UseFolderNames = true;
-  SevenZip.ExtractBaseDir = destination;
-  SevenZip.DLLDir = app_.WorkFolder;
-  Running = true;
-  Choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
+  const OverwriteChoice choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   DispatchPending();
-  ConfigureFileSpec();  // the archive listed in the window stays open for the run
-  HRes result = kOk;
-  plat::TracePhase("run prepared");
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
-  RunWhilePumping([this, &result] { result = SevenZip.ExtractArchive(); });
+  run_.Extract(destination, SelectedItems(), choice);
   KillTimer(window_, kStatusTimer);
-  ShowStatus();
-  plat::TracePhase("extraction");
-  plat::TraceCount("progress and item events", status_.Recorded());
-  plat::TraceCount("window updates", status_.Taken());
-  if (cancelledAtQuestion_) {
-    exitCode_ = kExitCancelled;
-    inRun_ = false;
-    PostMessageW(window_, WM_CLOSE, 0, 0);
-    return;
-  }
-  bool aborted = false;
-  if (!Running) {
-    result = kOk;
-    aborted = true;
-  }
-  Running = false;
-  FinishRun(result, aborted);
-}
-
-void TForm1::FinishRun(HRes result, bool aborted) {
-  const bool failed = SevenZip.ErrorCount != 0 || result != kOk;
-  if (failed) {
-    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), WindowTitle, plat::BoxIcon::Information);
-    exitCode_ = kExitFailed;
-  } else if (aborted) {
-    exitCode_ = kExitCancelled;
-  } else if (app_.Settings.ShowDoneMessage == 1) {
-    plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
-  }
-  plat::TracePhase("outcome");
-  if (!app_.RunCommandText.empty()) RunAfterCommand();  // whatever the outcome
-  inRun_ = false;
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-void TForm1::RunAfterCommand() {
-  const TAfterCommand command = PlanAfterCommand(destination_, app_.RunCommandText, app_.CommandLength);
-  if (command.What == TAfterCommand::Kind::Open) {
-    ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
-                  SW_SHOW);
-  } else if (command.What == TAfterCommand::Kind::Inf) {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return;
-    const std::u16string line = InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
-                                               plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
-    StartShown(line);
-  }
-}
-
-// Starts a command line as the system's WinExec does, but in UTF-16, so that an INF file
-// in a folder outside the code page is found.
-void TForm1::StartShown(const std::u16string& line) {
-  std::wstring text = W(line);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOW;
-  PROCESS_INFORMATION started{};
-  if (CreateProcessW(nullptr, &text[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-    TKernelHandle thread(started.hThread), process(started.hProcess);  // nothing waits for it
-  }
-}
-
-void TForm1::OnWindowThread(const std::function<void()>& work) {
-  if (GetCurrentThreadId() == windowThread_) {
-    work();
-  } else {
-    SendMessageW(window_, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&work));
-  }
-}
-
-DWORD WINAPI TForm1::WorkThread(LPVOID work) {
-  (*static_cast<const std::function<void()>*>(work))();
-  return 0;
-}
-
-// Runs a call into the archive library on a thread of its own while this thread handles
-// the window, the run's handlers (sent here from the library's threads) included.
-void TForm1::RunWhilePumping(const std::function<void()>& work) {
-  TKernelHandle thread(
-      CreateThread(nullptr, 0, &TForm1::WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr));
-  if (!thread) {
-    work();
-    return;
-  }
-  HANDLE handle = thread.Get();
-  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-    DispatchPending();
-  }
-}
-
-void TForm1::OnProgress(uint8_t total, bool& cancel) {
-  status_.SetProgress(total);
-  cancel = !Running;
-}
-
-// Decides about an existing file before any byte of the item is written; `replace` comes
-// in true when no file exists there. The archive component replaces the file only once
-// the item is complete. Runs on the library's thread: only the question goes to the
-// window's.
-void TForm1::OnBegin(const std::u16string& destination, bool& replace) {
-  status_.SetItem(destination);
-  if (!Running || replace) return;
-  switch (ActionForExistingFile(Choice)) {
-    case ExistingFileAction::Keep:
-      return;
-    case ExistingFileAction::Delete:
-      replace = true;
-      return;
-    case ExistingFileAction::Ask:
-      break;
-  }
-  OnWindowThread([&] { AskOverwrite(destination, replace); });
-}
-
-void TForm1::AskOverwrite(const std::u16string& destination, bool& replace) {
-  ShowStatus();  // the question's item is the one the window shows
-  const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
-  switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
-    case IDYES:
-      replace = true;
-      break;
-    case IDCANCEL:
-      // The run stops here, without outcome message or command; the library ends its
-      // extraction and the program cleans up before it ends.
-      Running = false;
-      cancelledAtQuestion_ = true;
-      SevenZip.RequestCancel(true);
-      break;
-    default:
-      break;
-  }
-}
-
 // Shows what the run recorded since the last look.
-void TForm1::ShowStatus() {
-  const TRunStatus::TChange change = status_.Take();
+void TForm1::ShowRunStatus() {
+  const TRunStatus::TChange change = run_.Status().Take();
   if (change.HasProgress) SendMessageW(Control(kIdProgressBar), PBM_SETPOS, change.Progress, 0);
-  if (change.HasItem && Running) {
+  if (change.HasItem && run_.State() == RunState::Extracting) {
     SetWindowTextW(Control(kIdFileListLabel),
                    W(ItemStatusText(app_.Message(msg::ProgressPrefix), change.Item)).c_str());
   }
