@@ -13,6 +13,7 @@
 
 #include "engine/FileStreams.h"
 #include "engine/ItemInfo.h"
+#include "engine/PartialFile.h"
 #include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
@@ -135,7 +136,7 @@ TEST_F(Engine, ExtractsSolidNonSolidAndBcj2TreesByteForByte) {
     EXPECT_EQ(zip_.ErrorCount, 0u) << archive;
     ExpectSameTree(Data("tree"), dest_);
   }
-  EXPECT_EQ(zip_.ExtractBaseDir, Wide(dest_) + static_cast<char16_t>(kSep)) << "the separator is stored back";
+  EXPECT_EQ(zip_.ExtractBaseDir, Wide(dest_)) << "the destination is an input: the run leaves it as it was given";
 }
 
 TEST_F(Engine, ExtractsA64MiBFile) {
@@ -499,6 +500,50 @@ TEST_F(Engine, AnArchiveBehindOtherBytesIsReadInPlace) {
   EXPECT_EQ(position, archive.size() - 2);
   in->Release();
   fs::remove(file);
+}
+
+// The partial file on its own: a name of its own until Commit, nothing left behind
+// without it, and a read-only file replaced only when asked.
+TEST(PartialFile, CommitsInOneStepAndLeavesNothingWhenDropped) {
+  const fs::path folder = fs::temp_directory_path() / ("szsfx-partial-" + std::to_string(plat::ProcessId()));
+  RemoveTree(folder);
+  fs::create_directories(folder);
+  const std::u16string base = Wide(folder) + static_cast<char16_t>(kSep);
+  auto write = [](TPartialFile& file, const std::string& text) {
+    uint32_t written = 0;
+    return file.Stream()->Write(text.data(), static_cast<uint32_t>(text.size()), &written) == kOk;
+  };
+  {
+    TPartialFile dropped;
+    ASSERT_TRUE(dropped.Create(base, nullptr));
+    EXPECT_EQ(fs::path(plat::ToSystemCodePage(dropped.Path())).parent_path(), folder);
+    EXPECT_TRUE(write(dropped, "half"));
+  }
+  EXPECT_TRUE(Listing(folder).empty()) << "the destructor removes an uncommitted file";
+
+  const fs::path target = folder / "target.txt";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  TPartialFile kept;
+  ASSERT_TRUE(kept.Create(base, nullptr));
+  EXPECT_TRUE(write(kept, "new"));
+  EXPECT_FALSE(kept.Commit(Wide(target), false, 0, false)) << "an existing file stays unless replacing was allowed";
+  EXPECT_EQ(Contents(target), "old");
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"target.txt"}) << "a failed commit leaves no partial file";
+
+  TPartialFile replacing;
+  ASSERT_TRUE(replacing.Create(base, nullptr));
+  EXPECT_TRUE(write(replacing, "new"));
+  const uint64_t time = CalendarToFileTime({2021, 3, 4, 5, 6, 8});
+  EXPECT_TRUE(replacing.Commit(Wide(target), true, time, true)) << "a read-only file is replaced when allowed";
+  EXPECT_FALSE(replacing.IsOpen());
+  EXPECT_EQ(Contents(target), "new");
+  EXPECT_EQ(ModifiedUtc(target), time);
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"target.txt"});
+
+  EXPECT_FALSE(replacing.Create(Wide(folder / "missing") + static_cast<char16_t>(kSep), nullptr));
+  RemoveTree(folder);
 }
 
 TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
