@@ -32,8 +32,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   unsigned code = kExitOk;
   plat::TracePhase("start-up");
   {
-    TForm1 form(app);  // its archive component lets go of the library before the clean-up
-    TForm2 password(app);
+    TMainWindow form(app);  // its archive component lets go of the library before the clean-up
+    TPasswordWindow password(app);
     if (form.Create() && password.Create(form.Handle())) {
       plat::TracePhase("windows created");
       form.SetPasswordWindow(&password);

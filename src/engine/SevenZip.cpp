@@ -106,7 +106,7 @@ HRes TSevenZip::ExtractArchive() {
   if (cancelRequested_) return result != kOk ? result : kAborted;
   if (OnProgress) {
     bool cancel = false;
-    OnProgress(this, 100, 100, cancel);
+    OnProgress(100, 100, cancel);
   }
   return result;
 }
@@ -175,7 +175,7 @@ HRes TSevenZip::AskPassword(TSystemString* password) {
     item = item_.Destination;
   }
   std::u16string text;
-  if (OnPassword) OnPassword(this, item, text);
+  if (OnPassword) OnPassword(item, text);
   *password = AllocSystemString(text);
   return *password ? kOk : kFailure;
 }
@@ -191,8 +191,8 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
   lastCompleted_ = completed;
   if (totalSize_ != 0 && item_.Size != 0 && OnProgress) {
     bool cancel = cancelRequested_;
-    OnProgress(this, static_cast<uint8_t>(item_.Done * 100 / item_.Size),
-               static_cast<uint8_t>(completed * 100 / totalSize_), cancel);
+    OnProgress(static_cast<uint8_t>(item_.Done * 100 / item_.Size), static_cast<uint8_t>(completed * 100 / totalSize_),
+               cancel);
     cancelRequested_ = cancel;
   }
   // A cancel also stops the library here, not only at its next read of the archive.
@@ -212,7 +212,7 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
     description = plat::FromSystemCodePage(ItemDescription(item_.Size, item_.LocalTime));
   }
   bool proceed = !existed;
-  if (OnBegin) OnBegin(this, 0, description, destination, proceed);
+  if (OnBegin) OnBegin(description, destination, proceed);
   plat::TLockGuard guard(callbackLock_);
   return OpenItem(existed, proceed, stream);
 }

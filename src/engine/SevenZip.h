@@ -17,16 +17,12 @@
 
 namespace szsfx {
 
-class TSevenZip;
-
-using TProgressEvent =
-    std::function<void(TSevenZip* Sender, uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
+using TProgressEvent = std::function<void(uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
 // Proceed comes in true when no file exists at the destination; a handler sets it to
 // have an existing file replaced.
-using TBeginEvent = std::function<void(TSevenZip* Sender, uint8_t Mode, const std::u16string& FileName,
-                                       const std::u16string& DestinationFileName, bool& Proceed)>;
-using TOnPasswordEvent =
-    std::function<void(TSevenZip* Sender, const std::u16string& FileName, std::u16string& Password)>;
+using TBeginEvent =
+    std::function<void(const std::u16string& Description, const std::u16string& DestinationFileName, bool& Proceed)>;
+using TOnPasswordEvent = std::function<void(const std::u16string& FileName, std::u16string& Password)>;
 
 // The component: what it is given (file, selection, destination, events) is public; its
 // working state is private and reached by the callbacks and streams it makes through

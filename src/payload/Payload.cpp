@@ -61,11 +61,10 @@ bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer&
   if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read)) return false;
   TOutFile out;
   out.SetCreateAlways();
-  if (out.Open(target)) {  // a failure here surfaces later, when the library is loaded
-    uint32_t done = 0;
-    for (uint32_t written = 0; written < kLibraryImageSize; written += done) {
-      if (!out.Write(buffer.data() + written, kLibraryImageSize - written, done) || done == 0) break;
-    }
+  if (!out.Open(target)) return false;
+  uint32_t done = 0;
+  for (uint32_t written = 0; written < kLibraryImageSize; written += done) {
+    if (!out.Write(buffer.data() + written, kLibraryImageSize - written, done) || done == 0) return false;
   }
   return true;
 }

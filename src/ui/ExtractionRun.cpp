@@ -35,13 +35,14 @@ void TExtractionRun::Attach(HWND window, IRunView* view) {
 // overwrite question, the password window) makes the library wait, and the component
 // holds none of its locks meanwhile.
 void TExtractionRun::HandleEvents() {
-  archive_.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) {
+  archive_.OnProgress = [this](uint8_t, uint8_t total, bool& cancel) {
     status_.SetProgress(total);
     cancel = state_ != RunState::Extracting;
   };
-  archive_.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& destination,
-                            bool& replace) { OnBegin(destination, replace); };
-  archive_.OnPassword = [this](TSevenZip*, const std::u16string& item, std::u16string& password) {
+  archive_.OnBegin = [this](const std::u16string&, const std::u16string& destination, bool& replace) {
+    OnBegin(destination, replace);
+  };
+  archive_.OnPassword = [this](const std::u16string& item, std::u16string& password) {
     OnWindowThread([&] { AskPassword(item, password); });
   };
 }
@@ -68,14 +69,18 @@ bool TExtractionRun::OpenArchive() {
   return true;
 }
 
-void TExtractionRun::Extract(const std::u16string& destination, const std::vector<std::u16string>& items,
-                             OverwriteChoice choice) {
-  if (state_ != RunState::Ready) return;  // a run happens at most once per process
+void TExtractionRun::Start(const std::u16string& destination, OverwriteChoice choice) {
+  if (state_ != RunState::Ready) return;
   choice_ = choice;
-  archive_.UseFolderNames = true;
-  archive_.ExtractBaseDir = destination;
-  archive_.FileSpec = items;  // the archive listed in the window stays open for the run
+  destination_ = destination;
   state_ = RunState::Extracting;
+}
+
+void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
+  if (state_ != RunState::Extracting && state_ != RunState::Stopping) return;
+  archive_.UseFolderNames = true;
+  archive_.ExtractBaseDir = destination_;
+  archive_.FileSpec = items;  // the archive listed in the window stays open for the run
   plat::TracePhase("run prepared");
   HRes result = kOk;
   RunWhilePumping([this, &result] { result = archive_.ExtractArchive(); });
@@ -91,7 +96,7 @@ void TExtractionRun::Extract(const std::u16string& destination, const std::vecto
     return;
   }
   Finish(result);
-  if (!app_.RunCommandText.empty()) RunAfterCommand(destination);  // whatever the outcome
+  if (!app_.RunCommandText.empty()) RunAfterCommand(destination_);  // whatever the outcome
   state_ = RunState::Finished;
 }
 
@@ -164,12 +169,7 @@ void TExtractionRun::RunAfterCommand(const std::u16string& destination) const {
     ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
                   SW_SHOW);
   } else if (command.What == TAfterCommand::Kind::Inf) {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return;
-    const std::u16string line = InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
-                                               plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
-    StartShown(line);
+    StartShown(InfCommandLine(plat::FromSystemCodePage(plat::SystemFolder()), command.Text));
   }
 }
 

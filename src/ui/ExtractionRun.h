@@ -18,7 +18,7 @@
 
 namespace szsfx {
 
-class TForm2;
+class TPasswordWindow;
 
 constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
 
@@ -49,16 +49,18 @@ class TExtractionRun {
 
   // `window` receives kInvokeMessage; its thread is the window thread.
   void Attach(HWND window, IRunView* view);
-  void SetPasswordWindow(TForm2* window) { passwordWindow_ = window; }
+  void SetPasswordWindow(TPasswordWindow* window) { passwordWindow_ = window; }
 
   // Opens the archive where it lies, for the list and the run. False when it cannot be
   // read (the library is let go again).
   bool OpenArchive();
   const TSevenZip& Archive() const { return archive_; }
 
-  // Extracts the selected items (all when `items` is empty) into `destination`, then
-  // shows the outcome and starts the command afterwards. At most once per process.
-  void Extract(const std::u16string& destination, const std::vector<std::u16string>& items, OverwriteChoice choice);
+  // A run happens at most once per process: Start makes it Extracting (from then on a
+  // stop request counts), Extract extracts the selected items (all when `items` is
+  // empty), shows the outcome and starts the command afterwards.
+  void Start(const std::u16string& destination, OverwriteChoice choice);
+  void Extract(const std::vector<std::u16string>& items);
   // The user asked the run to stop (Cancel, the close box); nothing when none runs.
   void RequestStop();
 
@@ -85,12 +87,13 @@ class TExtractionRun {
   TSevenZip archive_;
   std::atomic<RunState> state_{RunState::Idle};  // the library's threads read it
   OverwriteChoice choice_ = OverwriteChoice::Overwrite;
+  std::u16string destination_;
   unsigned exitCode_ = kExitOk;
   TRunStatus status_;  // progress and item, recorded by the library's threads
   HWND window_ = nullptr;
   IRunView* view_ = nullptr;
   DWORD windowThread_ = 0;
-  TForm2* passwordWindow_ = nullptr;
+  TPasswordWindow* passwordWindow_ = nullptr;
 };
 
 }  // namespace szsfx

@@ -15,35 +15,35 @@
 
 namespace szsfx {
 
-class TForm2;
+class TPasswordWindow;
 
-// Control identifiers (the test driver finds the controls by them).
+// Control identifiers: the test driver finds the controls by these values, which stay.
 enum ControlId : int {
   kIdDestinationLabel = 100,
-  kIdLinkLabel,
-  kIdFileListLabel,
-  kIdEditBox1,
-  kIdBrowseButton,
-  kIdButton2,
-  kIdButton3,
-  kIdButton4,
-  kIdFileList,
-  kIdBanner,
-  kIdProgressBar,
-  kIdGroupBox1,
-  kIdRadioBox1,
-  kIdRadioBox2,
-  kIdRadioBox3,
+  kIdLinkLabel = 101,
+  kIdFileListLabel = 102,
+  kIdDestinationEdit = 103,
+  kIdBrowseButton = 104,
+  kIdExtractButton = 105,
+  kIdCancelButton = 106,
+  kIdAboutButton = 107,
+  kIdFileList = 108,
+  kIdBanner = 109,
+  kIdProgressBar = 110,
+  kIdOverwriteGroup = 111,
+  kIdConfirmRadio = 112,
+  kIdSkipRadio = 113,
+  kIdOverwriteRadio = 114,
 };
 
-constexpr wchar_t kForm1Class[] = L"TForm1";
+constexpr wchar_t kMainWindowClass[] = L"TForm1";
 
-class TForm1 final : private IRunView {
+class TMainWindow final : private IRunView {
  public:
-  explicit TForm1(TRunSetup& app);
-  ~TForm1();
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  explicit TMainWindow(TRunSetup& app);
+  ~TMainWindow();
+  TMainWindow(const TMainWindow&) = delete;
+  TMainWindow& operator=(const TMainWindow&) = delete;
   bool Create();  // builds the window and its controls, hidden
   // The preparation, then the window appears. False when the archive cannot be read
   // (the error was shown): the caller cleans up and ends with kExitFailed.
@@ -51,7 +51,7 @@ class TForm1 final : private IRunView {
   unsigned RunMessageLoop();  // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
   // The window that answers the archive's password requests.
-  void SetPasswordWindow(TForm2* window) { run_.SetPasswordWindow(window); }
+  void SetPasswordWindow(TPasswordWindow* window) { run_.SetPasswordWindow(window); }
 
  private:
   static LRESULT CALLBACK LinkProc(HWND, UINT, WPARAM, LPARAM);
@@ -67,7 +67,7 @@ class TForm1 final : private IRunView {
   void OnClose();
   void OnDestroy();
 
-  HWND Control(int id) const { return GetDlgItem(id >= kIdRadioBox1 ? group_ : window_, id); }
+  HWND Control(int id) const { return GetDlgItem(id >= kIdConfirmRadio ? group_ : window_, id); }
   HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
   void CreateControls();
   void MakeBanner();

@@ -113,7 +113,7 @@ class Engine : public ::testing::Test {
     zip_.DLLDir = LibraryDir();
     zip_.ExtractBaseDir = Wide(dest_);
     zip_.UseFolderNames = true;
-    zip_.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& d, bool&) {
+    zip_.OnBegin = [this](const std::u16string& description, const std::u16string& d, bool&) {
       begun_.push_back(plat::ToSystemCodePage(d));
       descriptions_.push_back(plat::ToSystemCodePage(description));
     };
@@ -180,9 +180,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   std::ofstream(existing) << "old";
   const uint64_t oldTime = ModifiedUtc(existing);
   std::vector<bool> offered;
-  zip_.OnBegin = [&](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    offered.push_back(proceed);
-  };
+  zip_.OnBegin = [&](const std::u16string&, const std::u16string&, bool& proceed) { offered.push_back(proceed); };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "old");
   EXPECT_EQ(ModifiedUtc(existing), oldTime);
@@ -190,9 +188,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   EXPECT_EQ(std::count(offered.begin(), offered.end(), false), 1) << "Proceed comes in false for the one existing file";
 
   // Proceed set: the file is replaced, and gets the item's time and attributes.
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    proceed = true;
-  };
+  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
   std::ofstream(existing) << "old again";
   fs::permissions(dest_ / "readonly.txt", fs::perms::owner_write, fs::perm_options::add);
   std::ofstream(dest_ / "readonly.txt") << "old";
@@ -205,7 +201,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
 
   // A handler that removes the file itself still gets it written anew.
   std::ofstream(existing) << "old";
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
+  zip_.OnBegin = [](const std::u16string&, const std::u16string& d, bool&) {
     std::error_code ignored;
     fs::remove(fs::path(plat::ToSystemCodePage(d)), ignored);
   };
@@ -240,7 +236,7 @@ class CallFromAnotherThread {
 TEST_F(Engine, EventHandlersThatWaitForAnotherThreadHoldNoLockOfTheComponent) {
   {
     CallFromAnotherThread other(zip_);
-    zip_.OnBegin = [&](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool& proceed) {
+    zip_.OnBegin = [&](const std::u16string&, const std::u16string& d, bool& proceed) {
       begun_.push_back(plat::ToSystemCodePage(d));
       other.WriteFailed();
       proceed = true;
@@ -255,7 +251,7 @@ TEST_F(Engine, EventHandlersThatWaitForAnotherThreadHoldNoLockOfTheComponent) {
   }
   {
     CallFromAnotherThread other(zip_);
-    zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+    zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
       other.WriteFailed();
       p = u"Secret";
     };
@@ -280,9 +276,7 @@ TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
   RemoveTree(dest_);
   fs::create_directories(dest_ / "docs" / "sub");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) std::ofstream(dest_ / name) << "old " << name;
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    proceed = true;
-  };
+  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
   Extract("damaged.7z");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) {
     const std::string now = Contents(dest_ / name);
@@ -319,7 +313,7 @@ TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
 TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
   int asked = 0;
   std::u16string password = u"Secret";
-  zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+  zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
     ++asked;
     p = password;
   };
@@ -348,7 +342,7 @@ TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
 TEST_F(Engine, EncryptedHeadersAskDuringTheOpen) {
   std::vector<std::u16string> names;
   std::u16string password = u"wrong";
-  zip_.OnPassword = [&](TSevenZip*, const std::u16string& name, std::u16string& p) {
+  zip_.OnPassword = [&](const std::u16string& name, std::u16string& p) {
     names.push_back(name);
     p = password;
   };
@@ -370,7 +364,7 @@ TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
   const fs::path copy = dest_.string() + "-listed.7z";
   fs::copy_file(Data("aes_headers.7z"), copy, fs::copy_options::overwrite_existing);
   int asked = 0;
-  zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+  zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
     ++asked;
     p = u"Secret";
   };
@@ -392,7 +386,7 @@ TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
 
 TEST_F(Engine, CancelStopsTheRunMidFile) {
   std::vector<std::pair<int, int>> events;
-  zip_.OnProgress = [&](TSevenZip*, uint8_t file, uint8_t total, bool& cancel) {
+  zip_.OnProgress = [&](uint8_t file, uint8_t total, bool& cancel) {
     events.emplace_back(file, total);
     cancel = true;
   };
@@ -610,9 +604,7 @@ TEST_F(Engine, FullDiskFailsTheItemWithoutAHangAndLeavesNothingHalfWritten) {
 
   // In overwrite mode the old file survives the failed replacement byte for byte.
   std::ofstream(dest_ / "part1.bin") << "the old part one";
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    proceed = true;
-  };
+  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
   EXPECT_EQ(extractLimited(), 0);
   EXPECT_EQ(Contents(dest_ / "part1.bin"), "the old part one");
   EXPECT_TRUE(PartialFiles(dest_).empty());
