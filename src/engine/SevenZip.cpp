@@ -4,6 +4,7 @@
 #include "engine/Library.h"
 #include "engine/PartialFile.h"
 #include "engine/WindowsNames.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -80,10 +81,7 @@ HRes TSevenZip::ExtractArchive() {
   lastCompleted_ = 0;
   ErrorCount = 0;
   knownFolder_.clear();
-  baseFolder_ = ExtractBaseDir;
-  if (!baseFolder_.empty() && baseFolder_.back() != plat::kPathSeparator) {
-    baseFolder_ += static_cast<char16_t>(plat::kPathSeparator);
-  }
+  baseFolder_ = ExtractBaseDir.empty() ? ExtractBaseDir : plat::WithSeparator(ExtractBaseDir);
   // The archive listed before the run is extracted as it is; anything else is opened now.
   const bool listed = !openedName_.empty() && openedName_ == FileName && openedOffset_ == FileOffset;
   if (!listed && !OpenArchive()) return kFailure;
@@ -242,7 +240,7 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
   // Device names and names ending in a dot or a space are stored under safe names.
   const std::u16string safePath = SafeItemPath(itemPath);
   if (folder.Bool != 0) {
-    if (UseFolderNames) ForceFolders(baseFolder_ + safePath);
+    if (UseFolderNames) plat::CreateFolderTree(baseFolder_ + safePath);
     return false;
   }
   std::u16string folderPart, namePart;
@@ -261,7 +259,7 @@ HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stre
   if (!proceed && item_.ReplacesExisting) return kOk;  // an existing file is kept
   if (cancelRequested_ || item_.Failed) return kOk;
   if (item_.Folder != knownFolder_) {  // items come folder by folder: one look per folder
-    if (!plat::FolderExistsW(item_.Folder)) ForceFolders(item_.Folder);
+    if (!plat::FolderExistsW(item_.Folder)) plat::CreateFolderTree(item_.Folder);
     knownFolder_ = item_.Folder;
   }
   if (!partial_.Create(item_.Folder, this)) {

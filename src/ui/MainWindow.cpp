@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/FileIO.h"
+#include "platform/Paths.h"
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "ui/AfterCommand.h"
@@ -479,7 +480,7 @@ void TMainWindow::RunExtraction() {
     plat::ShowMessageBox(app_.Message(msg::FolderEmpty), windowTitle_, plat::BoxIcon::Information);
     return;
   }
-  if (!ForceDestinationFolder(destination) || !DestinationWritable(destination)) {
+  if (!plat::CreateFolderTree(destination) || !DestinationWritable(destination)) {
     plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), windowTitle_, plat::BoxIcon::Information);
     return;
   }

@@ -14,10 +14,6 @@ int RadioForOverwriteMode(uint8_t overwriteMode);
 // The choice at run start: Confirm if the first radio is checked, Skip if the second, else Overwrite.
 OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked);
 
-// Creates the destination with its missing parents (a trailing separator is ignored, a
-// path of at most two characters counts as present); true when it exists afterwards.
-bool ForceDestinationFolder(const std::u16string& folder);
-
 // True when a new file can be created (and deleted) in the folder. The probe name
 // "_BL$TEMP$.$$$" gets more "$" while a file of that name exists; existing files stay.
 bool DestinationWritable(const std::u16string& folder);
