@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
 namespace szsfx {
 
 namespace {
@@ -13,7 +15,7 @@ const std::string kEmpty;
 bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
   uint8_t bytes[4] = {0, 0, 0, 0};
   if (!ReadFully(file, bytes, 4, read)) return false;
-  value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  value = plat::LoadLe32(bytes);
   return true;
 }
 

@@ -6,15 +6,13 @@
 
 namespace szsfx {
 
-namespace {}  // namespace
-
 int RadioForOverwriteMode(uint8_t overwriteMode) {
   switch (overwriteMode) {
-    case 0:
+    case OverwriteModeOverwrite:
       return 3;
-    case 1:
+    case OverwriteModeSkip:
       return 2;
-    case 2:
+    case OverwriteModeConfirm:
       return 1;
     default:
       return 0;

@@ -4,10 +4,9 @@
 #include <cstdint>
 #include <string>
 
-namespace szsfx {
+#include "payload/PayloadFormat.h"
 
-// How a run treats files that already exist (a different encoding from OverwriteMode).
-enum class OverwriteChoice : uint8_t { Confirm = 0, Skip = 1, Overwrite = 2 };
+namespace szsfx {
 
 // The radio button (1 Confirm, 2 Skip, 3 Overwrite) checked for an OverwriteMode; 0 none.
 int RadioForOverwriteMode(uint8_t overwriteMode);
