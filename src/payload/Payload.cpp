@@ -21,7 +21,7 @@ bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
 
 bool SkipForward(TInFile& file, uint64_t distance) {
   uint64_t position = 0;
-  return distance == 0 || file.Seek(static_cast<int64_t>(distance), 1, position);
+  return distance == 0 || file.Seek(static_cast<int64_t>(distance), plat::SeekOrigin::Current, position);
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ bool ReadFully(TInFile& file, void* buffer, uint32_t size, uint32_t& read) {
 
 bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer& buffer) {
   uint64_t position = 0;
-  if (!stub.Seek(kStubImageSize, 0, position)) return false;
+  if (!stub.Seek(kStubImageSize, plat::SeekOrigin::Begin, position)) return false;
   std::fill(buffer.begin(), buffer.end(), 0);
   uint32_t read = 0;
   if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read)) return false;
@@ -74,13 +74,13 @@ bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer&
 bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer, int& blockCount) {
   blockCount = 0;
   uint64_t position = 0;
-  if (!stub.Seek(kFirstBlockPosition, 0, position)) return false;
+  if (!stub.Seek(kFirstBlockPosition, plat::SeekOrigin::Begin, position)) return false;
   for (;;) {
     char marker[5] = {0, 0, 0, 0, 0};
     uint32_t read = 0;
     if (!ReadFully(stub, marker, 5, read)) return false;
     if (read < 5) return true;
-    if (std::memcmp(marker, kBlockMarker, 5) != 0) return stub.Seek(-5, 1, position);
+    if (std::memcmp(marker, kBlockMarker, 5) != 0) return stub.Seek(-5, plat::SeekOrigin::Current, position);
     uint32_t length = 0;
     if (!ReadU32(stub, length, read)) return false;
     // A length below the 9-byte head reads as an empty block that ends right behind its head.
@@ -91,7 +91,7 @@ bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer,
     std::fill(buffer.begin(), buffer.end(), 0);
     if (!ReadFully(stub, buffer.data(), kept, read)) return false;
     // Whatever was kept or could be read, the next block starts where the length says.
-    if (!stub.Seek(static_cast<int64_t>(areaStart + area), 0, position)) return false;
+    if (!stub.Seek(static_cast<int64_t>(areaStart + area), plat::SeekOrigin::Begin, position)) return false;
     if (blockCount < kMaxBlocks) table.StoreBlock(++blockCount, buffer.data(), kept);
   }
 }
