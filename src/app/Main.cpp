@@ -34,11 +34,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   unsigned code = kExitFailed;
   plat::TracePhase("start-up");
   {
-    TForm1 form(app);  // its archive component lets go of the library before the clean-up
-    TForm2 password(app);
+    TMainWindow form(app);  // its archive component lets go of the library before the clean-up
+    TPasswordWindow password(app);
     if (form.Create() && password.Create(form.Handle())) {
       plat::TracePhase("windows created");
-      form.PasswordWindow = &password;
+      form.SetPasswordWindow(&password);
       // An archive that cannot be read ends the run here: the error was shown, and the
       // clean-up below removes our own library only.
       code = form.ShowFirstTime() ? form.RunMessageLoop() : static_cast<unsigned>(kExitFailed);

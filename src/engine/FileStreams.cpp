@@ -3,9 +3,9 @@
 namespace szsfx {
 
 HRes SeekFile(TFileBase& file, int64_t offset, uint32_t origin, uint64_t* newPosition) {
-  if (origin > 2) return kInvalidFunction;
+  if (origin > static_cast<uint32_t>(plat::SeekOrigin::End)) return kInvalidFunction;
   uint64_t position = 0;
-  if (!file.Seek(offset, origin, position)) return kFailure;
+  if (!file.Seek(offset, static_cast<plat::SeekOrigin>(origin), position)) return kFailure;
   if (newPosition) *newPosition = position;
   return kOk;
 }
@@ -16,7 +16,7 @@ bool TInFileStream::Open(const std::u16string& name, uint64_t start) {
   start_ = start;
   uint64_t position = 0;
   return InFile.OpenRead(name, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal) &&
-         InFile.Seek(static_cast<int64_t>(start), 0, position) && position == start;
+         InFile.Seek(static_cast<int64_t>(start), plat::SeekOrigin::Begin, position) && position == start;
 }
 
 HRes TInFileStream::QueryInterface(const TGuid& iid, void** object) {
@@ -35,16 +35,17 @@ HRes TInFileStream::Read(void* data, uint32_t size, uint32_t* processed) {
 
 HRes TInFileStream::Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) {
   if (start_ == 0) return SeekFile(InFile, offset, origin, newPosition);
-  if (origin > 2) return kInvalidFunction;
+  if (origin > static_cast<uint32_t>(plat::SeekOrigin::End)) return kInvalidFunction;
+  const auto from = static_cast<plat::SeekOrigin>(origin);
   uint64_t before = 0, position = 0;
   if (!InFile.GetPosition(before)) return kFailure;
-  if (origin == 0) {
+  if (from == plat::SeekOrigin::Begin) {
     if (offset < 0) return kFailure;  // before the start, as before a file's first byte
     offset += static_cast<int64_t>(start_);
   }
-  if (!InFile.Seek(offset, origin, position)) return kFailure;
+  if (!InFile.Seek(offset, from, position)) return kFailure;
   if (position < start_) {
-    InFile.Seek(static_cast<int64_t>(before), 0, position);
+    InFile.Seek(static_cast<int64_t>(before), plat::SeekOrigin::Begin, position);
     return kFailure;
   }
   if (newPosition) *newPosition = position - start_;
@@ -81,7 +82,7 @@ HRes TOutFileStream::SetSize(uint64_t newSize) {
   if (!OutFile.GetPosition(position)) return kFailure;
   OutFile.SetLength(newSize);
   uint64_t ignored = 0;
-  OutFile.Seek(static_cast<int64_t>(position), 0, ignored);
+  OutFile.Seek(static_cast<int64_t>(position), plat::SeekOrigin::Begin, ignored);
   return kOk;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/ItemInfo.h"
 
+#include "platform/Paths.h"
+
 namespace szsfx {
 
 namespace {
@@ -78,14 +80,12 @@ uint32_t WindowsAttributes(uint32_t attributes) {
   return attributes & kSettable;
 }
 
-bool IsItemSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
 bool ItemPathIsSafe(const std::u16string& path) {
-  if (path.empty() || IsItemSeparator(path[0])) return false;  // root-relative and UNC paths
-  if (path.find(u':') != std::u16string::npos) return false;   // drives and alternate streams
+  if (path.empty() || plat::IsPathSeparator(path[0])) return false;  // root-relative and UNC paths
+  if (path.find(u':') != std::u16string::npos) return false;         // drives and alternate streams
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && !IsItemSeparator(path[i])) continue;
+    if (i < path.size() && !plat::IsPathSeparator(path[i])) continue;
     if (path.compare(start, i - start, u"..") == 0) return false;
     start = i + 1;
   }
@@ -94,7 +94,7 @@ bool ItemPathIsSafe(const std::u16string& path) {
 
 void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16string& name) {
   size_t cut = path.size();
-  while (cut > 0 && !IsItemSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
+  while (cut > 0 && !plat::IsPathSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
   folder = path.substr(0, cut);
   name = path.substr(cut);
 }
@@ -112,17 +112,6 @@ std::u16string PartialFileName(uint32_t processId, uint32_t number) {
     number /= 10;
   } while (number != 0);
   return u"~szsfx" + hex + u"-" + decimal + u".tmp";
-}
-
-bool ForceFolders(const std::u16string& folder) {
-  if (folder.empty() || plat::FolderExistsW(folder)) return !folder.empty();
-  size_t end = folder.size();
-  while (end > 0 && IsItemSeparator(folder[end - 1])) --end;
-  size_t parent = end;
-  while (parent > 0 && !IsItemSeparator(folder[parent - 1])) --parent;
-  if (parent > 0) ForceFolders(folder.substr(0, parent));
-  plat::CreateFolderW(folder.substr(0, end));
-  return plat::FolderExistsW(folder);
 }
 
 }  // namespace szsfx

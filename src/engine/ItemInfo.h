@@ -30,7 +30,6 @@ constexpr uint32_t kAttributeArchive = 0x20;  // what a newly written file has
 // stream colon, a leading separator, a UNC prefix.
 bool ItemPathIsSafe(const std::u16string& path);
 
-bool IsItemSeparator(char16_t c);
 // Folder part (up to and including the last separator or colon) and name part.
 void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16string& name);
 
@@ -38,8 +37,5 @@ void SplitItemPath(const std::u16string& path, std::u16string& folder, std::u16s
 // "~szsfx<process id in hex>-<number>.tmp". Item names never need it, and a run
 // interrupted by a power failure leaves a name that says where it came from.
 std::u16string PartialFileName(uint32_t processId, uint32_t number);
-
-// Creates a folder together with its missing parents; true when it exists afterwards.
-bool ForceFolders(const std::u16string& folder);
 
 }  // namespace szsfx

@@ -2,14 +2,14 @@
 
 #include "engine/ItemInfo.h"
 #include "engine/Library.h"
+#include "engine/PartialFile.h"
 #include "engine/WindowsNames.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
 
 namespace {
-
-constexpr int kPartialNameAttempts = 16;
 
 // The folder of the running program, with its separator.
 std::string ProgramFolder() {
@@ -34,10 +34,7 @@ uint64_t LocalItemTime(const TPropValue& modified) {
 
 }  // namespace
 
-TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) {
-  ReplaceInStream();
-  ReplaceOutStream();
-}
+TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) { ReplaceInStream(); }
 
 TSevenZip::~TSevenZip() {
   CloseArchive();
@@ -45,8 +42,6 @@ TSevenZip::~TSevenZip() {
 }
 
 void TSevenZip::ReplaceInStream() { inStream_ = TComPtr<TInFileStream>(new TInFileStream(this)); }
-
-void TSevenZip::ReplaceOutStream() { outStream_ = TComPtr<TOutFileStream>(new TOutFileStream(this)); }
 
 bool TSevenZip::OpenArchive() {
   cancelRequested_ = false;
@@ -86,11 +81,11 @@ HRes TSevenZip::ExtractArchive() {
   lastCompleted_ = 0;
   ErrorCount = 0;
   knownFolder_.clear();
+  baseFolder_ = ExtractBaseDir.empty() ? ExtractBaseDir : plat::WithSeparator(ExtractBaseDir);
   // The archive listed before the run is extracted as it is; anything else is opened now.
   const bool listed = !openedName_.empty() && openedName_ == FileName && openedOffset_ == FileOffset;
   if (!listed && !OpenArchive()) return kFailure;
   TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
-  ReplaceOutStream();
   HRes result = kOk;
   if (FileSpec.empty()) {
     result = inArchive_->Extract(nullptr, 0xFFFFFFFFu, 0, callback.Get());
@@ -103,13 +98,13 @@ HRes TSevenZip::ExtractArchive() {
   callback.Reset();
   {
     plat::TLockGuard guard(callbackLock_);
-    DiscardOpenItem();  // the library may stop mid-item without a result
+    partial_.Discard();  // the library may stop mid-item without a result
   }
   CloseArchive();
   if (cancelRequested_) return result != kOk ? result : kAborted;
   if (OnProgress) {
     bool cancel = false;
-    OnProgress(this, 100, 100, cancel);
+    OnProgress(100, 100, cancel);
   }
   return result;
 }
@@ -158,15 +153,8 @@ bool TSevenZip::MatchesFileSpec(const std::u16string& path) const {
 // ---- What the callbacks and streams call --------------------------------------
 
 void TSevenZip::MarkItemFailed() {
-  if (!itemFailed_) ++ErrorCount;
-  itemFailed_ = true;
-}
-
-// Under callbackLock_: an item the library left without a result loses its file.
-void TSevenZip::DiscardOpenItem() {
-  if (itemOpened_) DiscardItem();
-  itemOpened_ = false;
-  outStream_->OutFile.Close();
+  if (!item_.Failed) ++ErrorCount;
+  item_.Failed = true;
 }
 
 void TSevenZip::WriteFailed() {
@@ -174,11 +162,18 @@ void TSevenZip::WriteFailed() {
   MarkItemFailed();
 }
 
+// The password event may wait for another thread (a window asks the user): it is raised
+// without the lock, so that whatever that thread does with the component cannot wait for
+// this one.
 HRes TSevenZip::AskPassword(TSystemString* password) {
   if (!password) return kFailure;
-  plat::TLockGuard guard(callbackLock_);
+  std::u16string item;
+  {
+    plat::TLockGuard guard(callbackLock_);
+    item = item_.Destination;
+  }
   std::u16string text;
-  if (OnPassword) OnPassword(this, currentDestination_, text);
+  if (OnPassword) OnPassword(item, text);
   *password = AllocSystemString(text);
   return *password ? kOk : kFailure;
 }
@@ -190,22 +185,40 @@ void TSevenZip::SetTotal(uint64_t total) {
 
 HRes TSevenZip::SetCompleted(uint64_t completed) {
   plat::TLockGuard guard(callbackLock_);
-  itemDone_ += completed - lastCompleted_;
+  item_.Done += completed - lastCompleted_;
   lastCompleted_ = completed;
-  if (totalSize_ != 0 && itemSize_ != 0 && OnProgress) {
+  if (totalSize_ != 0 && item_.Size != 0 && OnProgress) {
     bool cancel = cancelRequested_;
-    OnProgress(this, static_cast<uint8_t>(itemDone_ * 100 / itemSize_),
-               static_cast<uint8_t>(completed * 100 / totalSize_), cancel);
+    OnProgress(static_cast<uint8_t>(item_.Done * 100 / item_.Size), static_cast<uint8_t>(completed * 100 / totalSize_),
+               cancel);
     cancelRequested_ = cancel;
   }
   // A cancel also stops the library here, not only at its next read of the archive.
   return cancelRequested_ ? kAborted : kOk;
 }
 
+// Three steps: the item's facts are gathered under the lock, the begin event (which may
+// wait for the user's answer on another thread) is raised without it, and the answer is
+// applied under the lock again.
 HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
+  std::u16string destination, description;
+  bool existed = false;
+  {
+    plat::TLockGuard guard(callbackLock_);
+    if (!PrepareItem(index, askMode, destination)) return kOk;
+    existed = plat::FileExistsW(destination);
+    description = plat::FromSystemCodePage(ItemDescription(item_.Size, item_.LocalTime));
+  }
+  bool proceed = !existed;
+  if (OnBegin) OnBegin(description, destination, proceed);
   plat::TLockGuard guard(callbackLock_);
-  DiscardOpenItem();  // the previous item never got its result
-  itemFailed_ = false;
+  return OpenItem(existed, proceed, stream);
+}
+
+// Under callbackLock_: reads the item's properties and works out its destination. False
+// when nothing is to be written (a test or skip, a cancel, a refused path, a folder).
+bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& destination) {
+  partial_.Discard();  // the previous item never got its result
   IInArchive* archive = inArchive_.Get();
   TPropValue path = Property(archive, index, kPropPath, kTagEmpty);
   TPropValue folder = Property(archive, index, kPropIsFolder, kTagBool);
@@ -214,122 +227,70 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
   TPropValue modified = Property(archive, index, kPropModified, kTagFileTime);
   const std::u16string itemPath = path.Tag == kTagString ? FromSystemString(path.String) : u"";
   if (path.Tag == kTagString) FreeSystemString(path.String);
+  item_ = TItem{};
+  item_.Attributes = attributes.UInt32;
+  item_.Size = size.UInt64;
+  item_.LocalTime = LocalItemTime(modified);
 
-  itemAttributes_ = attributes.UInt32;
-  const bool isFolder = folder.Bool != 0;
-  if (!ExtractBaseDir.empty() && ExtractBaseDir.back() != plat::kPathSeparator) {
-    ExtractBaseDir += static_cast<char16_t>(plat::kPathSeparator);
-  }
-  itemSize_ = size.UInt64;
-  itemTime_ = LocalItemTime(modified);
-  itemDone_ = 0;
-
-  if (askMode > kAskExtract || cancelRequested_) return kOk;
+  if (askMode > kAskExtract || cancelRequested_) return false;
   if (!ItemPathIsSafe(itemPath)) {  // never written outside the destination
     MarkItemFailed();
-    return kOk;
+    return false;
   }
   // Device names and names ending in a dot or a space are stored under safe names.
   const std::u16string safePath = SafeItemPath(itemPath);
-  if (isFolder) {
-    if (UseFolderNames) ForceFolders(ExtractBaseDir + safePath);
-    return kOk;
+  if (folder.Bool != 0) {
+    if (UseFolderNames) plat::CreateFolderTree(baseFolder_ + safePath);
+    return false;
   }
   std::u16string folderPart, namePart;
   SplitItemPath(safePath, folderPart, namePart);
-  const std::u16string destFolder = UseFolderNames ? ExtractBaseDir + folderPart : ExtractBaseDir;
-  const std::u16string destination = destFolder + namePart;
-  if (!MayWrite(destination)) return kOk;  // an existing file is kept
-  if (destFolder != knownFolder_) {        // items come folder by folder: one look per folder
-    if (!plat::FolderExistsW(destFolder)) ForceFolders(destFolder);
-    knownFolder_ = destFolder;
+  item_.Folder = UseFolderNames ? baseFolder_ + folderPart : baseFolder_;
+  item_.Destination = item_.Folder + namePart;
+  destination = item_.Destination;
+  return true;
+}
+
+// Under callbackLock_, after the begin event: an existing file stays unless the handler
+// set `proceed` (it is then replaced once the item is complete) or removed it itself.
+// A failure reported meanwhile (a cancel, a failed write) still counts.
+HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stream) {
+  item_.ReplacesExisting = existed && plat::FileExistsW(item_.Destination);
+  if (!proceed && item_.ReplacesExisting) return kOk;  // an existing file is kept
+  if (cancelRequested_ || item_.Failed) return kOk;
+  if (item_.Folder != knownFolder_) {  // items come folder by folder: one look per folder
+    if (!plat::FolderExistsW(item_.Folder)) plat::CreateFolderTree(item_.Folder);
+    knownFolder_ = item_.Folder;
   }
-  if (!OpenPartialFile(destFolder)) {
+  if (!partial_.Create(item_.Folder, this)) {
     MarkItemFailed();
     return kOk;
   }
-  currentDestination_ = destination;
-  itemOpened_ = true;
-  *stream = TComPtr<TSequentialOutStream>(new TSequentialOutStream(outStream_)).Detach();
+  *stream = TComPtr<TSequentialOutStream>(new TSequentialOutStream(partial_.Stream())).Detach();
   return kOk;
 }
 
-// Raises the begin event. An existing file stays unless the handler sets Proceed (it is
-// then replaced once the item is complete) or removes the file itself.
-bool TSevenZip::MayWrite(const std::u16string& destination) {
-  const bool existed = plat::FileExistsW(destination);
-  bool proceed = !existed;
-  if (OnBegin) {
-    OnBegin(this, 0, plat::FromSystemCodePage(ItemDescription(itemSize_, itemTime_)), destination, proceed);
-  }
-  replaceExisting_ = existed && plat::FileExistsW(destination);  // the handler may have removed it
-  return proceed || !replaceExisting_;
-}
-
-// The item is written under a name of its own until it is complete, so that neither a
-// failure nor a cancel leaves a partial file under the real name or costs the old file.
-bool TSevenZip::OpenPartialFile(const std::u16string& folder) {
-  for (int attempt = 0; attempt < kPartialNameAttempts; ++attempt) {
-    partialPath_ = folder + PartialFileName(plat::ProcessId(), ++partialCount_);
-    if (outStream_->OpenNew(partialPath_)) return true;
-    if (!plat::FileExistsW(partialPath_)) break;  // no clash of names: the folder refuses files
-  }
-  partialPath_.clear();
-  return false;
-}
-
 // A complete item takes its real name, replacing the existing file in one step where
-// the begin event allowed that.
-void TSevenZip::CommitItem() {
-  SetModifiedTime();  // on the open file, after its last byte: the rename keeps it
-  outStream_->OutFile.Close();
-  if (!MoveIntoPlace()) {
-    MarkItemFailed();
-    DiscardItem();
-    return;
-  }
-  partialPath_.clear();
-  ApplyAttributes();
-}
-
-bool TSevenZip::MoveIntoPlace() const {
-  if (plat::RenameFileW(partialPath_, currentDestination_, replaceExisting_)) return true;
-  // A read-only file refuses to be replaced; overwriting it was chosen all the same.
-  uint32_t old = 0;
-  if (!replaceExisting_ || !plat::GetAttributesW(currentDestination_, old) || !(old & plat::kAttributeReadOnly)) {
-    return false;
-  }
-  plat::SetAttributesW(currentDestination_, old & ~plat::kAttributeReadOnly);
-  if (plat::RenameFileW(partialPath_, currentDestination_, true)) return true;
-  plat::SetAttributesW(currentDestination_, old);
-  return false;
-}
-
-void TSevenZip::DiscardItem() {
-  outStream_->OutFile.Close();
-  if (!partialPath_.empty()) plat::DeleteFileW(partialPath_);
-  partialPath_.clear();
-}
-
+// the begin event allowed that; a failed one loses its partial file.
 void TSevenZip::SetOperationResult(int32_t result) {
   plat::TLockGuard guard(callbackLock_);
   if (result != 0) MarkItemFailed();
-  if (itemOpened_ && !itemFailed_) {
-    CommitItem();
-    itemOpened_ = false;
+  if (partial_.IsOpen() && !item_.Failed) {
+    uint64_t packed = 0, utc = 0;
+    const bool hasTime = PackedLocalTime(item_.LocalTime, packed) && plat::LocalToUtc(packed, utc);
+    if (partial_.Commit(item_.Destination, item_.ReplacesExisting, utc, hasTime)) {
+      ApplyAttributes();
+    } else {
+      MarkItemFailed();
+    }
   }
-  DiscardOpenItem();
-}
-
-void TSevenZip::SetModifiedTime() {
-  uint64_t packed = 0, utc = 0;
-  if (PackedLocalTime(itemTime_, packed) && plat::LocalToUtc(packed, utc)) outStream_->OutFile.SetModifiedTime(utc);
+  partial_.Discard();
 }
 
 // A new file has the archive attribute and nothing else: only other attributes cost a call.
 void TSevenZip::ApplyAttributes() const {
-  const uint32_t attributes = WindowsAttributes(itemAttributes_);
-  if (attributes != kAttributeArchive) plat::SetAttributesW(currentDestination_, attributes);
+  const uint32_t attributes = WindowsAttributes(item_.Attributes);
+  if (attributes != kAttributeArchive) plat::SetAttributesW(item_.Destination, attributes);
 }
 
 bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {

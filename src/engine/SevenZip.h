@@ -12,20 +12,17 @@
 #include "engine/ComPtr.h"
 #include "engine/FileStreams.h"
 #include "engine/IArchive.h"
+#include "engine/PartialFile.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
 
-class TSevenZip;
-
-using TProgressEvent =
-    std::function<void(TSevenZip* Sender, uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
+using TProgressEvent = std::function<void(uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
 // Proceed comes in true when no file exists at the destination; a handler sets it to
 // have an existing file replaced.
-using TBeginEvent = std::function<void(TSevenZip* Sender, uint8_t Mode, const std::u16string& FileName,
-                                       const std::u16string& DestinationFileName, bool& Proceed)>;
-using TOnPasswordEvent =
-    std::function<void(TSevenZip* Sender, const std::u16string& FileName, std::u16string& Password)>;
+using TBeginEvent =
+    std::function<void(const std::u16string& Description, const std::u16string& DestinationFileName, bool& Proceed)>;
+using TOnPasswordEvent = std::function<void(const std::u16string& FileName, std::u16string& Password)>;
 
 // The component: what it is given (file, selection, destination, events) is public; its
 // working state is private and reached by the callbacks and streams it makes through
@@ -66,7 +63,10 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   void WriteFailed() override;
 
  private:
-  // IArchiveEvents: the callbacks' calls, one at a time under callbackLock_.
+  // IArchiveEvents: the callbacks' calls, one at a time under callbackLock_. The lock is
+  // never held while an event handler may wait for another thread (the begin and password
+  // events): facts are gathered under it, the event is raised without it, and the answer
+  // is applied under it again. The progress event is raised under it and must not wait.
   HRes AskPassword(TSystemString* password) override;
   void SetTotal(uint64_t total) override;
   HRes SetCompleted(uint64_t completed) override;
@@ -75,36 +75,36 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
 
   // Counts the current item in ErrorCount, once however often it fails.
   void MarkItemFailed();
-  void SetModifiedTime();
+  bool PrepareItem(uint32_t index, int32_t askMode, std::u16string& destination);
+  HRes OpenItem(bool existed, bool proceed, ISequentialOutStream** stream);
   void ApplyAttributes() const;
-  bool MayWrite(const std::u16string& destination);
-  bool OpenPartialFile(const std::u16string& folder);
-  void CommitItem();
-  bool MoveIntoPlace() const;
-  void DiscardItem();
-  void DiscardOpenItem();
   void ReplaceInStream();
-  void ReplaceOutStream();
   std::vector<uint32_t> SelectedIndices() const;
 
   TComPtr<IInArchive> inArchive_;
   TComPtr<TInFileStream> inStream_;
-  TComPtr<TOutFileStream> outStream_;
   std::atomic<bool> cancelRequested_{false};  // read by the input stream on the library's threads
-  uint64_t totalSize_ = 0, lastCompleted_ = 0, itemSize_ = 0, itemDone_ = 0;
-  uint32_t itemAttributes_ = 0;
-  uint64_t itemTime_ = 0;  // local time, 100 ns units since 1601
-  std::u16string currentDestination_;
+  uint64_t totalSize_ = 0, lastCompleted_ = 0;
   std::u16string openedName_;  // the archive that is open, empty when none is
   uint64_t openedOffset_ = 0;
+  std::u16string baseFolder_;   // ExtractBaseDir with its separator, for the run
   std::u16string knownFolder_;  // the last destination folder known to exist
-  std::u16string partialPath_;  // the current item's file until it is complete
-  uint32_t partialCount_ = 0;
-  bool replaceExisting_ = false;  // the current item replaces an existing file
-  bool itemOpened_ = false;       // GetStream opened a file for the current item
-  bool itemFailed_ = false;       // the current item already counts in ErrorCount
+
+  // The item the library is writing, from GetStream to its result.
+  struct TItem {
+    std::u16string Destination;  // its real path
+    std::u16string Folder;       // the destination's folder, with its separator
+    uint64_t Size = 0, Done = 0;
+    uint64_t LocalTime = 0;  // 100 ns units since 1601
+    uint32_t Attributes = 0;
+    bool ReplacesExisting = false;  // an existing file is replaced once the item is complete
+    bool Failed = false;            // the item already counts in ErrorCount
+  };
+  TItem item_;
+  TPartialFile partial_;  // the item's file until it is complete
   // The library calls back from its own decoder threads as well as from the caller's:
-  // the callbacks take this lock, so they run one at a time, and so do the events.
+  // the callbacks take this lock, so they run one at a time. The begin and password events
+  // are raised outside it (see above).
   plat::TLock callbackLock_;
 };
 

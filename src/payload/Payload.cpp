@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
 namespace szsfx {
 
 namespace {
@@ -13,13 +15,13 @@ const std::string kEmpty;
 bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
   uint8_t bytes[4] = {0, 0, 0, 0};
   if (!ReadFully(file, bytes, 4, read)) return false;
-  value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  value = plat::LoadLe32(bytes);
   return true;
 }
 
 bool SkipForward(TInFile& file, uint64_t distance) {
   uint64_t position = 0;
-  return distance == 0 || file.Seek(static_cast<int64_t>(distance), 1, position);
+  return distance == 0 || file.Seek(static_cast<int64_t>(distance), plat::SeekOrigin::Current, position);
 }
 
 }  // namespace
@@ -55,17 +57,16 @@ bool ReadFully(TInFile& file, void* buffer, uint32_t size, uint32_t& read) {
 
 bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer& buffer) {
   uint64_t position = 0;
-  if (!stub.Seek(kStubImageSize, 0, position)) return false;
+  if (!stub.Seek(kStubImageSize, plat::SeekOrigin::Begin, position)) return false;
   std::fill(buffer.begin(), buffer.end(), 0);
   uint32_t read = 0;
   if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read)) return false;
   TOutFile out;
   out.SetCreateAlways();
-  if (out.Open(target)) {  // a failure here surfaces later, when the library is loaded
-    uint32_t done = 0;
-    for (uint32_t written = 0; written < kLibraryImageSize; written += done) {
-      if (!out.Write(buffer.data() + written, kLibraryImageSize - written, done) || done == 0) break;
-    }
+  if (!out.Open(target)) return false;
+  uint32_t done = 0;
+  for (uint32_t written = 0; written < kLibraryImageSize; written += done) {
+    if (!out.Write(buffer.data() + written, kLibraryImageSize - written, done) || done == 0) return false;
   }
   return true;
 }
@@ -73,13 +74,13 @@ bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer&
 bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer, int& blockCount) {
   blockCount = 0;
   uint64_t position = 0;
-  if (!stub.Seek(kFirstBlockPosition, 0, position)) return false;
+  if (!stub.Seek(kFirstBlockPosition, plat::SeekOrigin::Begin, position)) return false;
   for (;;) {
     char marker[5] = {0, 0, 0, 0, 0};
     uint32_t read = 0;
     if (!ReadFully(stub, marker, 5, read)) return false;
     if (read < 5) return true;
-    if (std::memcmp(marker, kBlockMarker, 5) != 0) return stub.Seek(-5, 1, position);
+    if (std::memcmp(marker, kBlockMarker, 5) != 0) return stub.Seek(-5, plat::SeekOrigin::Current, position);
     uint32_t length = 0;
     if (!ReadU32(stub, length, read)) return false;
     // A length below the 9-byte head reads as an empty block that ends right behind its head.
@@ -90,7 +91,7 @@ bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer,
     std::fill(buffer.begin(), buffer.end(), 0);
     if (!ReadFully(stub, buffer.data(), kept, read)) return false;
     // Whatever was kept or could be read, the next block starts where the length says.
-    if (!stub.Seek(static_cast<int64_t>(areaStart + area), 0, position)) return false;
+    if (!stub.Seek(static_cast<int64_t>(areaStart + area), plat::SeekOrigin::Begin, position)) return false;
     if (blockCount < kMaxBlocks) table.StoreBlock(++blockCount, buffer.data(), kept);
   }
 }

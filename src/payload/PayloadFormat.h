@@ -26,6 +26,8 @@ constexpr int kMaxBlocks = 32;
 constexpr int kMaxStringsPerBlock = 100;
 
 constexpr std::string_view kSignature = "BSZ";
+// The first six bytes of a 7z archive, the payload's last part.
+constexpr uint8_t kSevenZipSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
 constexpr std::string_view kFixedCaption = "Brambleloader SFX";
 // The maker's web address: the link label opens it, the default messages name it.
 constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
@@ -35,10 +37,12 @@ constexpr uint8_t FolderModeGiven = 0;
 constexpr uint8_t FolderModeTemp = 1;
 constexpr uint8_t FolderModeProgramFiles = 2;
 
-// OverwriteMode values.
-constexpr uint8_t OverwriteModeOverwrite = 0;
-constexpr uint8_t OverwriteModeSkip = 1;
-constexpr uint8_t OverwriteModeConfirm = 2;
+// How a run treats files that already exist. The one encoding: the record's OverwriteMode
+// byte holds it, the options set it and the window's radio buttons choose it.
+enum class OverwriteChoice : uint8_t { Overwrite = 0, Skip = 1, Confirm = 2 };
+constexpr uint8_t OverwriteModeOverwrite = static_cast<uint8_t>(OverwriteChoice::Overwrite);
+constexpr uint8_t OverwriteModeSkip = static_cast<uint8_t>(OverwriteChoice::Skip);
+constexpr uint8_t OverwriteModeConfirm = static_cast<uint8_t>(OverwriteChoice::Confirm);
 
 static_assert(sizeof(int32_t) == 4 && sizeof(uint32_t) == 4);
 

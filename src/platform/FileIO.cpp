@@ -19,7 +19,7 @@ bool TFileBase::Close() {
   return true;
 }
 
-bool TFileBase::Seek(int64_t distance, uint32_t origin, uint64_t& newPosition) {
+bool TFileBase::Seek(int64_t distance, plat::SeekOrigin origin, uint64_t& newPosition) {
   return Opened && plat::SeekFile(Handle, distance, origin, newPosition);
 }
 
@@ -37,7 +37,7 @@ bool TOutFile::Truncate() { return Opened && plat::TruncateFile(Handle); }
 
 bool TOutFile::SetLength(uint64_t length) {
   uint64_t position = 0;
-  if (!Seek(static_cast<int64_t>(length), 0, position) || position != length) return false;
+  if (!Seek(static_cast<int64_t>(length), plat::SeekOrigin::Begin, position) || position != length) return false;
   return Truncate();
 }
 

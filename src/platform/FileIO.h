@@ -18,9 +18,8 @@ class TFileBase {
 
   bool OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation, uint32_t attributes);
   bool Close();
-  // origin: 0 start, 1 current, 2 end.
-  bool Seek(int64_t distance, uint32_t origin, uint64_t& newPosition);
-  bool GetPosition(uint64_t& position) { return Seek(0, 1, position); }
+  bool Seek(int64_t distance, plat::SeekOrigin origin, uint64_t& newPosition);
+  bool GetPosition(uint64_t& position) { return Seek(0, plat::SeekOrigin::Current, position); }
 
   bool Opened = false;
   plat::FileHandle Handle = plat::kInvalidHandle;

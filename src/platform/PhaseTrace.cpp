@@ -26,7 +26,8 @@ void AppendLine(const std::u16string& file, const std::string& line) {
   if (handle == kInvalidHandle) return;
   uint64_t end = 0;
   uint32_t written = 0;
-  if (SeekFile(handle, 0, 2, end)) WriteFile(handle, line.data(), static_cast<uint32_t>(line.size()), written);
+  if (SeekFile(handle, 0, SeekOrigin::End, end))
+    WriteFile(handle, line.data(), static_cast<uint32_t>(line.size()), written);
   CloseFile(handle);
 }
 

@@ -28,8 +28,10 @@ FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharin
 bool CloseFile(FileHandle handle);
 bool ReadFile(FileHandle handle, void* buffer, uint32_t size, uint32_t& done);
 bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& done);
-// origin: 0 start, 1 current, 2 end.
-bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position);
+// Where a seek distance counts from (the values the system calls and the archive
+// library's streams use).
+enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
+bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t& position);
 bool TruncateFile(FileHandle handle);  // ends the file at the current position
 // Sets the last-write time of an open file; `utc` counts 100 ns units since 1601.
 bool SetFileModifiedTime(FileHandle handle, uint64_t utc);

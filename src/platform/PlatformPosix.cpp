@@ -119,9 +119,8 @@ bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& d
   return n >= 0;
 }
 
-bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position) {
-  int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : -1;
-  if (whence < 0) return false;
+bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t& position) {
+  const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
   off_t now = ::lseek(static_cast<int>(handle), static_cast<off_t>(distance), whence);
   if (now < 0) return false;
   position = static_cast<uint64_t>(now);

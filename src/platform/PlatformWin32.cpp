@@ -67,10 +67,10 @@ bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& d
   return ok != 0;
 }
 
-bool SeekFile(FileHandle handle, int64_t distance, uint32_t origin, uint64_t& position) {
+bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t& position) {
   LARGE_INTEGER move, now;
   move.QuadPart = distance;
-  if (!SetFilePointerEx(H(handle), move, &now, origin)) return false;
+  if (!SetFilePointerEx(H(handle), move, &now, static_cast<DWORD>(origin))) return false;
   position = static_cast<uint64_t>(now.QuadPart);
   return true;
 }

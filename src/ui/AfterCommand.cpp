@@ -40,17 +40,8 @@ TAfterCommand PlanAfterCommand(const std::u16string& destination, const std::u16
   return command;
 }
 
-std::u16string InfCommandLine(uint32_t platformId, const std::u16string& windowsFolder,
-                              const std::u16string& systemFolder, const std::u16string& infPath) {
-  switch (platformId) {
-    case 1:
-      return WithBackslash(windowsFolder) + u"rundll.exe setupx.dll,InstallHinfSection DefaultInstall 132 " + infPath;
-    case 2:
-      return WithBackslash(systemFolder) + u"rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 132 " +
-             infPath;
-    default:
-      return infPath;
-  }
+std::u16string InfCommandLine(const std::u16string& systemFolder, const std::u16string& infPath) {
+  return WithBackslash(systemFolder) + u"rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 132 " + infPath;
 }
 
 }  // namespace szsfx

@@ -19,10 +19,9 @@ struct TAfterCommand {
 // the program is what stands before, the arguments what follows.
 TAfterCommand PlanAfterCommand(const std::u16string& destination, const std::u16string& runCommand, int commandLength);
 
-// The INF installation command line for a platform id (1: the 95 family, 2: NT). The
-// installer program is named by its full path in `windowsFolder` or `systemFolder`, so
-// that a program of the same name beside the self-extractor is never started instead.
-std::u16string InfCommandLine(uint32_t platformId, const std::u16string& windowsFolder,
-                              const std::u16string& systemFolder, const std::u16string& infPath);
+// The INF installation command line. The installer program is named by its full path in
+// `systemFolder`, so that a program of the same name beside the self-extractor is never
+// started instead.
+std::u16string InfCommandLine(const std::u16string& systemFolder, const std::u16string& infPath);
 
 }  // namespace szsfx

@@ -2,14 +2,10 @@
 
 namespace szsfx {
 
-int SpecialFolderId(TRootID root, bool ntFamily) {
+int SpecialFolderId(TRootID root) {
   static const int kIds[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,  0x10,
                              0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0xFEFE};
-  static const int kOtherFamily[] = {0x0B, 0x02, 0x07, 0x10};  // idCommonStartMenu .. idCommonDesktopDirectory
   if (root > idDesktopExpanded) return 0xFEFE;
-  if (!ntFamily && root >= idCommonStartMenu && root <= idCommonDesktopDirectory) {
-    return kOtherFamily[root - idCommonStartMenu];
-  }
   return kIds[root];
 }
 

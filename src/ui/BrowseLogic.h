@@ -48,9 +48,8 @@ enum TBrowseFlag : uint8_t {
 using TBrowseFlags = uint8_t;  // bit n set: TBrowseFlag value n present
 constexpr TBrowseFlags FlagBit(TBrowseFlag flag) { return static_cast<TBrowseFlags>(1u << flag); }
 
-// The shell's special-folder identifier for a root; the common folders fall back to
-// the per-user ones outside the NT family.
-int SpecialFolderId(TRootID root, bool ntFamily);
+// The shell's special-folder identifier for a root.
+int SpecialFolderId(TRootID root);
 // The shell browse flags for the options, with the status line when `statusFlag`.
 uint32_t ShellBrowseFlags(TBrowseFlags options, bool statusFlag);
 

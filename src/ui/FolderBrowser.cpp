@@ -16,12 +16,6 @@ BOOL CALLBACK FindStatusLine(HWND child, LPARAM found) {
   return FALSE;
 }
 
-bool NtFamily() {
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 }  // namespace
 
 TBrowseDirectoryDlg::TBrowseDirectoryDlg(HWND ownerControl) : ownerControl_(ownerControl) {
@@ -50,7 +44,7 @@ bool TBrowseDirectoryDlg::Browse(bool statusFlag, std::string& path, LPITEMIDLIS
   if (!buffer) return false;
   buffer[0] = '\0';
   LPITEMIDLIST root = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(ownerControl_, SpecialFolderId(Root, NtFamily()), &root))) root = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(ownerControl_, SpecialFolderId(Root), &root))) root = nullptr;
   BROWSEINFOA info{};
   info.hwndOwner = ownerControl_;
   info.pidlRoot = root;

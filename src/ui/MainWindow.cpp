@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/FileIO.h"
+#include "platform/Paths.h"
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "ui/AfterCommand.h"
@@ -22,7 +23,6 @@ constexpr int kClientWidth = 392, kClientHeight = 224;
 constexpr int kPreparingHeight = 240, kReadyHeight = 216;
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
-constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
 // While a run works the window shows its progress and item this often (25 times a second).
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusInterval = 40;
@@ -60,15 +60,15 @@ bool IsNavigationKey(WPARAM key) {
 
 }  // namespace
 
-TForm1::TForm1(TRunSetup& app) : app_(app) {}
+TMainWindow::TMainWindow(TRunSetup& app) : app_(app), run_(app) {}
 
-TForm1::~TForm1() {
+TMainWindow::~TMainWindow() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the fonts and brushes it uses go
 }
 
-bool TForm1::Create() {
-  window_ = CreateCenteredWindow(kForm1Class, &RoutedWindowProc<TForm1>, W(app_.Settings.Title.Get()), kStyle, kExStyle,
-                                 kClientWidth, kClientHeight, nullptr, this);
+bool TMainWindow::Create() {
+  window_ = CreateCenteredWindow(kMainWindowClass, &RoutedWindowProc<TMainWindow>, W(app_.Settings.Title.Get()), kStyle,
+                                 kExStyle, kClientWidth, kClientHeight, nullptr, this);
   if (!window_) return false;
   clientHeight_ = kClientHeight;
   CreateControls();
@@ -77,16 +77,17 @@ bool TForm1::Create() {
 }
 
 // Positions and sizes are pixels at 96 DPI; the control is placed at the window's DPI.
-HWND TForm1::AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex) {
+HWND TMainWindow::AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h,
+                             DWORD ex) {
   return layout_.Add(parent, cls, id, style, ex, TPlace{x, y, w, h}, dpi_, font_.Get());
 }
 
-void TForm1::MakeBanner() {
+void TMainWindow::MakeBanner() {
   bannerBitmap_ = TGdi<HBITMAP>(LoadBanner(dpi_));
   bannerBrush_ = TGdi<HBRUSH>(bannerBitmap_ ? CreatePatternBrush(bannerBitmap_.Get()) : nullptr);
 }
 
-void TForm1::CreateControls() {
+void TMainWindow::CreateControls() {
   dpi_ = DpiOf(window_);
   font_ = TGdi<HFONT>(CreateWindowFont(dpi_, false));
   linkFont_ = TGdi<HFONT>(CreateWindowFont(dpi_, true));
@@ -95,99 +96,83 @@ void TForm1::CreateControls() {
   AddControl(window_, L"STATIC", kIdDestinationLabel, oneLine, 64, 8, 225, 22);
   HWND link = AddControl(window_, L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, 0, 205, 393, 17);
   SetWindowLongPtrW(link, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  staticProc_ =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::LinkProc)));
+  staticProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TMainWindow::LinkProc)));
   AddControl(window_, L"STATIC", kIdFileListLabel, oneLine, 8, 59, 281, 19);
-  AddControl(window_, L"EDIT", kIdEditBox1, ES_AUTOHSCROLL | WS_TABSTOP, 64, 32, 193, 22, WS_EX_CLIENTEDGE);
+  AddControl(window_, L"EDIT", kIdDestinationEdit, ES_AUTOHSCROLL | WS_TABSTOP, 64, 32, 193, 22, WS_EX_CLIENTEDGE);
   AddControl(window_, L"BUTTON", kIdBrowseButton, BS_PUSHBUTTON | WS_TABSTOP, 264, 32, 25, 18);
-  AddControl(window_, L"BUTTON", kIdButton2, BS_PUSHBUTTON | WS_TABSTOP, 312, 8, 72, 24);
-  AddControl(window_, L"BUTTON", kIdButton3, BS_PUSHBUTTON | WS_TABSTOP, 312, 40, 72, 24);
-  AddControl(window_, L"BUTTON", kIdButton4, BS_PUSHBUTTON | WS_TABSTOP, 312, 72, 72, 24);
+  AddControl(window_, L"BUTTON", kIdExtractButton, BS_PUSHBUTTON | WS_TABSTOP, 312, 8, 72, 24);
+  AddControl(window_, L"BUTTON", kIdCancelButton, BS_PUSHBUTTON | WS_TABSTOP, 312, 40, 72, 24);
+  AddControl(window_, L"BUTTON", kIdAboutButton, BS_PUSHBUTTON | WS_TABSTOP, 312, 72, 72, 24);
   AddControl(window_, L"LISTBOX", kIdFileList,
              LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 79, 281, 75);
   AddControl(window_, L"STATIC", kIdBanner, SS_LEFT, 8, 8, kBannerSide, kBannerSide, WS_EX_TRANSPARENT);
   MakeBanner();
   HWND progress = AddControl(window_, PROGRESS_CLASSW, kIdProgressBar, 0, 8, 200, 377, 20);
   SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-  group_ = AddControl(window_, L"BUTTON", kIdGroupBox1, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
+  group_ = AddControl(window_, L"BUTTON", kIdOverwriteGroup, BS_GROUPBOX, 8, 157, 281, 41, WS_EX_CONTROLPARENT);
   SetWindowLongPtrW(group_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   groupProc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(group_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::GroupProc)));
-  AddControl(group_, L"BUTTON", kIdRadioBox1, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 8, 16, 89, 22);
-  AddControl(group_, L"BUTTON", kIdRadioBox2, BS_AUTORADIOBUTTON | WS_TABSTOP, 104, 16, 81, 22);
-  AddControl(group_, L"BUTTON", kIdRadioBox3, BS_AUTORADIOBUTTON | WS_TABSTOP, 192, 16, 81, 22);
+      SetWindowLongPtrW(group_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TMainWindow::GroupProc)));
+  AddControl(group_, L"BUTTON", kIdConfirmRadio, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 8, 16, 89, 22);
+  AddControl(group_, L"BUTTON", kIdSkipRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, 104, 16, 81, 22);
+  AddControl(group_, L"BUTTON", kIdOverwriteRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, 192, 16, 81, 22);
 }
 
-void TForm1::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
+void TMainWindow::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
 
-void TForm1::ApplyTextsAndStates() {
-  windowThread_ = GetCurrentThreadId();
-  // Progress and item starts need no round trip to the window thread: they are recorded
-  // for the window's next look, and the running flag is atomic. Only a question to the
-  // user (the overwrite question, the password window) makes the library wait.
-  SevenZip.OnProgress = [this](TSevenZip*, uint8_t, uint8_t total, bool& cancel) { OnProgress(total, cancel); };
-  SevenZip.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool& proceed) {
-    OnBegin(d, proceed);
-  };
-  SevenZip.OnPassword = [this](TSevenZip*, const std::u16string& name, std::u16string& password) {
-    OnWindowThread([&] {
-      if (!PasswordWindow || !PasswordWindow->AskPassword(name, password)) {
-        Running = false;               // no password given: the run ends as an aborted one
-        SevenZip.RequestCancel(true);  // at once: no further item is opened
-        password.clear();
-      }
-    });
-  };
+void TMainWindow::ApplyTextsAndStates() {
+  run_.Attach(window_, this);
   const TSettingsRecord& s = app_.Settings;
-  WindowTitle = s.Title.Get();
+  windowTitle_ = s.Title.Get();
   ShowWindow(Control(kIdProgressBar), SW_HIDE);
   ShowWindow(Control(kIdLinkLabel), SW_SHOW);
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
   SetLinkStyle(true, RGB(0, 0, 255));
-  SetText(kIdButton2, app_.Message(msg::ExtractButton));
-  SetText(kIdButton3, app_.Message(msg::CancelButton));
-  SetText(kIdButton4, app_.Message(msg::AboutButton));
+  SetText(kIdExtractButton, app_.Message(msg::ExtractButton));
+  SetText(kIdCancelButton, app_.Message(msg::CancelButton));
+  SetText(kIdAboutButton, app_.Message(msg::AboutButton));
   SetText(kIdDestinationLabel, app_.Message(msg::ExtractToLabel));
   SetText(kIdLinkLabel, app_.Message(msg::LinkLabel));
-  SetText(kIdGroupBox1, app_.Message(msg::OverwriteGroup));
-  SetText(kIdRadioBox1, app_.Message(msg::ConfirmRadio));
-  SetText(kIdRadioBox2, app_.Message(msg::SkipRadio));
-  SetText(kIdRadioBox3, app_.Message(msg::OverwriteRadio));
+  SetText(kIdOverwriteGroup, app_.Message(msg::OverwriteGroup));
+  SetText(kIdConfirmRadio, app_.Message(msg::ConfirmRadio));
+  SetText(kIdSkipRadio, app_.Message(msg::SkipRadio));
+  SetText(kIdOverwriteRadio, app_.Message(msg::OverwriteRadio));
   SetWindowTextW(Control(kIdBrowseButton), L"...");
-  SetWindowTextW(Control(kIdEditBox1), W(app_.ExtractFolderText).c_str());
+  SetWindowTextW(Control(kIdDestinationEdit), W(app_.ExtractFolderText).c_str());
   if (int radio = RadioForOverwriteMode(s.OverwriteMode)) {
-    SendMessageW(Control(kIdRadioBox1 + radio - 1), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(Control(kIdConfirmRadio + radio - 1), BM_SETCHECK, BST_CHECKED, 0);
   }
   if (s.HideOverwriteGroup == 1) ShowWindow(group_, SW_HIDE);
-  EnableWindow(Control(kIdButton2), FALSE);
-  EnableWindow(Control(kIdButton4), FALSE);
-  EnableWindow(Control(kIdButton3), TRUE);
+  EnableWindow(Control(kIdExtractButton), FALSE);
+  EnableWindow(Control(kIdAboutButton), FALSE);
+  EnableWindow(Control(kIdCancelButton), TRUE);
   SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
   HWND list = Control(kIdFileList);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(app_.Message(msg::PleaseWait)).c_str()));
   EnableWindow(list, FALSE);
-  EnableWindow(Control(kIdEditBox1), FALSE);
+  EnableWindow(Control(kIdDestinationEdit), FALSE);
   EnableWindow(Control(kIdBrowseButton), FALSE);
-  SetFocus(Control(kIdButton3));
+  SetFocus(Control(kIdCancelButton));
 }
 
 // `height` in pixels at 96 DPI; the window keeps its top-left corner.
-void TForm1::SetClientHeight(int height) {
+void TMainWindow::SetClientHeight(int height) {
   clientHeight_ = height;
   const SIZE frame = FrameAt(dpi_);
   SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-SIZE TForm1::FrameAt(UINT dpi) const { return FrameSize(kClientWidth, clientHeight_, kStyle, kExStyle, dpi); }
+SIZE TMainWindow::FrameAt(UINT dpi) const { return FrameSize(kClientWidth, clientHeight_, kStyle, kExStyle, dpi); }
 
-void TForm1::SetDefaultButton(int id) {
+void TMainWindow::SetDefaultButton(int id) {
   if (defaultButton_) SendMessageW(Control(defaultButton_), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
   defaultButton_ = id;
   if (id) SendMessageW(Control(id), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
-void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
+void TMainWindow::SetLinkStyle(bool underlined, COLORREF color) {
   linkUnderlined_ = underlined;
   linkColor_ = color;
   SendMessageW(Control(kIdLinkLabel), WM_SETFONT, reinterpret_cast<WPARAM>(underlined ? linkFont_.Get() : font_.Get()),
@@ -195,7 +180,7 @@ void TForm1::SetLinkStyle(bool underlined, COLORREF color) {
   InvalidateRect(Control(kIdLinkLabel), nullptr, TRUE);
 }
 
-bool TForm1::ShowFirstTime() {
+bool TMainWindow::ShowFirstTime() {
   if (!PrepareArchive()) return false;
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
@@ -205,8 +190,8 @@ bool TForm1::ShowFirstTime() {
 
 // ---- Messages --------------------------------------------------------------
 
-LRESULT CALLBACK TForm1::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(link, GWLP_USERDATA));
+LRESULT CALLBACK TMainWindow::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TMainWindow*>(GetWindowLongPtrW(link, GWLP_USERDATA));
   if (message == WM_MOUSEMOVE && !self->linkHot_) {
     self->linkHot_ = true;
     self->SetLinkStyle(true, RGB(255, 0, 0));
@@ -221,8 +206,8 @@ LRESULT CALLBACK TForm1::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM
 
 // The radio buttons live in the group box: their colour requests and notifications
 // go on to the window, and the group paints the background behind them.
-LRESULT CALLBACK TForm1::GroupProc(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(group, GWLP_USERDATA));
+LRESULT CALLBACK TMainWindow::GroupProc(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TMainWindow*>(GetWindowLongPtrW(group, GWLP_USERDATA));
   switch (message) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
@@ -239,7 +224,7 @@ LRESULT CALLBACK TForm1::GroupProc(HWND group, UINT message, WPARAM wParam, LPAR
   }
 }
 
-LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TMainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   window_ = window;  // already during the messages of CreateWindowEx
   switch (message) {
     case WM_COMMAND:
@@ -259,7 +244,7 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return 0;
     case WM_TIMER:
-      if (wParam == kStatusTimer) ShowStatus();
+      if (wParam == kStatusTimer) ShowRunStatus();
       return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) == WA_INACTIVE);
@@ -283,14 +268,14 @@ LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void TForm1::OnCommand(int id, int notification) {
+void TMainWindow::OnCommand(int id, int notification) {
   const bool clicked = notification == BN_CLICKED;
-  if (id == kIdButton2 && clicked && IsWindowEnabled(Control(kIdButton2)))
+  if (id == kIdExtractButton && clicked && IsWindowEnabled(Control(kIdExtractButton)))
     RunExtraction();
-  else if (id == kIdButton3 && clicked)
+  else if (id == kIdCancelButton && clicked)
     Cancel();
-  else if (id == kIdButton4 && clicked)
-    plat::ShowMessageBox(app_.Message(msg::AboutText), WindowTitle, plat::BoxIcon::None);
+  else if (id == kIdAboutButton && clicked)
+    plat::ShowMessageBox(app_.Message(msg::AboutText), windowTitle_, plat::BoxIcon::None);
   else if (id == kIdBrowseButton && clicked)
     Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
@@ -299,7 +284,7 @@ void TForm1::OnCommand(int id, int notification) {
 }
 
 // The banner paints with its pattern brush, the link in its colour; false for the rest.
-bool TForm1::OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush) {
+bool TMainWindow::OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush) {
   if (control == Control(kIdBanner) && bannerBrush_) {
     SetBkMode(dc, TRANSPARENT);
     brush = reinterpret_cast<LRESULT>(bannerBrush_.Get());
@@ -314,13 +299,13 @@ bool TForm1::OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush) {
   return false;
 }
 
-bool TForm1::OnSetCursor(HWND control) {
+bool TMainWindow::OnSetCursor(HWND control) {
   if (control != Control(kIdLinkLabel)) return false;
   SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
   return true;
 }
 
-void TForm1::OnActivate(bool inactive) {
+void TMainWindow::OnActivate(bool inactive) {
   if (inactive)
     savedFocus_ = GetFocus();
   else if (savedFocus_ && IsWindow(savedFocus_))
@@ -329,7 +314,7 @@ void TForm1::OnActivate(bool inactive) {
 
 // Moved to a monitor of another DPI (or the DPI changed): fonts, banner and every
 // control again at the new DPI, the window at the suggested place.
-void TForm1::OnDpiChanged(UINT dpi, const RECT* suggested) {
+void TMainWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
   if (dpi != 0 && dpi != dpi_) {
     dpi_ = dpi;
     TGdi<HFONT> font(CreateWindowFont(dpi_, false)), linkFont(CreateWindowFont(dpi_, true));
@@ -346,22 +331,23 @@ void TForm1::OnDpiChanged(UINT dpi, const RECT* suggested) {
 }
 
 // During a run the close box acts as Cancel; the run posts its own close when done.
-void TForm1::OnClose() {
-  if (inRun_) {
-    Running = false;
+void TMainWindow::OnClose() {
+  if (run_.InProgress()) {
+    run_.RequestStop();
     return;
   }
   DestroyWindow(window_);
 }
 
-void TForm1::OnDestroy() { PostQuitMessage(0); }
+void TMainWindow::OnDestroy() { PostQuitMessage(0); }
 
-bool TForm1::ClickByMnemonic(wchar_t letter) {
-  return ClickMarkedControl({kIdButton2, kIdButton3, kIdButton4, kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}, letter,
-                            [this](int id) { return Control(id); });
+bool TMainWindow::ClickByMnemonic(wchar_t letter) {
+  return ClickMarkedControl(
+      {kIdExtractButton, kIdCancelButton, kIdAboutButton, kIdConfirmRadio, kIdSkipRadio, kIdOverwriteRadio}, letter,
+      [this](int id) { return Control(id); });
 }
 
-bool TForm1::ProcessMessage(MSG& msg) {
+bool TMainWindow::ProcessMessage(MSG& msg) {
   if (window_ && IsWindow(window_) && (msg.hwnd == window_ || IsChild(window_, msg.hwnd))) {
     // Alt+letter clicks a button or radio button; label marks have no binding.
     if (msg.message == WM_SYSCHAR && std::iswalnum(static_cast<wint_t>(msg.wParam))) {
@@ -380,7 +366,7 @@ bool TForm1::ProcessMessage(MSG& msg) {
 
 // Takes one pending message and handles it; false when none was pending or the
 // process is quitting (the quit request is left for the main loop).
-bool TForm1::DispatchOne() {
+bool TMainWindow::DispatchOne() {
   MSG msg;
   if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (msg.message == WM_QUIT) {
@@ -391,41 +377,41 @@ bool TForm1::DispatchOne() {
   return true;
 }
 
-void TForm1::DispatchPending() {
+void TMainWindow::DispatchPending() {
   while (DispatchOne()) {
   }
 }
 
-unsigned TForm1::RunMessageLoop() {
+unsigned TMainWindow::RunMessageLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
-  return exitCode_;
+  return run_.ExitCode();
 }
 
-void TForm1::Browse() {
+void TMainWindow::Browse() {
   TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
   browser.SetCaption(app_.Message(msg::BrowseCaption));
   if (!browser.Execute()) return;
-  SetWindowTextW(Control(kIdEditBox1), W(browser.SelectionText()).c_str());
-  SetFocus(Control(kIdEditBox1));
+  SetWindowTextW(Control(kIdDestinationEdit), W(browser.SelectionText()).c_str());
+  SetFocus(Control(kIdDestinationEdit));
 }
 
-void TForm1::Cancel() {
+void TMainWindow::Cancel() {
   SetText(kIdLinkLabel, app_.Message(msg::Aborting));
-  Running = false;
+  run_.RequestStop();
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 // ---- The extraction run ----------------------------------------------------
 
-void TForm1::FillFileList() {
+void TMainWindow::FillFileList() {
   HWND list = Control(kIdFileList);
-  const uint32_t count = SevenZip.ItemCount();
+  const uint32_t count = run_.Archive().ItemCount();
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);  // one layout for the whole list, not one per line
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   SendMessageW(list, LB_INITSTORAGE, count, static_cast<LPARAM>(count) * 64);
   for (uint32_t i = 0; i < count; ++i) {
-    const std::u16string path = SevenZip.ItemPath(i);  // kept in UTF-16, whatever the code page shows
+    const std::u16string path = run_.Archive().ItemPath(i);  // kept in UTF-16, whatever the code page shows
     if (!path.empty()) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(path).c_str()));
   }
   SendMessageW(list, LB_SETSEL, TRUE, -1);   // every line starts selected
@@ -433,19 +419,10 @@ void TForm1::FillFileList() {
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
-bool TForm1::PrepareArchive() {
+bool TMainWindow::PrepareArchive() {
   SetClientHeight(kPreparingHeight);
-  // The archive is read in place, behind the payload: no copy costs time or temp space.
-  SevenZip.FileName = app_.ArchivePath;
-  SevenZip.FileOffset = app_.ArchiveOffset;
-  SevenZip.DLLDir = app_.WorkFolder;
-  bool opened = false;
-  RunWhilePumping([this, &opened] { opened = SevenZip.OpenArchive(); });  // the open may ask for a password
-  plat::TracePhase("archive open");
-  if (!opened) {
+  if (!run_.OpenArchive()) {
     plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
-    SevenZip.CloseArchive();
-    SevenZip.ReleaseHandler();
     return false;
   }
   FillFileList();
@@ -453,215 +430,76 @@ bool TForm1::PrepareArchive() {
   const int show = app_.Settings.HideFileList != 0 ? SW_HIDE : SW_SHOW;
   ShowWindow(Control(kIdFileList), show);
   ShowWindow(Control(kIdFileListLabel), show);
-  for (int id : {kIdFileList, kIdEditBox1, kIdBrowseButton, kIdButton2, kIdButton3, kIdButton4}) {
+  for (int id : {kIdFileList, kIdDestinationEdit, kIdBrowseButton, kIdExtractButton, kIdCancelButton, kIdAboutButton}) {
     EnableWindow(Control(id), TRUE);
   }
-  SetFocus(Control(kIdEditBox1));
+  SetFocus(Control(kIdDestinationEdit));
   SetClientHeight(kReadyHeight);
-  SetDefaultButton(kIdButton2);
+  SetDefaultButton(kIdExtractButton);
   if (app_.Settings.AutoExtract == 1) RunExtraction();
   return true;
 }
 
-void TForm1::SwitchToRunning() {
+void TMainWindow::SwitchToRunning() {
   HWND focus = GetFocus();
-  SetDefaultButton(kIdButton3);
-  EnableWindow(Control(kIdButton2), FALSE);
+  SetDefaultButton(kIdCancelButton);
+  EnableWindow(Control(kIdExtractButton), FALSE);
   SetLinkStyle(false, GetSysColor(COLOR_WINDOWTEXT));
   SetWindowTextW(Control(kIdLinkLabel), L"");
-  EnableWindow(Control(kIdEditBox1), FALSE);
+  EnableWindow(Control(kIdDestinationEdit), FALSE);
   EnableWindow(Control(kIdBrowseButton), FALSE);
-  EnableWindow(Control(kIdButton4), FALSE);
+  EnableWindow(Control(kIdAboutButton), FALSE);
   ShowWindow(Control(kIdLinkLabel), SW_HIDE);
   SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
   ShowWindow(Control(kIdProgressBar), SW_SHOW);
   EnableWindow(group_, FALSE);
   // A focused control that was just disabled would leave the keyboard nowhere.
-  if (focus && !IsWindowEnabled(focus)) SetFocus(Control(kIdButton3));
+  if (focus && !IsWindowEnabled(focus)) SetFocus(Control(kIdCancelButton));
 }
 
-void TForm1::ConfigureFileSpec() {
+// The selected lines of the list; none when every line is selected (the whole archive).
+std::vector<std::u16string> TMainWindow::SelectedItems() const {
   HWND list = Control(kIdFileList);
-  SevenZip.FileSpec.clear();
+  std::vector<std::u16string> items;
   const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  if (SendMessageW(list, LB_GETSELCOUNT, 0, 0) == count) return;  // all: FileSpec stays empty
+  if (SendMessageW(list, LB_GETSELCOUNT, 0, 0) == count) return items;
   for (LRESULT i = 0; i < count; ++i) {
     if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0) continue;
     std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
     line.resize(static_cast<size_t>(
         SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&line[0]))));
-    SevenZip.FileSpec.push_back(std::u16string(line.begin(), line.end()));
+    items.push_back(std::u16string(line.begin(), line.end()));
   }
+  return items;
 }
 
-void TForm1::RunExtraction() {
-  if (inRun_ || ranOnce_) return;                                   // a run happens at most once per process
-  const std::u16string destination = TextOf(Control(kIdEditBox1));  // read once per run
+void TMainWindow::RunExtraction() {
+  if (!run_.CanStart()) return;                                            // a run happens at most once per process
+  const std::u16string destination = TextOf(Control(kIdDestinationEdit));  // read once per run
   if (destination.empty()) {
-    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), WindowTitle, plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), windowTitle_, plat::BoxIcon::Information);
     return;
   }
-  if (!ForceDestinationFolder(destination) || !DestinationWritable(destination)) {
-    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), WindowTitle, plat::BoxIcon::Information);
+  if (!plat::CreateFolderTree(destination) || !DestinationWritable(destination)) {
+    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), windowTitle_, plat::BoxIcon::Information);
     return;
   }
-  inRun_ = ranOnce_ = true;
-  destination_ = destination;
   SwitchToRunning();
-  SevenZip.UseFolderNames = true;
-  SevenZip.ExtractBaseDir = destination;
-  SevenZip.DLLDir = app_.WorkFolder;
-  Running = true;
-  Choice = ChoiceFromRadios(Checked(Control(kIdRadioBox1)), Checked(Control(kIdRadioBox2)));
+  run_.Start(destination, ChoiceFromRadios(Checked(Control(kIdConfirmRadio)), Checked(Control(kIdSkipRadio))));
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  DispatchPending();
-  ConfigureFileSpec();  // the archive listed in the window stays open for the run
-  HRes result = kOk;
-  plat::TracePhase("run prepared");
+  DispatchPending();  // a Cancel or the close box meanwhile stops the run at its start
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
-  RunWhilePumping([this, &result] { result = SevenZip.ExtractArchive(); });
+  run_.Extract(SelectedItems());
   KillTimer(window_, kStatusTimer);
-  ShowStatus();
-  plat::TracePhase("extraction");
-  plat::TraceCount("progress and item events", status_.Recorded());
-  plat::TraceCount("window updates", status_.Taken());
-  if (cancelledAtQuestion_) {
-    exitCode_ = kExitCancelled;
-    inRun_ = false;
-    PostMessageW(window_, WM_CLOSE, 0, 0);
-    return;
-  }
-  bool aborted = false;
-  if (!Running) {
-    result = kOk;
-    aborted = true;
-  }
-  Running = false;
-  FinishRun(result, aborted);
-}
-
-void TForm1::FinishRun(HRes result, bool aborted) {
-  const bool failed = SevenZip.ErrorCount != 0 || result != kOk;
-  if (failed) {
-    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), WindowTitle, plat::BoxIcon::Information);
-    exitCode_ = kExitFailed;
-  } else if (aborted) {
-    exitCode_ = kExitCancelled;
-  } else if (app_.Settings.ShowDoneMessage == 1) {
-    plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
-  }
-  plat::TracePhase("outcome");
-  if (!app_.RunCommandText.empty()) RunAfterCommand();  // whatever the outcome
-  inRun_ = false;
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-void TForm1::RunAfterCommand() {
-  const TAfterCommand command = PlanAfterCommand(destination_, app_.RunCommandText, app_.CommandLength);
-  if (command.What == TAfterCommand::Kind::Open) {
-    ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
-                  SW_SHOW);
-  } else if (command.What == TAfterCommand::Kind::Inf) {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return;
-    const std::u16string line = InfCommandLine(version.dwPlatformId, plat::FromSystemCodePage(plat::WindowsFolder()),
-                                               plat::FromSystemCodePage(plat::SystemFolder()), command.Text);
-    StartShown(line);
-  }
-}
-
-// Starts a command line as the system's WinExec does, but in UTF-16, so that an INF file
-// in a folder outside the code page is found.
-void TForm1::StartShown(const std::u16string& line) {
-  std::wstring text = W(line);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOW;
-  PROCESS_INFORMATION started{};
-  if (CreateProcessW(nullptr, &text[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-    TKernelHandle thread(started.hThread), process(started.hProcess);  // nothing waits for it
-  }
-}
-
-void TForm1::OnWindowThread(const std::function<void()>& work) {
-  if (GetCurrentThreadId() == windowThread_) {
-    work();
-  } else {
-    SendMessageW(window_, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&work));
-  }
-}
-
-DWORD WINAPI TForm1::WorkThread(LPVOID work) {
-  (*static_cast<const std::function<void()>*>(work))();
-  return 0;
-}
-
-// Runs a call into the archive library on a thread of its own while this thread handles
-// the window, the run's handlers (sent here from the library's threads) included.
-void TForm1::RunWhilePumping(const std::function<void()>& work) {
-  TKernelHandle thread(
-      CreateThread(nullptr, 0, &TForm1::WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr));
-  if (!thread) {
-    work();
-    return;
-  }
-  HANDLE handle = thread.Get();
-  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-    DispatchPending();
-  }
-}
-
-void TForm1::OnProgress(uint8_t total, bool& cancel) {
-  status_.SetProgress(total);
-  cancel = !Running;
-}
-
-// Decides about an existing file before any byte of the item is written; `replace` comes
-// in true when no file exists there. The archive component replaces the file only once
-// the item is complete. Runs on the library's thread: only the question goes to the
-// window's.
-void TForm1::OnBegin(const std::u16string& destination, bool& replace) {
-  status_.SetItem(destination);
-  if (!Running || replace) return;
-  switch (ActionForExistingFile(Choice)) {
-    case ExistingFileAction::Keep:
-      return;
-    case ExistingFileAction::Delete:
-      replace = true;
-      return;
-    case ExistingFileAction::Ask:
-      break;
-  }
-  OnWindowThread([&] { AskOverwrite(destination, replace); });
-}
-
-void TForm1::AskOverwrite(const std::u16string& destination, bool& replace) {
-  ShowStatus();  // the question's item is the one the window shows
-  const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
-  switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
-    case IDYES:
-      replace = true;
-      break;
-    case IDCANCEL:
-      // The run stops here, without outcome message or command; the library ends its
-      // extraction and the program cleans up before it ends.
-      Running = false;
-      cancelledAtQuestion_ = true;
-      SevenZip.RequestCancel(true);
-      break;
-    default:
-      break;
-  }
-}
-
 // Shows what the run recorded since the last look.
-void TForm1::ShowStatus() {
-  const TRunStatus::TChange change = status_.Take();
+void TMainWindow::ShowRunStatus() {
+  const TRunStatus::TChange change = run_.Status().Take();
   if (change.HasProgress) SendMessageW(Control(kIdProgressBar), PBM_SETPOS, change.Progress, 0);
-  if (change.HasItem && Running) {
+  if (change.HasItem && run_.State() == RunState::Extracting) {
     SetWindowTextW(Control(kIdFileListLabel),
                    W(ItemStatusText(app_.Message(msg::ProgressPrefix), change.Item)).c_str());
   }

@@ -1,68 +1,57 @@
-// Form1, the main window, and the extraction run it drives (Win32).
+// The main window (Win32): the view that lists the archive, starts the extraction run
+// and shows what the run records.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
+#include <vector>
 
-#include "engine/SevenZip.h"
 #include "payload/RunSetup.h"
 #include "ui/Dpi.h"
-#include "ui/RunLogic.h"
-#include "ui/RunStatus.h"
+#include "ui/ExtractionRun.h"
 #include "ui/WinHandles.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
 
-class TForm2;
+class TPasswordWindow;
 
-// Control identifiers (the test driver finds the controls by them).
+// Control identifiers: the test driver finds the controls by these values, which stay.
 enum ControlId : int {
   kIdDestinationLabel = 100,
-  kIdLinkLabel,
-  kIdFileListLabel,
-  kIdEditBox1,
-  kIdBrowseButton,
-  kIdButton2,
-  kIdButton3,
-  kIdButton4,
-  kIdFileList,
-  kIdBanner,
-  kIdProgressBar,
-  kIdGroupBox1,
-  kIdRadioBox1,
-  kIdRadioBox2,
-  kIdRadioBox3,
+  kIdLinkLabel = 101,
+  kIdFileListLabel = 102,
+  kIdDestinationEdit = 103,
+  kIdBrowseButton = 104,
+  kIdExtractButton = 105,
+  kIdCancelButton = 106,
+  kIdAboutButton = 107,
+  kIdFileList = 108,
+  kIdBanner = 109,
+  kIdProgressBar = 110,
+  kIdOverwriteGroup = 111,
+  kIdConfirmRadio = 112,
+  kIdSkipRadio = 113,
+  kIdOverwriteRadio = 114,
 };
 
-constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
-constexpr wchar_t kForm1Class[] = L"TForm1";
+constexpr wchar_t kMainWindowClass[] = L"TForm1";
 
-// Process exit codes: a finished or unused window 0, a failed run or a fatal error 1,
-// a run the user cancelled 2.
-enum ExitCode : unsigned { kExitOk = 0, kExitFailed = 1, kExitCancelled = 2 };
-
-class TForm1 {
+class TMainWindow final : private IRunView {
  public:
-  explicit TForm1(TRunSetup& app);
-  ~TForm1();
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  explicit TMainWindow(TRunSetup& app);
+  ~TMainWindow();
+  TMainWindow(const TMainWindow&) = delete;
+  TMainWindow& operator=(const TMainWindow&) = delete;
   bool Create();  // builds the window and its controls, hidden
   // The preparation, then the window appears. False when the archive cannot be read
   // (the error was shown): the caller cleans up and ends with kExitFailed.
   bool ShowFirstTime();
   unsigned RunMessageLoop();  // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
-
-  TSevenZip SevenZip;
-  std::atomic<bool> Running{false};  // the running flag; progress events read it on the library's threads
-  OverwriteChoice Choice = OverwriteChoice::Overwrite;
-  std::string WindowTitle;
-  TForm2* PasswordWindow = nullptr;  // answers the archive component's password requests
+  // The window that answers the archive's password requests.
+  void SetPasswordWindow(TPasswordWindow* window) { run_.SetPasswordWindow(window); }
 
  private:
   static LRESULT CALLBACK LinkProc(HWND, UINT, WPARAM, LPARAM);
@@ -78,7 +67,7 @@ class TForm1 {
   void OnClose();
   void OnDestroy();
 
-  HWND Control(int id) const { return GetDlgItem(id >= kIdRadioBox1 ? group_ : window_, id); }
+  HWND Control(int id) const { return GetDlgItem(id >= kIdConfirmRadio ? group_ : window_, id); }
   HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
   void CreateControls();
   void MakeBanner();
@@ -89,27 +78,16 @@ class TForm1 {
   void SetDefaultButton(int id);
   void SetLinkStyle(bool underlined, COLORREF color);
 
-  // The extraction run.
+  // The extraction run: the window lists, starts and shows it.
   bool PrepareArchive();
   void FillFileList();
   void RunExtraction();
   void SwitchToRunning();
-  void ConfigureFileSpec();
-  void FinishRun(HRes result, bool aborted);
-  void OnProgress(uint8_t total, bool& cancel);
-  void OnBegin(const std::u16string& destination, bool& replace);
-  void AskOverwrite(const std::u16string& destination, bool& replace);
-  void ShowStatus();
+  std::vector<std::u16string> SelectedItems() const;
+  void ShowRunStatus() override;
+  void PumpMessages() override { DispatchPending(); }
   void Cancel();
   void Browse();
-  void RunAfterCommand();
-  static void StartShown(const std::u16string& line);
-
-  // The archive library calls back from its own threads too: the run's handlers
-  // always execute on the window's thread, which keeps pumping while the library works.
-  void OnWindowThread(const std::function<void()>& work);
-  void RunWhilePumping(const std::function<void()>& work);
-  static DWORD WINAPI WorkThread(LPVOID work);
 
   // Messages: one place that applies the window's keyboard rules.
   bool ProcessMessage(MSG& msg);
@@ -118,6 +96,8 @@ class TForm1 {
   bool ClickByMnemonic(wchar_t letter);
 
   TRunSetup& app_;
+  TExtractionRun run_;
+  std::string windowTitle_;
   HWND window_ = nullptr;
   HWND group_ = nullptr;
   TGdi<HFONT> font_, linkFont_;
@@ -130,15 +110,8 @@ class TForm1 {
   COLORREF linkColor_ = RGB(0, 0, 255);
   bool linkHot_ = false;
   int defaultButton_ = 0;
-  bool inRun_ = false;  // from the start of a run to its close request
-  bool ranOnce_ = false;
-  bool cancelledAtQuestion_ = false;  // the overwrite question was answered Cancel
-  unsigned exitCode_ = kExitOk;
-  TRunStatus status_;           // progress and item, recorded by the library's threads
-  std::u16string destination_;  // read from the edit box once, when the run starts
   WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
   HWND savedFocus_ = nullptr;
-  DWORD windowThread_ = 0;
 };
 
 }  // namespace szsfx

@@ -31,13 +31,13 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 }  // namespace
 
-TForm2::~TForm2() {
+TPasswordWindow::~TPasswordWindow() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the font it uses goes
 }
 
-bool TForm2::Create(HWND owner) {
-  window_ = CreateCenteredWindow(kForm2Class, &RoutedWindowProc<TForm2>, L"", kStyle, kExStyle, kClientWidth,
-                                 kClientHeight, owner, this);
+bool TPasswordWindow::Create(HWND owner) {
+  window_ = CreateCenteredWindow(kPasswordWindowClass, &RoutedWindowProc<TPasswordWindow>, L"", kStyle, kExStyle,
+                                 kClientWidth, kClientHeight, owner, this);
   if (!window_) return false;
   dpi_ = DpiOf(window_);
   font_ = TGdi<HFONT>(CreateWindowFont(dpi_, false));
@@ -49,26 +49,26 @@ bool TForm2::Create(HWND owner) {
     DWORD ex;
   };
   const ControlLayout controls[] = {
-      {L"STATIC", kIdLabel1, SS_LEFT, {8, 8, 64, 22}, 0},
+      {L"STATIC", kIdPasswordPrompt, SS_LEFT, {8, 8, 64, 22}, 0},
       {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | WS_TABSTOP, {8, 32, 193, 22}, WS_EX_CLIENTEDGE},
-      {L"BUTTON", kIdOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
-      {L"BUTTON", kIdCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
+      {L"BUTTON", kIdPasswordOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
+      {L"BUTTON", kIdPasswordCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
   };
   for (const ControlLayout& c : controls) layout_.Add(window_, c.cls, c.id, c.style, c.ex, c.place, dpi_, font_.Get());
-  SetWindowTextW(GetDlgItem(window_, kIdOkButton), W(app_.Message(msg::OkButton)).c_str());
-  SetWindowTextW(GetDlgItem(window_, kIdCancelButton), W(app_.Message(msg::CancelButton)).c_str());
+  SetWindowTextW(GetDlgItem(window_, kIdPasswordOkButton), W(app_.Message(msg::OkButton)).c_str());
+  SetWindowTextW(GetDlgItem(window_, kIdPasswordCancelButton), W(app_.Message(msg::CancelButton)).c_str());
   return true;
 }
 
-LRESULT TForm2::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TPasswordWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   window_ = window;  // already during the messages of CreateWindowEx
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) break;
-      if (LOWORD(wParam) == kIdOkButton) {
+      if (LOWORD(wParam) == kIdPasswordOkButton) {
         StoredPassword = TextOf(GetDlgItem(window_, kIdPasswordEdit));
         PostMessageW(window_, WM_CLOSE, 0, 0);
-      } else if (LOWORD(wParam) == kIdCancelButton) {
+      } else if (LOWORD(wParam) == kIdPasswordCancelButton) {
         StoredPassword.clear();
         PostMessageW(window_, WM_CLOSE, 0, 0);
       }
@@ -91,7 +91,7 @@ LRESULT TForm2::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 // Moved to a monitor of another DPI: the font and every control again at the new DPI,
 // the window at the suggested place.
-void TForm2::OnDpiChanged(UINT dpi, const RECT* suggested) {
+void TPasswordWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
   if (dpi != 0 && dpi != dpi_) {
     dpi_ = dpi;
     TGdi<HFONT> font(CreateWindowFont(dpi_, false));
@@ -101,11 +101,12 @@ void TForm2::OnDpiChanged(UINT dpi, const RECT* suggested) {
   PlaceForDpi(window_, suggested, FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_));
 }
 
-bool TForm2::ClickByMnemonic(wchar_t letter) {
-  return ClickMarkedControl({kIdOkButton, kIdCancelButton}, letter, [this](int id) { return GetDlgItem(window_, id); });
+bool TPasswordWindow::ClickByMnemonic(wchar_t letter) {
+  return ClickMarkedControl({kIdPasswordOkButton, kIdPasswordCancelButton}, letter,
+                            [this](int id) { return GetDlgItem(window_, id); });
 }
 
-void TForm2::ShowModal() {
+void TPasswordWindow::ShowModal() {
   DisabledWindows disabled;
   disabled.keep = window_;
   EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&disabled));
@@ -136,7 +137,7 @@ void TForm2::ShowModal() {
   if (active && IsWindow(active)) SetActiveWindow(active);
 }
 
-bool TForm2::AskPassword(const std::u16string& fileName, std::u16string& password) {
+bool TPasswordWindow::AskPassword(const std::u16string& fileName, std::u16string& password) {
   if (StoredPassword.empty()) {
     PromptName = fileName;
     ShowModal();

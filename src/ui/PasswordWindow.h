@@ -1,4 +1,4 @@
-// Form2, the password window (Win32): built once, hidden, owned by Form1.
+// The password window (Win32): built once, hidden, owned by the main window.
 #pragma once
 
 #include <windows.h>
@@ -12,15 +12,15 @@
 
 namespace szsfx {
 
-enum Form2ControlId : int { kIdLabel1 = 200, kIdPasswordEdit, kIdOkButton, kIdCancelButton };
-constexpr wchar_t kForm2Class[] = L"TForm2";
+enum PasswordControlId : int { kIdPasswordPrompt = 200, kIdPasswordEdit, kIdPasswordOkButton, kIdPasswordCancelButton };
+constexpr wchar_t kPasswordWindowClass[] = L"TForm2";
 
-class TForm2 {
+class TPasswordWindow {
  public:
-  explicit TForm2(const TRunSetup& app) : app_(app) {}
-  ~TForm2();
-  TForm2(const TForm2&) = delete;
-  TForm2& operator=(const TForm2&) = delete;
+  explicit TPasswordWindow(const TRunSetup& app) : app_(app) {}
+  ~TPasswordWindow();
+  TPasswordWindow(const TPasswordWindow&) = delete;
+  TPasswordWindow& operator=(const TPasswordWindow&) = delete;
   bool Create(HWND owner);
   // The OnPassword answer: the stored password, or the window's, asked modally. False
   // when the user gave none (Cancel, the close box, OK with an empty box).

@@ -4,19 +4,14 @@
 #include <cstdint>
 #include <string>
 
-namespace szsfx {
+#include "payload/PayloadFormat.h"
 
-// How a run treats files that already exist (a different encoding from OverwriteMode).
-enum class OverwriteChoice : uint8_t { Confirm = 0, Skip = 1, Overwrite = 2 };
+namespace szsfx {
 
 // The radio button (1 Confirm, 2 Skip, 3 Overwrite) checked for an OverwriteMode; 0 none.
 int RadioForOverwriteMode(uint8_t overwriteMode);
 // The choice at run start: Confirm if the first radio is checked, Skip if the second, else Overwrite.
 OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked);
-
-// Creates the destination with its missing parents (a trailing separator is ignored, a
-// path of at most two characters counts as present); true when it exists afterwards.
-bool ForceDestinationFolder(const std::u16string& folder);
 
 // True when a new file can be created (and deleted) in the folder. The probe name
 // "_BL$TEMP$.$$$" gets more "$" while a file of that name exists; existing files stay.

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <set>
 
 #include "engine/FileStreams.h"
 #include "engine/ItemInfo.h"
+#include "engine/PartialFile.h"
 #include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
@@ -110,7 +113,7 @@ class Engine : public ::testing::Test {
     zip_.DLLDir = LibraryDir();
     zip_.ExtractBaseDir = Wide(dest_);
     zip_.UseFolderNames = true;
-    zip_.OnBegin = [this](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& d, bool&) {
+    zip_.OnBegin = [this](const std::u16string& description, const std::u16string& d, bool&) {
       begun_.push_back(plat::ToSystemCodePage(d));
       descriptions_.push_back(plat::ToSystemCodePage(description));
     };
@@ -133,7 +136,7 @@ TEST_F(Engine, ExtractsSolidNonSolidAndBcj2TreesByteForByte) {
     EXPECT_EQ(zip_.ErrorCount, 0u) << archive;
     ExpectSameTree(Data("tree"), dest_);
   }
-  EXPECT_EQ(zip_.ExtractBaseDir, Wide(dest_) + static_cast<char16_t>(kSep)) << "the separator is stored back";
+  EXPECT_EQ(zip_.ExtractBaseDir, Wide(dest_)) << "the destination is an input: the run leaves it as it was given";
 }
 
 TEST_F(Engine, ExtractsA64MiBFile) {
@@ -177,9 +180,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   std::ofstream(existing) << "old";
   const uint64_t oldTime = ModifiedUtc(existing);
   std::vector<bool> offered;
-  zip_.OnBegin = [&](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    offered.push_back(proceed);
-  };
+  zip_.OnBegin = [&](const std::u16string&, const std::u16string&, bool& proceed) { offered.push_back(proceed); };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "old");
   EXPECT_EQ(ModifiedUtc(existing), oldTime);
@@ -187,9 +188,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   EXPECT_EQ(std::count(offered.begin(), offered.end(), false), 1) << "Proceed comes in false for the one existing file";
 
   // Proceed set: the file is replaced, and gets the item's time and attributes.
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    proceed = true;
-  };
+  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
   std::ofstream(existing) << "old again";
   fs::permissions(dest_ / "readonly.txt", fs::perms::owner_write, fs::perm_options::add);
   std::ofstream(dest_ / "readonly.txt") << "old";
@@ -202,13 +201,66 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
 
   // A handler that removes the file itself still gets it written anew.
   std::ofstream(existing) << "old";
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string& d, bool&) {
+  zip_.OnBegin = [](const std::u16string&, const std::u16string& d, bool&) {
     std::error_code ignored;
     fs::remove(fs::path(plat::ToSystemCodePage(d)), ignored);
   };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
   EXPECT_TRUE(PartialFiles(dest_).empty());
+}
+
+// The begin and password handlers may wait for another thread (the window's, which asks
+// the user). Whatever that thread does with the component meanwhile must not wait for
+// the library's thread in turn: here it reports a failed write, which takes the
+// component's lock. A wait past the time limit counts as a deadlock.
+class CallFromAnotherThread {
+ public:
+  explicit CallFromAnotherThread(TSevenZip& zip) : zip_(zip) {}
+  // Runs WriteFailed on a thread of its own and waits for it; false if it did not end in time.
+  bool WriteFailed() {
+    if (deadlocked_) return false;  // one stuck call is enough: the later ones would wait too
+    calls_.push_back(std::async(std::launch::async, [this] { zip_.WriteFailed(); }));
+    deadlocked_ = calls_.back().wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    return !deadlocked_;
+  }
+  bool Deadlocked() const { return deadlocked_; }
+  size_t Calls() const { return calls_.size(); }
+
+ private:
+  TSevenZip& zip_;
+  std::vector<std::future<void>> calls_;  // their destructors wait for calls still stuck
+  bool deadlocked_ = false;
+};
+
+TEST_F(Engine, EventHandlersThatWaitForAnotherThreadHoldNoLockOfTheComponent) {
+  {
+    CallFromAnotherThread other(zip_);
+    zip_.OnBegin = [&](const std::u16string&, const std::u16string& d, bool& proceed) {
+      begun_.push_back(plat::ToSystemCodePage(d));
+      other.WriteFailed();
+      proceed = true;
+    };
+    Extract("tree.7z");
+    EXPECT_FALSE(other.Deadlocked()) << "the begin event was raised under the component's lock";
+    // A failure reported while the question was open counts for that item, which is not written.
+    EXPECT_EQ(zip_.ErrorCount, begun_.size());
+    EXPECT_EQ(other.Calls(), begun_.size());
+    for (const std::string& name : Listing(dest_)) EXPECT_EQ(name.back(), kSep) << name << " was written";
+    EXPECT_TRUE(PartialFiles(dest_).empty());
+  }
+  {
+    CallFromAnotherThread other(zip_);
+    zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
+      other.WriteFailed();
+      p = u"Secret";
+    };
+    zip_.FileName = Wide(Data("aes_headers.7z"));
+    EXPECT_TRUE(zip_.OpenArchive());
+    EXPECT_GE(other.Calls(), 1u);
+    EXPECT_FALSE(other.Deadlocked()) << "the password event was raised under the component's lock";
+    zip_.CloseArchive();
+  }
 }
 
 TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
@@ -224,9 +276,7 @@ TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
   RemoveTree(dest_);
   fs::create_directories(dest_ / "docs" / "sub");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) std::ofstream(dest_ / name) << "old " << name;
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    proceed = true;
-  };
+  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
   Extract("damaged.7z");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) {
     const std::string now = Contents(dest_ / name);
@@ -263,7 +313,7 @@ TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
 TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
   int asked = 0;
   std::u16string password = u"Secret";
-  zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+  zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
     ++asked;
     p = password;
   };
@@ -292,7 +342,7 @@ TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
 TEST_F(Engine, EncryptedHeadersAskDuringTheOpen) {
   std::vector<std::u16string> names;
   std::u16string password = u"wrong";
-  zip_.OnPassword = [&](TSevenZip*, const std::u16string& name, std::u16string& p) {
+  zip_.OnPassword = [&](const std::u16string& name, std::u16string& p) {
     names.push_back(name);
     p = password;
   };
@@ -314,7 +364,7 @@ TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
   const fs::path copy = dest_.string() + "-listed.7z";
   fs::copy_file(Data("aes_headers.7z"), copy, fs::copy_options::overwrite_existing);
   int asked = 0;
-  zip_.OnPassword = [&](TSevenZip*, const std::u16string&, std::u16string& p) {
+  zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
     ++asked;
     p = u"Secret";
   };
@@ -336,7 +386,7 @@ TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
 
 TEST_F(Engine, CancelStopsTheRunMidFile) {
   std::vector<std::pair<int, int>> events;
-  zip_.OnProgress = [&](TSevenZip*, uint8_t file, uint8_t total, bool& cancel) {
+  zip_.OnProgress = [&](uint8_t file, uint8_t total, bool& cancel) {
     events.emplace_back(file, total);
     cancel = true;
   };
@@ -446,6 +496,50 @@ TEST_F(Engine, AnArchiveBehindOtherBytesIsReadInPlace) {
   fs::remove(file);
 }
 
+// The partial file on its own: a name of its own until Commit, nothing left behind
+// without it, and a read-only file replaced only when asked.
+TEST(PartialFile, CommitsInOneStepAndLeavesNothingWhenDropped) {
+  const fs::path folder = fs::temp_directory_path() / ("szsfx-partial-" + std::to_string(plat::ProcessId()));
+  RemoveTree(folder);
+  fs::create_directories(folder);
+  const std::u16string base = Wide(folder) + static_cast<char16_t>(kSep);
+  auto write = [](TPartialFile& file, const std::string& text) {
+    uint32_t written = 0;
+    return file.Stream()->Write(text.data(), static_cast<uint32_t>(text.size()), &written) == kOk;
+  };
+  {
+    TPartialFile dropped;
+    ASSERT_TRUE(dropped.Create(base, nullptr));
+    EXPECT_EQ(fs::path(plat::ToSystemCodePage(dropped.Path())).parent_path(), folder);
+    EXPECT_TRUE(write(dropped, "half"));
+  }
+  EXPECT_TRUE(Listing(folder).empty()) << "the destructor removes an uncommitted file";
+
+  const fs::path target = folder / "target.txt";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  TPartialFile kept;
+  ASSERT_TRUE(kept.Create(base, nullptr));
+  EXPECT_TRUE(write(kept, "new"));
+  EXPECT_FALSE(kept.Commit(Wide(target), false, 0, false)) << "an existing file stays unless replacing was allowed";
+  EXPECT_EQ(Contents(target), "old");
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"target.txt"}) << "a failed commit leaves no partial file";
+
+  TPartialFile replacing;
+  ASSERT_TRUE(replacing.Create(base, nullptr));
+  EXPECT_TRUE(write(replacing, "new"));
+  const uint64_t time = CalendarToFileTime({2021, 3, 4, 5, 6, 8});
+  EXPECT_TRUE(replacing.Commit(Wide(target), true, time, true)) << "a read-only file is replaced when allowed";
+  EXPECT_FALSE(replacing.IsOpen());
+  EXPECT_EQ(Contents(target), "new");
+  EXPECT_EQ(ModifiedUtc(target), time);
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"target.txt"});
+
+  EXPECT_FALSE(replacing.Create(Wide(folder / "missing") + static_cast<char16_t>(kSep), nullptr));
+  RemoveTree(folder);
+}
+
 TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
   TSevenZip zip;
   zip.FileName = Wide(Data("tree.7z"));
@@ -510,9 +604,7 @@ TEST_F(Engine, FullDiskFailsTheItemWithoutAHangAndLeavesNothingHalfWritten) {
 
   // In overwrite mode the old file survives the failed replacement byte for byte.
   std::ofstream(dest_ / "part1.bin") << "the old part one";
-  zip_.OnBegin = [](TSevenZip*, uint8_t, const std::u16string&, const std::u16string&, bool& proceed) {
-    proceed = true;
-  };
+  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
   EXPECT_EQ(extractLimited(), 0);
   EXPECT_EQ(Contents(dest_ / "part1.bin"), "the old part one");
   EXPECT_TRUE(PartialFiles(dest_).empty());

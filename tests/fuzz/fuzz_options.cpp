@@ -8,6 +8,7 @@
 #include "app/FolderMacros.h"
 #include "engine/ItemInfo.h"
 #include "engine/SevenZip.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "ui/BrowseLogic.h"
 
@@ -36,7 +37,7 @@ class InputMachine : public TMacroSource {
 void CheckPathRules(const std::string& text) {
   const std::u16string path = plat::FromSystemCodePage(text);
   if (ItemPathIsSafe(path)) {
-    if (path.find(u':') != std::u16string::npos || IsItemSeparator(path[0])) std::abort();
+    if (path.find(u':') != std::u16string::npos || plat::IsPathSeparator(path[0])) std::abort();
     std::u16string folder, name;
     SplitItemPath(path, folder, name);
     if (folder + name != path) std::abort();

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.SetCreateAlways();
     if (!out.Open(plat::FromSystemCodePage(path))) std::abort();
     uint64_t position = 0;
-    out.Seek(kFirstBlockPosition, 0, position);
+    out.Seek(kFirstBlockPosition, plat::SeekOrigin::Begin, position);
     uint32_t written = 0;
     if (size > 0 && !out.Write(data, static_cast<uint32_t>(size), written)) std::abort();
   }

@@ -50,12 +50,11 @@ TEST(BrowseLogic, FlagsAndRoots) {
   EXPECT_EQ(ShellBrowseFlags(FlagBit(bfEditBox), true), 0x34u);
   EXPECT_EQ(ShellBrowseFlags(FlagBit(bfDirectoriesOnly) | FlagBit(bfComputers) | FlagBit(bfIncludeFiles), false),
             0x5001u);
-  EXPECT_EQ(SpecialFolderId(idCommonPrograms, true), 0x17);
-  EXPECT_EQ(SpecialFolderId(idCommonPrograms, false), 0x02);
-  EXPECT_EQ(SpecialFolderId(idCommonDesktopDirectory, false), 0x10);
-  EXPECT_EQ(SpecialFolderId(idDrives, false), 0x11);
-  EXPECT_EQ(SpecialFolderId(idPrintHood, true), 0x1B);
-  EXPECT_EQ(SpecialFolderId(idDesktopExpanded, true), 0xFEFE);
+  EXPECT_EQ(SpecialFolderId(idCommonPrograms), 0x17);
+  EXPECT_EQ(SpecialFolderId(idCommonDesktopDirectory), 0x19);
+  EXPECT_EQ(SpecialFolderId(idDrives), 0x11);
+  EXPECT_EQ(SpecialFolderId(idPrintHood), 0x1B);
+  EXPECT_EQ(SpecialFolderId(idDesktopExpanded), 0xFEFE);
 }
 
 }  // namespace

@@ -199,6 +199,12 @@ TEST_F(PayloadReader, LibraryImageIsAlways76288BytesFromTheSlot) {
   ASSERT_TRUE(file.Open(plat::FromSystemCodePage(path)));
   ASSERT_TRUE(WriteLibraryImage(file, plat::FromSystemCodePage(image), buffer));
   EXPECT_EQ(test::ReadFile(image), Bytes(kLibraryImageSize, 0));
+
+  // An image that cannot be written is a failure of this step, not of a later one.
+  ASSERT_TRUE(file.Open(plat::FromSystemCodePage(path)));
+  const std::string missingFolder = dir_ / "missing";
+  EXPECT_FALSE(
+      WriteLibraryImage(file, plat::FromSystemCodePage(missingFolder + plat::kPathSeparator + "7z.dll"), buffer));
 }
 
 }  // namespace

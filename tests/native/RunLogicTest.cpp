@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "TestFiles.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "ui/RunLogic.h"
 
@@ -29,12 +30,21 @@ TEST(RunLogic, RadiosAndTheOverwriteChoice) {
 TEST(RunLogic, DestinationFoldersAreCreatedWithTheirParents) {
   test::TempDir dir;
   const std::string deep = dir / "a/b/c";
-  EXPECT_TRUE(ForceDestinationFolder(W(deep + "/")));
+  EXPECT_TRUE(plat::CreateFolderTree(W(deep + "/")));
   EXPECT_TRUE(fs::is_directory(deep));
-  EXPECT_TRUE(ForceDestinationFolder(W(deep))) << "an existing folder is fine";
+  EXPECT_TRUE(plat::CreateFolderTree(W(deep))) << "an existing folder is fine";
   test::WriteFile(dir / "file", {1});
-  EXPECT_FALSE(ForceDestinationFolder(W(dir / "file/sub")));
-  EXPECT_TRUE(ForceDestinationFolder(u"C:")) << "a bare drive counts as present";
+  EXPECT_FALSE(plat::CreateFolderTree(W(dir / "file/sub")));
+  EXPECT_TRUE(plat::CreateFolderTree(u"C:")) << "a bare drive counts as present";
+  // Both separators count, once: the engine's item folders and the window's destination
+  // are joined by the same rule.
+  const std::u16string sep(1, static_cast<char16_t>(plat::kPathSeparator));
+  EXPECT_EQ(plat::JoinPath(u"out", u"x.txt"), u"out" + sep + u"x.txt");
+  EXPECT_EQ(plat::JoinPath(u"out\\", u"x.txt"), u"out\\x.txt");
+  EXPECT_EQ(plat::JoinPath(u"out/", u"x.txt"), u"out/x.txt");
+  EXPECT_EQ(plat::WithSeparator(u""), sep);
+  EXPECT_TRUE(plat::CreateFolderTree(W(deep + "/d/e")));
+  EXPECT_TRUE(fs::is_directory(deep + "/d/e"));
 }
 
 TEST(RunLogic, WritabilityProbeLeavesExistingNamesAlone) {

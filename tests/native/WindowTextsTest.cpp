@@ -48,11 +48,10 @@ TEST(AfterCommand, InfFilesGoToTheInstaller) {
     EXPECT_EQ(c.Text, std::u16string(u"C:\\out\\") + name);
   }
   EXPECT_EQ(PlanAfterCommand(u"C:\\out", u"driver.inx", -1).What, Kind::Open);
-  EXPECT_EQ(InfCommandLine(2, u"C:\\windows", u"C:\\windows\\system32", u"C:\\out\\d.inf"),
+  EXPECT_EQ(InfCommandLine(u"C:\\windows\\system32", u"C:\\out\\d.inf"),
             u"C:\\windows\\system32\\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 132 C:\\out\\d.inf");
-  EXPECT_EQ(InfCommandLine(1, u"C:\\windows", u"C:\\windows\\system", u"C:\\out\\d.inf"),
-            u"C:\\windows\\rundll.exe setupx.dll,InstallHinfSection DefaultInstall 132 C:\\out\\d.inf");
-  EXPECT_EQ(InfCommandLine(3, u"C:\\windows", u"C:\\windows\\system32", u"C:\\out\\d.inf"), u"C:\\out\\d.inf");
+  EXPECT_EQ(InfCommandLine(u"C:\\windows\\system32\\", u"C:\\out\\d.inf"),
+            u"C:\\windows\\system32\\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 132 C:\\out\\d.inf");
 }
 
 }  // namespace

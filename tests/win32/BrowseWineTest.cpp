@@ -49,7 +49,7 @@ class BrowseButton : public ::testing::Test {
     return stub_.WaitForWindow(L"#32770", kBrowseCaption);
   }
   void CloseStub() {
-    form_.Click(kIdButton3);
+    form_.Click(kIdCancelButton);
     EXPECT_EQ(stub_.WaitForExit(), 0u);
   }
 
@@ -71,9 +71,9 @@ TEST_F(BrowseButton, ChoosingAFolderReplacesTheDestinationAndFocusesIt) {
   PressButton(dialog, IDOK);
   char desktop[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
-  WaitUntil([&] { return form_.Text(kIdEditBox1) != L"C:\\Before"; }, 10000, 50);
-  EXPECT_EQ(Narrow(form_.Text(kIdEditBox1)), desktop);
-  EXPECT_EQ(form_.Focus(), form_.Item(kIdEditBox1));
+  WaitUntil([&] { return form_.Text(kIdDestinationEdit) != L"C:\\Before"; }, 10000, 50);
+  EXPECT_EQ(Narrow(form_.Text(kIdDestinationEdit)), desktop);
+  EXPECT_EQ(form_.Focus(), form_.Item(kIdDestinationEdit));
   CloseStub();
 }
 
@@ -82,7 +82,7 @@ TEST_F(BrowseButton, CancellingLeavesTheDestinationAlone) {
   ASSERT_NE(dialog, nullptr);
   PressButton(dialog, IDCANCEL);
   WaitUntil([&] { return !IsWindow(dialog); }, 10000, 50);
-  EXPECT_EQ(form_.Text(kIdEditBox1), L"C:\\Before");
+  EXPECT_EQ(form_.Text(kIdDestinationEdit), L"C:\\Before");
   CloseStub();
 }
 

@@ -53,20 +53,20 @@ struct Place {
 // Every control of the main window at 96 DPI, as laid out in the ready window.
 const Place kMainWindow[] = {
     {kIdDestinationLabel, {64, 8, 289, 30}}, {kIdLinkLabel, {0, 205, 393, 222}},
-    {kIdFileListLabel, {8, 59, 289, 78}},    {kIdEditBox1, {64, 32, 257, 54}},
-    {kIdBrowseButton, {264, 32, 289, 50}},   {kIdButton2, {312, 8, 384, 32}},
-    {kIdButton3, {312, 40, 384, 64}},        {kIdButton4, {312, 72, 384, 96}},
+    {kIdFileListLabel, {8, 59, 289, 78}},    {kIdDestinationEdit, {64, 32, 257, 54}},
+    {kIdBrowseButton, {264, 32, 289, 50}},   {kIdExtractButton, {312, 8, 384, 32}},
+    {kIdCancelButton, {312, 40, 384, 64}},   {kIdAboutButton, {312, 72, 384, 96}},
     {kIdFileList, {8, 79, 289, 154}},        {kIdBanner, {8, 8, 58, 58}},
-    {kIdProgressBar, {8, 200, 385, 220}},    {kIdGroupBox1, {8, 157, 289, 198}},
-    {kIdRadioBox1, {8, 16, 97, 38}},         {kIdRadioBox2, {104, 16, 185, 38}},
-    {kIdRadioBox3, {192, 16, 273, 38}},
+    {kIdProgressBar, {8, 200, 385, 220}},    {kIdOverwriteGroup, {8, 157, 289, 198}},
+    {kIdConfirmRadio, {8, 16, 97, 38}},      {kIdSkipRadio, {104, 16, 185, 38}},
+    {kIdOverwriteRadio, {192, 16, 273, 38}},
 };
 
 const Place kPasswordWindow[] = {
-    {kIdLabel1, {8, 8, 72, 30}},
+    {kIdPasswordPrompt, {8, 8, 72, 30}},
     {kIdPasswordEdit, {8, 32, 201, 54}},
-    {kIdOkButton, {208, 8, 272, 30}},
-    {kIdCancelButton, {208, 40, 272, 62}},
+    {kIdPasswordOkButton, {208, 8, 272, 30}},
+    {kIdPasswordCancelButton, {208, 40, 272, 62}},
 };
 
 double At(int pixels, UINT dpi) { return pixels * static_cast<double>(dpi) / 96.0; }
@@ -277,10 +277,10 @@ TEST_F(Dpi, ReadyWindowScalesEveryControlAndItsTexts) {
   // The list's lines follow its font: 13 pixels at 96 DPI, as many more as the font grew.
   EXPECT_LE(std::abs(ListLineHeight(form_.Item(kIdFileList)) - At(13, dpi_)), 1.0);
   const std::pair<int, TextKind> texts[] = {
-      {kIdDestinationLabel, TextKind::Label}, {kIdFileListLabel, TextKind::Label}, {kIdLinkLabel, TextKind::Wrapping},
-      {kIdBrowseButton, TextKind::Button},    {kIdButton2, TextKind::Button},      {kIdButton3, TextKind::Button},
-      {kIdButton4, TextKind::Button},         {kIdGroupBox1, TextKind::Group},     {kIdRadioBox1, TextKind::Radio},
-      {kIdRadioBox2, TextKind::Radio},        {kIdRadioBox3, TextKind::Radio},
+      {kIdDestinationLabel, TextKind::Label}, {kIdFileListLabel, TextKind::Label},  {kIdLinkLabel, TextKind::Wrapping},
+      {kIdBrowseButton, TextKind::Button},    {kIdExtractButton, TextKind::Button}, {kIdCancelButton, TextKind::Button},
+      {kIdAboutButton, TextKind::Button},     {kIdOverwriteGroup, TextKind::Group}, {kIdConfirmRadio, TextKind::Radio},
+      {kIdSkipRadio, TextKind::Radio},        {kIdOverwriteRadio, TextKind::Radio},
   };
   for (const auto& [id, kind] : texts) {
     SCOPED_TRACE(id);
@@ -292,7 +292,7 @@ TEST_F(Dpi, ReadyWindowScalesEveryControlAndItsTexts) {
   Sleep(500);  // the last paint reaches the screen
   KeepScreenshot(form_.Window(), L"window-" + std::to_wstring(dpi_) + L"dpi.png");
   // The about box is the system's, which scales itself: kept for a look at its text.
-  form_.Click(kIdButton4);
+  form_.Click(kIdAboutButton);
   HWND about = stub_.WaitForWindow(L"#32770");
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(MessageBoxText(about).rfind(L"This archive was created with", 0), 0u);
@@ -300,29 +300,29 @@ TEST_F(Dpi, ReadyWindowScalesEveryControlAndItsTexts) {
   KeepScreenshot(about, L"about-" + std::to_wstring(dpi_) + L"dpi.png");
   PressButton(about, IDOK);
   WaitUntil([&] { return !IsWindow(about); });
-  form_.Click(kIdButton3);
+  form_.Click(kIdCancelButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }
 
 TEST_F(Dpi, PasswordWindowScales) {
   ASSERT_TRUE(Start("aes_headers.7z"));
-  HWND window = stub_.WaitForWindow(kForm2Class);
+  HWND window = stub_.WaitForWindow(kPasswordWindowClass);
   ASSERT_NE(window, nullptr);
   ExpectClientScaled(window, 280, 73, dpi_);
   for (const Place& p : kPasswordWindow) {
     SCOPED_TRACE(p.id);
     ExpectScaled(BoundsIn(GetDlgItem(window, p.id)), p.at96, dpi_);
   }
-  ExpectTextFits(GetDlgItem(window, kIdOkButton), TextKind::Button, dpi_);
-  ExpectTextFits(GetDlgItem(window, kIdCancelButton), TextKind::Button, dpi_);
+  ExpectTextFits(GetDlgItem(window, kIdPasswordOkButton), TextKind::Button, dpi_);
+  ExpectTextFits(GetDlgItem(window, kIdPasswordCancelButton), TextKind::Button, dpi_);
   const std::wstring password = L"Secret";
   SendMessageW(GetDlgItem(window, kIdPasswordEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
   Sleep(500);
   KeepScreenshot(window, L"password-" + std::to_wstring(dpi_) + L"dpi.png");
-  PostMessageW(GetDlgItem(window, kIdOkButton), BM_CLICK, 0, 0);
+  PostMessageW(GetDlgItem(window, kIdPasswordOkButton), BM_CLICK, 0, 0);
   HWND form = WaitForReadyForm(stub_);
   ASSERT_NE(form, nullptr);
-  FormView(form).Click(kIdButton3);
+  FormView(form).Click(kIdCancelButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }
 
@@ -377,7 +377,7 @@ TEST_F(Dpi, LaysItselfOutAgainWhenTheDpiChanges) {
     EXPECT_TRUE(EqualRect(&after.at(p.id), &before.at(p.id)));
   }
   EXPECT_EQ(ListLineHeight(form_.Item(kIdFileList)), lineHeight);
-  form_.Click(kIdButton3);
+  form_.Click(kIdCancelButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }
 

@@ -95,7 +95,7 @@ struct Outcome {
 
 void AnswerPassword(HWND window, const std::wstring& password) {
   SendMessageW(GetDlgItem(window, kIdPasswordEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
-  PostMessageW(GetDlgItem(window, kIdOkButton), BM_CLICK, 0, 0);
+  PostMessageW(GetDlgItem(window, kIdPasswordOkButton), BM_CLICK, 0, 0);
   WaitUntil([&] { return !IsWindowVisible(window); });
 }
 
@@ -103,7 +103,7 @@ void AnswerPassword(HWND window, const std::wstring& password) {
 Outcome AnswerUntilExit(TestProcess& stub, const std::wstring& password) {
   Outcome outcome;
   for (DWORD start = GetTickCount(); GetTickCount() - start < Scaled(120000) && stub.Running();) {
-    if (HWND window = stub.WaitForWindow(kForm2Class, L"", 100)) {
+    if (HWND window = stub.WaitForWindow(kPasswordWindowClass, L"", 100)) {
       ++outcome.passwordWindows;
       AnswerPassword(window, password);
     } else if (HWND box = stub.WaitForWindow(kBoxClass, L"", 100)) {
@@ -188,7 +188,7 @@ TEST(EndToEnd, EncryptedHeadersOpenThroughThePasswordWindowAndExtract) {
   const std::string sfx = BuildFromCorpus(dir, "aes-headers.7z");
   ASSERT_FALSE(sfx.empty());
   ASSERT_TRUE(stub.Start(Quoted(sfx) + L" -d " + Quoted(dir / "out")));
-  HWND password = stub.WaitForWindow(kForm2Class);
+  HWND password = stub.WaitForWindow(kPasswordWindowClass);
   ASSERT_NE(password, nullptr) << "the names are encrypted: the list needs the password first";
   EXPECT_EQ(WindowText(password), L"Please enter the password for ");
   AnswerPassword(password, L"Secret");
@@ -196,7 +196,7 @@ TEST(EndToEnd, EncryptedHeadersOpenThroughThePasswordWindowAndExtract) {
   ASSERT_NE(window, nullptr);
   FormView form(window);
   EXPECT_GT(form.ListCount(), 5);
-  form.Click(kIdButton2);
+  form.Click(kIdExtractButton);
   const Outcome outcome = AnswerUntilExit(stub, L"<asked twice>");
   EXPECT_EQ(outcome.code, 0u);
   EXPECT_EQ(outcome.passwordWindows, 0) << "the stored password answers the extraction";

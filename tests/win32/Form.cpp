@@ -5,7 +5,7 @@
 namespace szsfx::test {
 
 HWND FormView::Item(int id) const {
-  HWND parent = id >= kIdRadioBox1 ? GetDlgItem(form_, kIdGroupBox1) : form_;
+  HWND parent = id >= kIdConfirmRadio ? GetDlgItem(form_, kIdOverwriteGroup) : form_;
   return GetDlgItem(parent, id);
 }
 
@@ -45,13 +45,13 @@ int FormView::ProgressPosition() const {
 }
 
 void FormView::SetEditText(const std::wstring& text) const {
-  SendMessageW(Item(kIdEditBox1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(Item(kIdDestinationEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 HWND WaitForReadyForm(TestProcess& process, DWORD timeoutMs) {
-  HWND form = process.WaitForWindow(kForm1Class, L"", timeoutMs);
+  HWND form = process.WaitForWindow(kMainWindowClass, L"", timeoutMs);
   if (!form) return nullptr;
-  auto ready = [&] { return IsWindowEnabled(GetDlgItem(form, kIdButton2)) != 0; };
+  auto ready = [&] { return IsWindowEnabled(GetDlgItem(form, kIdExtractButton)) != 0; };
   WaitUntil([&] { return ready() || !process.Running(); }, timeoutMs);
   return ready() ? form : nullptr;
 }

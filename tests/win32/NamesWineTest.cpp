@@ -97,7 +97,7 @@ TEST_F(ItemNames, ListLinesShowTheNamesAndSelectExactlyTheirItems) {
   SendMessageW(list, LB_SETSEL, FALSE, -1);
   SendMessageW(list, LB_SETSEL, TRUE, greek);
   SendMessageW(list, LB_SETSEL, TRUE, cjk);
-  form.Click(kIdButton2);
+  form.Click(kIdExtractButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
   const std::set<std::wstring> expected = {L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac\\", kGreekFile,
                                            L"\u4e2d\u6587\u76ee\u5f55\\", kCjkFile};

@@ -32,7 +32,7 @@ class Secured : public ::testing::Test {
   }
   // Waits for the password window; types `text` into it and presses `button`.
   std::wstring AnswerPassword(const std::wstring& text, int button, std::wstring* shownText = nullptr) {
-    HWND window = stub_->WaitForWindow(kForm2Class);
+    HWND window = stub_->WaitForWindow(kPasswordWindowClass);
     if (!window) return L"<no password window>";
     HWND edit = GetDlgItem(window, kIdPasswordEdit);
     if (shownText) *shownText = WindowText(edit);
@@ -41,7 +41,7 @@ class Secured : public ::testing::Test {
     if (button == IDCLOSE) {
       PostMessageW(window, WM_CLOSE, 0, 0);
     } else {
-      PostMessageW(GetDlgItem(window, button == IDOK ? kIdOkButton : kIdCancelButton), BM_CLICK, 0, 0);
+      PostMessageW(GetDlgItem(window, button == IDOK ? kIdPasswordOkButton : kIdPasswordCancelButton), BM_CLICK, 0, 0);
     }
     WaitUntil([&] { return !IsWindowVisible(window); });
     return caption;
@@ -55,7 +55,7 @@ class Secured : public ::testing::Test {
         texts.push_back(MessageBoxText(box));
         PressButton(box, IDOK);
         Sleep(200);
-      } else if (stub_->WaitForWindow(kForm2Class, L"", 200)) {
+      } else if (stub_->WaitForWindow(kPasswordWindowClass, L"", 200)) {
         AnswerPassword(L"", passwordButton);
       } else if (!stub_->Running()) {
         break;
@@ -82,16 +82,16 @@ TEST_F(Secured, OnePasswordWindowForAnEncryptedArchive) {
   ASSERT_TRUE(Start("aes.7z"));
   HWND form = WaitForReadyForm(*stub_);
   ASSERT_NE(form, nullptr);
-  FormView(form).Click(kIdButton2);
-  HWND password = stub_->WaitForWindow(kForm2Class);
+  FormView(form).Click(kIdExtractButton);
+  HWND password = stub_->WaitForWindow(kPasswordWindowClass);
   ASSERT_NE(password, nullptr);
   EXPECT_FALSE(IsWindowEnabled(form)) << "the main window waits while the password window is shown";
-  EXPECT_EQ(WindowText(GetDlgItem(password, kIdLabel1)), L"");
-  EXPECT_EQ(WindowText(GetDlgItem(password, kIdOkButton)), L"&OK");
+  EXPECT_EQ(WindowText(GetDlgItem(password, kIdPasswordPrompt)), L"");
+  EXPECT_EQ(WindowText(GetDlgItem(password, kIdPasswordOkButton)), L"&OK");
   const std::wstring caption = AnswerPassword(L"Secret", IDOK);
   EXPECT_EQ(caption.rfind(L"Please enter the password for " + Widen(target_) + L"\\", 0), 0u) << Narrow(caption);
   EXPECT_EQ(stub_->WaitForExit(), 0u);
-  EXPECT_EQ(stub_->WaitForWindow(kForm2Class, L"", 0), nullptr);
+  EXPECT_EQ(stub_->WaitForWindow(kPasswordWindowClass, L"", 0), nullptr);
   std::string difference;
   EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
 }
@@ -144,7 +144,7 @@ TEST_F(Secured, EncryptedHeadersAskDuringThePreparation) {
   HWND form = WaitForReadyForm(*stub_);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(FormView(form).ListCount(), 13);
-  FormView(form).Click(kIdButton2);
+  FormView(form).Click(kIdExtractButton);
   EXPECT_EQ(stub_->WaitForExit(), 0u) << "the stored password answers the run's requests";
   std::string difference;
   EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
@@ -176,8 +176,8 @@ TEST_F(Secured, CommandStartsFromTheDestinationAfterSuccessFailureAndCancel) {
   ASSERT_TRUE(Start("command.7z"));
   HWND form = WaitForReadyForm(*stub_);
   ASSERT_NE(form, nullptr);
-  FormView(form).Click(kIdButton2);
-  FormView(form).Click(kIdButton3);
+  FormView(form).Click(kIdExtractButton);
+  FormView(form).Click(kIdCancelButton);
   EXPECT_EQ(stub_->WaitForExit(), 2u);
   WaitUntil([&] { return !Marker().empty(); }, 15000, 100);
   EXPECT_FALSE(Marker().empty());

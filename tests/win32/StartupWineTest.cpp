@@ -33,11 +33,11 @@ class StubUnderWine : public ::testing::Test {
     HWND window = WaitForReadyForm(stub);
     if (!window) return "<no window>";
     FormView form(window);
-    for (int id : {kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}) {
+    for (int id : {kIdConfirmRadio, kIdSkipRadio, kIdOverwriteRadio}) {
       if (checkedRadio && form.Checked(id)) *checkedRadio = id;
     }
-    std::string folder = Narrow(form.Text(kIdEditBox1));
-    form.Click(kIdButton3);
+    std::string folder = Narrow(form.Text(kIdDestinationEdit));
+    form.Click(kIdCancelButton);
     EXPECT_EQ(stub.WaitForExit(), 0u);
     return folder;
   }
@@ -75,7 +75,7 @@ TEST_F(StubUnderWine, WorkFolderHoldsTheLibraryImageWhileRunningAndGoesAtTheEnd)
   HWND window = WaitForReadyForm(stub);
   ASSERT_NE(window, nullptr) << "start-up goes on after the signature box";
   EXPECT_TRUE(FolderExists(folder)) << "the archive copy lives there while the window is open";
-  FormView(window).Click(kIdButton3);
+  FormView(window).Click(kIdCancelButton);
   EXPECT_EQ(stub.WaitForExit(), 0u);
   EXPECT_FALSE(FolderExists(folder));
 }
@@ -118,7 +118,7 @@ TEST_F(StubUnderWine, CommandLineOptionsSettleTheFolderAndModes) {
   settings_.OverwriteMode = 0;
   int checked = 0;
   EXPECT_EQ(ReadyFolder(L"-d \"C:\\Target Folder\\with spaces\" /n -q", &checked), "C:\\Target Folder\\with spaces");
-  EXPECT_EQ(checked, kIdRadioBox1) << "the later option q wins";
+  EXPECT_EQ(checked, kIdConfirmRadio) << "the later option q wins";
   EXPECT_EQ(ReadyFolder(L"-d %temp%\\x"), "%temp%\\x") << "a folder option is taken literally";
 }
 

@@ -80,18 +80,18 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
        true,
        true},
       {kIdFileListLabel, L"&Files to Extract:", {8, 59, 289, 78}, true, true},
-      {kIdEditBox1, folder.c_str(), {64, 32, 257, 54}, true, true},
+      {kIdDestinationEdit, folder.c_str(), {64, 32, 257, 54}, true, true},
       {kIdBrowseButton, L"...", {264, 32, 289, 50}, true, true},
-      {kIdButton2, L"&Extract", {312, 8, 384, 32}, true, true},
-      {kIdButton3, L"&Cancel", {312, 40, 384, 64}, true, true},
-      {kIdButton4, L"&About", {312, 72, 384, 96}, true, true},
+      {kIdExtractButton, L"&Extract", {312, 8, 384, 32}, true, true},
+      {kIdCancelButton, L"&Cancel", {312, 40, 384, 64}, true, true},
+      {kIdAboutButton, L"&About", {312, 72, 384, 96}, true, true},
       {kIdFileList, nullptr, {8, 79, 289, 154}, true, true},
       {kIdBanner, L"", {8, 8, 58, 58}, true, true},
       {kIdProgressBar, nullptr, {8, 200, 385, 220}, true, false},
-      {kIdGroupBox1, L"&Existing Files - Overwrite Mode", {8, 157, 289, 198}, true, true},
-      {kIdRadioBox1, L"C&onfirm", {8, 16, 97, 38}, true, true},
-      {kIdRadioBox2, L"&Skip", {104, 16, 185, 38}, true, true},
-      {kIdRadioBox3, L"O&verwrite", {192, 16, 273, 38}, true, true},
+      {kIdOverwriteGroup, L"&Existing Files - Overwrite Mode", {8, 157, 289, 198}, true, true},
+      {kIdConfirmRadio, L"C&onfirm", {8, 16, 97, 38}, true, true},
+      {kIdSkipRadio, L"&Skip", {104, 16, 185, 38}, true, true},
+      {kIdOverwriteRadio, L"O&verwrite", {192, 16, 273, 38}, true, true},
   };
   for (const Expected& c : controls) {
     SCOPED_TRACE(c.id);
@@ -106,15 +106,15 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
     EXPECT_EQ(form_.Enabled(c.id), c.enabled);
     EXPECT_EQ(form_.Visible(c.id), c.visible);
   }
-  EXPECT_FALSE(form_.Checked(kIdRadioBox1));
-  EXPECT_TRUE(form_.Checked(kIdRadioBox2));
-  EXPECT_FALSE(form_.Checked(kIdRadioBox3));
-  EXPECT_TRUE(form_.IsDefault(kIdButton2));
-  EXPECT_FALSE(form_.IsDefault(kIdButton3));
-  EXPECT_EQ(form_.Focus(), form_.Item(kIdEditBox1));
+  EXPECT_FALSE(form_.Checked(kIdConfirmRadio));
+  EXPECT_TRUE(form_.Checked(kIdSkipRadio));
+  EXPECT_FALSE(form_.Checked(kIdOverwriteRadio));
+  EXPECT_TRUE(form_.IsDefault(kIdExtractButton));
+  EXPECT_FALSE(form_.IsDefault(kIdCancelButton));
+  EXPECT_EQ(form_.Focus(), form_.Item(kIdDestinationEdit));
   EXPECT_EQ(form_.ListCount(), 13);
   EXPECT_EQ(form_.ListSelected(), 13);
-  form_.Click(kIdButton3);
+  form_.Click(kIdCancelButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
   EXPECT_TRUE(NoWorkFolderLeft());
 }
@@ -122,7 +122,7 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
 TEST_F(StubWindow, AltLettersEscapeAndEnter) {
   settings_.Title.Set("Keys");
   ASSERT_TRUE(Launch());
-  HWND edit = form_.Item(kIdEditBox1);
+  HWND edit = form_.Item(kIdDestinationEdit);
   PostMessageW(edit, WM_SYSCHAR, L'x', 0);  // the label's mark: shown, bound to nothing
   PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
   Sleep(500);
@@ -142,8 +142,8 @@ TEST_F(StubWindow, AltLettersEscapeAndEnter) {
 TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
   settings_.OverwriteMode = 7;  // no radio button checked: each one takes the focus in turn
   ASSERT_TRUE(Launch());
-  const int order[] = {kIdBrowseButton, kIdButton2,   kIdButton3,   kIdButton4, kIdFileList,
-                       kIdRadioBox1,    kIdRadioBox2, kIdRadioBox3, kIdEditBox1};
+  const int order[] = {kIdBrowseButton, kIdExtractButton, kIdCancelButton,   kIdAboutButton,    kIdFileList,
+                       kIdConfirmRadio, kIdSkipRadio,     kIdOverwriteRadio, kIdDestinationEdit};
   std::vector<int> seen;
   for (size_t i = 0; i < std::size(order); ++i) {
     HWND before = form_.Focus();
@@ -152,7 +152,7 @@ TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
     seen.push_back(GetDlgCtrlID(form_.Focus()));
   }
   EXPECT_EQ(seen, std::vector<int>(std::begin(order), std::end(order)));
-  form_.Click(kIdButton3);
+  form_.Click(kIdCancelButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }
 
@@ -184,7 +184,7 @@ TEST_F(StubWindow, LinkLabelTurnsRedUnderThePointer) {
   SetCursorPos(r.left + 2, r.top - 40);
   WaitUntil([&] { return PixelsOf(link, RGB(0, 0, 255)) > 50; }, 5000);
   EXPECT_GT(PixelsOf(link, RGB(0, 0, 255)), 50) << "blue again once it has left";
-  form_.Click(kIdButton3);
+  form_.Click(kIdCancelButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }
 
@@ -194,7 +194,7 @@ TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
     int32_t hideList;
     int checked;  // 0 none
   };
-  for (const Case& c : {Case{0, 2, 0, kIdRadioBox3}, Case{2, 1, 1, kIdRadioBox1}, Case{7, 0, 2, 0}}) {
+  for (const Case& c : {Case{0, 2, 0, kIdOverwriteRadio}, Case{2, 1, 1, kIdConfirmRadio}, Case{7, 0, 2, 0}}) {
     SCOPED_TRACE(c.overwrite);
     settings_.OverwriteMode = c.overwrite;
     settings_.HideOverwriteGroup = c.hideGroup;
@@ -205,19 +205,20 @@ TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
     HWND window = WaitForReadyForm(stub);
     ASSERT_NE(window, nullptr);
     FormView form(window);
-    for (int id : {kIdRadioBox1, kIdRadioBox2, kIdRadioBox3}) EXPECT_EQ(form.Checked(id), id == c.checked) << id;
-    EXPECT_EQ(form.Visible(kIdGroupBox1), c.hideGroup != 1);
+    for (int id : {kIdConfirmRadio, kIdSkipRadio, kIdOverwriteRadio})
+      EXPECT_EQ(form.Checked(id), id == c.checked) << id;
+    EXPECT_EQ(form.Visible(kIdOverwriteGroup), c.hideGroup != 1);
     EXPECT_EQ(form.Visible(kIdFileList), c.hideList == 0);
     EXPECT_EQ(form.Visible(kIdFileListLabel), c.hideList == 0);
     EXPECT_EQ(form.ListSelected(), 13) << "a hidden list is still filled and selected";
-    form.Click(kIdButton3);
+    form.Click(kIdCancelButton);
     EXPECT_EQ(stub.WaitForExit(), 0u);
   }
 }
 
 TEST_F(StubWindow, ExtractExtractsTheWholeArchiveAndCloses) {
   ASSERT_TRUE(Launch());
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
   std::string difference;
   EXPECT_TRUE(SameTree(Tree(), target_, difference)) << difference;
@@ -233,7 +234,7 @@ TEST_F(StubWindow, OnlyTheSelectedLinesAreExtracted) {
     if (line == L"readme.txt" || line == L"docs\\sub\\b.txt") SendMessageW(list, LB_SETSEL, TRUE, i);
   }
   ASSERT_EQ(form_.ListSelected(), 2);
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
   EXPECT_TRUE(fs::exists(target_ + "\\readme.txt"));
   EXPECT_TRUE(fs::exists(target_ + "\\docs\\sub\\b.txt"));
@@ -248,7 +249,7 @@ TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
   WriteFile(target_ + "\\part2.bin", Bytes{'o', 'l', 'd'});
   settings_.OverwriteMode = 2;
   ASSERT_TRUE(Launch("cancel.7z"));
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   HWND question = stub_.WaitForWindow(L"#32770");
   ASSERT_NE(question, nullptr);
   const std::wstring status = L"Currently extracting:  " + Widen(target_) + L"\\part2.bin";
@@ -257,11 +258,11 @@ TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
   EXPECT_GT(form_.ProgressPosition(), 0);
   EXPECT_TRUE(form_.Visible(kIdProgressBar));
   EXPECT_FALSE(form_.Visible(kIdLinkLabel));
-  EXPECT_FALSE(form_.Enabled(kIdButton2));
-  EXPECT_FALSE(form_.Enabled(kIdEditBox1));
-  EXPECT_FALSE(form_.Enabled(kIdGroupBox1));
-  EXPECT_TRUE(form_.IsDefault(kIdButton3));
-  form_.Click(kIdButton3);  // Cancel, handled while the question is open
+  EXPECT_FALSE(form_.Enabled(kIdExtractButton));
+  EXPECT_FALSE(form_.Enabled(kIdDestinationEdit));
+  EXPECT_FALSE(form_.Enabled(kIdOverwriteGroup));
+  EXPECT_TRUE(form_.IsDefault(kIdCancelButton));
+  form_.Click(kIdCancelButton);  // Cancel, handled while the question is open
   Sleep(300);
   PressButton(question, IDNO);
   EXPECT_EQ(stub_.WaitForExit(), 2u) << "a cancelled run";
@@ -272,7 +273,7 @@ TEST_F(StubWindow, ProgressAndItemStatusDuringALargeRunThenCancel) {
 
 TEST_F(StubWindow, CloseBoxDuringARunActsAsCancel) {
   ASSERT_TRUE(Launch("cancel.7z"));
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   PostMessageW(form_.Window(), WM_CLOSE, 0, 0);  // handled inside the run, which has begun
   EXPECT_EQ(stub_.WaitForExit(), 2u);
   EXPECT_FALSE(fs::exists(target_ + "\\part4.bin") && fs::file_size(target_ + "\\part4.bin") == 8000000u);
@@ -283,14 +284,14 @@ TEST_F(StubWindow, EmptyAndUnusableDestinationsKeepTheWindowReady) {
   settings_.Title.Set("Dest Title");
   ASSERT_TRUE(Launch());
   form_.SetEditText(L"");
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(L"Dest Title"), std::wstring(L"Error in directory ..")));
   WriteFile(dir_ / "plain-file", Bytes{1, 2, 3});
   form_.SetEditText(Widen(dir_ / "plain-file") + L"\\sub");
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(Answer(IDOK).second, L"Unknown compression type (currently only ZIP 2.0 is supported)");
   Sleep(200);
-  EXPECT_TRUE(form_.Enabled(kIdButton2));
+  EXPECT_TRUE(form_.Enabled(kIdExtractButton));
   EXPECT_TRUE(form_.Visible(kIdLinkLabel));
 
   // A missing folder with missing parents is created; a file with the probe's name stays.
@@ -298,7 +299,7 @@ TEST_F(StubWindow, EmptyAndUnusableDestinationsKeepTheWindowReady) {
   fs::create_directories(dir_ / "a");
   WriteFile(dir_ / "a\\_BL$TEMP$.$$$", Bytes{'k', 'e', 'e', 'p'});
   form_.SetEditText(Widen(deep));
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
   std::string difference;
   EXPECT_TRUE(SameTree(Tree(), deep, difference)) << difference;
@@ -309,7 +310,7 @@ TEST_F(StubWindow, ProbeLeavesAnExistingProbeNameAlone) {
   fs::create_directories(target_);
   WriteFile(target_ + "\\_BL$TEMP$.$$$", Bytes{'o', 'l', 'd'});
   ASSERT_TRUE(Launch());
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(stub_.WaitForExit(), 0u);
   EXPECT_EQ(ReadFile(target_ + "\\_BL$TEMP$.$$$"), (Bytes{'o', 'l', 'd'}));
   EXPECT_FALSE(fs::exists(target_ + "\\_BL$TEMP$.$$$$"));
@@ -356,7 +357,7 @@ TEST_F(Overwrite, ConfirmAsksAndNoKeepsYesReplaces) {
   WriteFile(target_ + "\\zero.txt", Bytes{'z'});
   settings_.OverwriteMode = 2;
   ASSERT_TRUE(Launch());
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   std::map<std::wstring, std::wstring> asked;
   for (int i = 0; i < 2; ++i) {
     HWND box = stub_.WaitForWindow(kBoxClass);
@@ -378,7 +379,7 @@ TEST_F(Overwrite, CancelInTheQuestionEndsTheRunAndCleansUp) {
   settings_.OverwriteMode = 2;
   settings_.ShowDoneMessage = 1;
   ASSERT_TRUE(Launch());
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   HWND box = stub_.WaitForWindow(kBoxClass);
   ASSERT_NE(box, nullptr);
   PressButton(box, IDCANCEL);
@@ -415,7 +416,7 @@ TEST_F(StubWindow, FailedItemsGiveMessage41AndNoDoneMessage) {
 TEST_F(StubWindow, DoneMessageAfterSuccessOnly) {
   settings_.ShowDoneMessage = 1;
   ASSERT_TRUE(Launch());
-  form_.Click(kIdButton2);
+  form_.Click(kIdExtractButton);
   EXPECT_EQ(Answer(IDOK), std::make_pair(std::wstring(kFixed), std::wstring(L"Successfully completed the operation.")));
   EXPECT_EQ(stub_.WaitForExit(), 0u);
 }

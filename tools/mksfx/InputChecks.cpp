@@ -5,6 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "payload/PayloadFormat.h"
+#include "platform/ByteOrder.h"
+
 namespace szsfx {
 
 namespace {
@@ -45,9 +48,9 @@ bool FileSize(const std::string& path, uint64_t& size) {
 
 namespace {
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return U16(p) | static_cast<uint32_t>(U16(p + 2)) << 16; }
-uint64_t U64(const uint8_t* p) { return U32(p) | static_cast<uint64_t>(U32(p + 4)) << 32; }
+using plat::LoadLe16;
+using plat::LoadLe32;
+using plat::LoadLe64;
 
 constexpr uint16_t kFileIsDll = 0x2000;
 constexpr uint16_t kFileIsExecutable = 0x0002;
@@ -90,11 +93,11 @@ TImageKind ReadImageKind(const std::string& path) {
   File f = OpenForReading(path);
   uint8_t dos[64], pe[24];
   if (!f || !ReadAt(f.get(), 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return kind;
-  if (!ReadAt(f.get(), U32(dos + 0x3C), pe, sizeof pe)) return kind;
+  if (!ReadAt(f.get(), LoadLe32(dos + 0x3C), pe, sizeof pe)) return kind;
   if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return kind;
-  const uint16_t characteristics = U16(pe + 22);
+  const uint16_t characteristics = LoadLe16(pe + 22);
   kind.IsImage = (characteristics & kFileIsExecutable) != 0;
-  kind.Machine = U16(pe + 4);
+  kind.Machine = LoadLe16(pe + 4);
   kind.IsDll = (characteristics & kFileIsDll) != 0;
   return kind;
 }
@@ -129,23 +132,24 @@ std::string CheckStubAndLibrary(const std::string& stubPath, const std::string& 
 }
 
 std::string CheckSevenZipArchive(const std::string& path) {
-  static const uint8_t kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
   File f = OpenForReading(path);
   if (!f) return "cannot read the archive " + path;
   const uint64_t size = SizeOf(f.get());
   uint8_t head[32];
-  if (size < sizeof head || !ReadAt(f.get(), 0, head, sizeof head) || !std::equal(kSignature, kSignature + 6, head)) {
+  if (size < sizeof head || !ReadAt(f.get(), 0, head, sizeof head) ||
+      !std::equal(kSevenZipSignature, kSevenZipSignature + 6, head)) {
     return "the archive " + path + " is not a 7z archive";
   }
   if (head[6] != 0) return "the archive " + path + " has 7z format version " + std::to_string(head[6]) + ", not 0";
-  if (Crc32(0, head + 12, 20) != U32(head + 8)) return "the archive " + path + " is damaged: its start header is wrong";
-  const uint64_t offset = U64(head + 12), length = U64(head + 20);
+  if (Crc32(0, head + 12, 20) != LoadLe32(head + 8))
+    return "the archive " + path + " is damaged: its start header is wrong";
+  const uint64_t offset = LoadLe64(head + 12), length = LoadLe64(head + 20);
   if (offset > size - sizeof head || length > size - sizeof head - offset) {
     return "the archive " + path + " is incomplete: its header lies beyond the end of the file";
   }
   uint32_t crc = 0;
   if (!CrcOfRange(f.get(), sizeof head + offset, length, crc)) return "cannot read the archive " + path;
-  if (crc != U32(head + 28)) return "the archive " + path + " is damaged: its header checksum is wrong";
+  if (crc != LoadLe32(head + 28)) return "the archive " + path + " is damaged: its header checksum is wrong";
   return "";
 }
 

@@ -57,16 +57,15 @@ bool Parse(int argc, char** argv, Options& o) {
 }
 
 void Attach(TSevenZip& zip, const Options& o) {
-  zip.OnBegin = [&o](TSevenZip*, uint8_t, const std::u16string& description, const std::u16string& dest,
-                     bool& proceed) {
+  zip.OnBegin = [&o](const std::u16string& description, const std::u16string& dest, bool& proceed) {
     if (o.overwrite) proceed = true;
     if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(description).c_str());
   };
-  zip.OnPassword = [&o](TSevenZip*, const std::u16string& name, std::u16string& password) {
+  zip.OnPassword = [&o](const std::u16string& name, std::u16string& password) {
     std::printf("password asked for \"%s\"\n", Narrow(name).c_str());
     password = plat::FromSystemCodePage(o.password);
   };
-  zip.OnProgress = [&o](TSevenZip*, uint8_t file, uint8_t total, bool& cancel) {
+  zip.OnProgress = [&o](uint8_t file, uint8_t total, bool& cancel) {
     if (!o.quiet) std::printf("progress %u %u\n", file, total);
     if (o.cancelAt >= 0 && total >= o.cancelAt) cancel = true;
   };

@@ -1,0 +1,214 @@
+#include "ui/ExtractionRun.h"
+
+#include <shellapi.h>
+
+#include "platform/PhaseTrace.h"
+#include "platform/Platform.h"
+#include "ui/AfterCommand.h"
+#include "ui/PasswordWindow.h"
+#include "ui/WinHandles.h"
+#include "ui/WinText.h"
+
+namespace szsfx {
+
+namespace {
+
+constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
+
+DWORD WINAPI WorkThread(LPVOID work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return 0;
+}
+
+}  // namespace
+
+TExtractionRun::TExtractionRun(TRunSetup& app) : app_(app) { HandleEvents(); }
+
+void TExtractionRun::Attach(HWND window, IRunView* view) {
+  window_ = window;
+  view_ = view;
+  windowThread_ = GetCurrentThreadId();
+}
+
+// Progress and item starts need no round trip to the window thread: they are recorded
+// for the window's next look, and the state is atomic. Only a question to the user (the
+// overwrite question, the password window) makes the library wait, and the component
+// holds none of its locks meanwhile.
+void TExtractionRun::HandleEvents() {
+  archive_.OnProgress = [this](uint8_t, uint8_t total, bool& cancel) {
+    status_.SetProgress(total);
+    cancel = state_ != RunState::Extracting;
+  };
+  archive_.OnBegin = [this](const std::u16string&, const std::u16string& destination, bool& replace) {
+    OnBegin(destination, replace);
+  };
+  archive_.OnPassword = [this](const std::u16string& item, std::u16string& password) {
+    OnWindowThread([&] { AskPassword(item, password); });
+  };
+}
+
+bool TExtractionRun::InProgress() const {
+  const RunState state = state_;
+  return state == RunState::Extracting || state == RunState::Stopping || state == RunState::CancelledAtQuestion;
+}
+
+bool TExtractionRun::OpenArchive() {
+  // The archive is read in place, behind the payload: no copy costs time or temp space.
+  archive_.FileName = app_.ArchivePath;
+  archive_.FileOffset = app_.ArchiveOffset;
+  archive_.DLLDir = app_.WorkFolder;
+  bool opened = false;
+  RunWhilePumping([this, &opened] { opened = archive_.OpenArchive(); });  // the open may ask for a password
+  plat::TracePhase("archive open");
+  if (!opened) {
+    archive_.CloseArchive();
+    archive_.ReleaseHandler();
+    return false;
+  }
+  state_ = RunState::Ready;
+  return true;
+}
+
+void TExtractionRun::Start(const std::u16string& destination, OverwriteChoice choice) {
+  if (state_ != RunState::Ready) return;
+  choice_ = choice;
+  destination_ = destination;
+  state_ = RunState::Extracting;
+}
+
+void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
+  if (state_ != RunState::Extracting && state_ != RunState::Stopping) return;
+  archive_.UseFolderNames = true;
+  archive_.ExtractBaseDir = destination_;
+  archive_.FileSpec = items;  // the archive listed in the window stays open for the run
+  plat::TracePhase("run prepared");
+  HRes result = kOk;
+  RunWhilePumping([this, &result] { result = archive_.ExtractArchive(); });
+  if (view_) view_->ShowRunStatus();  // the last progress and item, before any outcome message
+  plat::TracePhase("extraction");
+  plat::TraceCount("progress and item events", status_.Recorded());
+  plat::TraceCount("window updates", status_.Taken());
+  if (state_ == RunState::CancelledAtQuestion) {
+    // The run stops here, without outcome message or command; the program cleans up
+    // before it ends.
+    exitCode_ = kExitCancelled;
+    state_ = RunState::Finished;
+    return;
+  }
+  Finish(result);
+  if (!app_.RunCommandText.empty()) RunAfterCommand(destination_);  // whatever the outcome
+  state_ = RunState::Finished;
+}
+
+void TExtractionRun::RequestStop() {
+  RunState running = RunState::Extracting;
+  state_.compare_exchange_strong(running, RunState::Stopping);
+}
+
+// The outcome: a failed item or a failed library call fails the run; a run the user
+// stopped without failures ends as cancelled.
+void TExtractionRun::Finish(HRes result) {
+  const bool stopped = state_ == RunState::Stopping;
+  if (archive_.ErrorCount != 0 || (result != kOk && !stopped)) {
+    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), app_.Settings.Title.Get(), plat::BoxIcon::Information);
+    exitCode_ = kExitFailed;
+  } else if (stopped) {
+    exitCode_ = kExitCancelled;
+  } else if (app_.Settings.ShowDoneMessage == 1) {
+    plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
+  }
+  plat::TracePhase("outcome");
+}
+
+// Decides about an existing file before any byte of the item is written; `replace` comes
+// in true when no file exists there. The archive component replaces the file only once
+// the item is complete. Runs on the library's thread: only the question goes to the
+// window's.
+void TExtractionRun::OnBegin(const std::u16string& destination, bool& replace) {
+  status_.SetItem(destination);
+  if (state_ != RunState::Extracting || replace) return;
+  switch (ActionForExistingFile(choice_)) {
+    case ExistingFileAction::Keep:
+      return;
+    case ExistingFileAction::Delete:
+      replace = true;
+      return;
+    case ExistingFileAction::Ask:
+      break;
+  }
+  OnWindowThread([&] { AskOverwrite(destination, replace); });
+}
+
+void TExtractionRun::AskOverwrite(const std::u16string& destination, bool& replace) {
+  if (view_) view_->ShowRunStatus();  // the question's item is the one the window shows
+  const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
+  switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
+    case IDYES:
+      replace = true;
+      break;
+    case IDCANCEL:
+      state_ = RunState::CancelledAtQuestion;
+      archive_.RequestCancel(true);  // the library ends its extraction
+      break;
+    default:
+      break;
+  }
+}
+
+// No password given: the run ends as a stopped one, at once (no further item is opened).
+void TExtractionRun::AskPassword(const std::u16string& item, std::u16string& password) {
+  if (passwordWindow_ && passwordWindow_->AskPassword(item, password)) return;
+  RequestStop();
+  archive_.RequestCancel(true);
+  password.clear();
+}
+
+void TExtractionRun::RunAfterCommand(const std::u16string& destination) const {
+  const TAfterCommand command = PlanAfterCommand(destination, app_.RunCommandText, app_.CommandLength);
+  if (command.What == TAfterCommand::Kind::Open) {
+    ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
+                  SW_SHOW);
+  } else if (command.What == TAfterCommand::Kind::Inf) {
+    StartShown(InfCommandLine(plat::FromSystemCodePage(plat::SystemFolder()), command.Text));
+  }
+}
+
+// Starts a command line as the system's WinExec does, but in UTF-16, so that an INF file
+// in a folder outside the code page is found.
+void TExtractionRun::StartShown(const std::u16string& line) {
+  std::wstring text = W(line);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION started{};
+  if (CreateProcessW(nullptr, &text[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    TKernelHandle thread(started.hThread), process(started.hProcess);  // nothing waits for it
+  }
+}
+
+void TExtractionRun::OnWindowThread(const std::function<void()>& work) const {
+  if (GetCurrentThreadId() == windowThread_ || !window_) {
+    work();
+  } else {
+    SendMessageW(window_, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&work));
+  }
+}
+
+// Runs a call into the archive library on a thread of its own while this thread handles
+// the window, the questions (sent here from the library's threads) included. Without a
+// thread the call runs here: the component holds no lock across a question, so the
+// questions then simply run inline.
+void TExtractionRun::RunWhilePumping(const std::function<void()>& work) {
+  TKernelHandle thread(CreateThread(nullptr, 0, &WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr));
+  if (!thread) {
+    work();
+    return;
+  }
+  HANDLE handle = thread.Get();
+  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    if (view_) view_->PumpMessages();
+  }
+}
+
+}  // namespace szsfx

@@ -1,0 +1,99 @@
+// The extraction run (Win32): the archive component, the thread the library works on
+// while the window thread keeps handling messages, the run's state, the overwrite and
+// password questions, the command afterwards and the exit code. The main window starts
+// it and shows what it records.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/SevenZip.h"
+#include "payload/RunSetup.h"
+#include "ui/RunLogic.h"
+#include "ui/RunStatus.h"
+
+namespace szsfx {
+
+class TPasswordWindow;
+
+constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
+
+// Process exit codes: a finished or unused window 0, a failed run or a fatal error 1,
+// a run the user cancelled 2.
+enum ExitCode : unsigned { kExitOk = 0, kExitFailed = 1, kExitCancelled = 2 };
+
+// Idle until the archive is open and listed (Ready); Extracting while the library works;
+// Stopping once the user asked it to stop (Cancel, the close box, no password);
+// CancelledAtQuestion when the overwrite question was answered Cancel; Finished after
+// the outcome.
+enum class RunState { Idle, Ready, Extracting, Stopping, CancelledAtQuestion, Finished };
+
+// What the run needs of the window that shows it; called on the window thread.
+class IRunView {
+ public:
+  virtual void PumpMessages() = 0;   // handles the window's pending messages
+  virtual void ShowRunStatus() = 0;  // shows what the run recorded, before a question
+ protected:
+  ~IRunView() = default;
+};
+
+class TExtractionRun {
+ public:
+  explicit TExtractionRun(TRunSetup& app);
+  TExtractionRun(const TExtractionRun&) = delete;
+  TExtractionRun& operator=(const TExtractionRun&) = delete;
+
+  // `window` receives kInvokeMessage; its thread is the window thread.
+  void Attach(HWND window, IRunView* view);
+  void SetPasswordWindow(TPasswordWindow* window) { passwordWindow_ = window; }
+
+  // Opens the archive where it lies, for the list and the run. False when it cannot be
+  // read (the library is let go again).
+  bool OpenArchive();
+  const TSevenZip& Archive() const { return archive_; }
+
+  // A run happens at most once per process: Start makes it Extracting (from then on a
+  // stop request counts), Extract extracts the selected items (all when `items` is
+  // empty), shows the outcome and starts the command afterwards.
+  void Start(const std::u16string& destination, OverwriteChoice choice);
+  void Extract(const std::vector<std::u16string>& items);
+  // The user asked the run to stop (Cancel, the close box); nothing when none runs.
+  void RequestStop();
+
+  RunState State() const { return state_; }
+  bool InProgress() const;  // from the start of Extract to its outcome
+  bool CanStart() const { return state_ == RunState::Ready; }
+  unsigned ExitCode() const { return exitCode_; }
+  TRunStatus& Status() { return status_; }
+
+ private:
+  void HandleEvents();
+  void OnBegin(const std::u16string& destination, bool& replace);
+  void AskOverwrite(const std::u16string& destination, bool& replace);
+  void AskPassword(const std::u16string& item, std::u16string& password);
+  void Finish(HRes result);
+  void RunAfterCommand(const std::u16string& destination) const;
+  static void StartShown(const std::u16string& line);
+  // The library calls back from its own threads too: the questions run on the window
+  // thread, which keeps handling messages while the library works.
+  void OnWindowThread(const std::function<void()>& work) const;
+  void RunWhilePumping(const std::function<void()>& work);
+
+  TRunSetup& app_;
+  TSevenZip archive_;
+  std::atomic<RunState> state_{RunState::Idle};  // the library's threads read it
+  OverwriteChoice choice_ = OverwriteChoice::Overwrite;
+  std::u16string destination_;
+  unsigned exitCode_ = kExitOk;
+  TRunStatus status_;  // progress and item, recorded by the library's threads
+  HWND window_ = nullptr;
+  IRunView* view_ = nullptr;
+  DWORD windowThread_ = 0;
+  TPasswordWindow* passwordWindow_ = nullptr;
+};
+
+}  // namespace szsfx
