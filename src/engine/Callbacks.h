@@ -2,9 +2,9 @@
 // state of their own: each holds the component that made it and hands every call on.
 #pragma once
 
-#include "engine/ComPtr.h"
 #include "engine/FileStreams.h"
-#include "engine/IArchive.h"
+#include "interface/ComPtr.h"
+#include "interface/IArchive.h"
 
 namespace szsfx {
 

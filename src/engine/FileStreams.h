@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/ComPtr.h"
-#include "engine/IArchive.h"
+#include "interface/ComPtr.h"
+#include "interface/IArchive.h"
 #include "platform/FileIO.h"
 
 namespace szsfx {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 namespace szsfx {
 

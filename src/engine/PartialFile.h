@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/ComPtr.h"
 #include "engine/FileStreams.h"
+#include "interface/ComPtr.h"
 
 namespace szsfx {
 

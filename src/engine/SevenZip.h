@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/Callbacks.h"
-#include "engine/ComPtr.h"
 #include "engine/FileStreams.h"
-#include "engine/IArchive.h"
 #include "engine/PartialFile.h"
+#include "interface/ComPtr.h"
+#include "interface/IArchive.h"
 #include "platform/Platform.h"
 
 namespace szsfx {

@@ -10,8 +10,8 @@
 #include <new>
 #include <type_traits>
 
-#include "engine/ComPtr.h"
-#include "engine/IArchive.h"
+#include "interface/ComPtr.h"
+#include "interface/IArchive.h"
 
 namespace szlib {
 

@@ -1,7 +1,7 @@
 // The 7z handler: IInArchive over our container reader and coder chain.
 #pragma once
 
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 namespace szlib {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 namespace szlib {
 

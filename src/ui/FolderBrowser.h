@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/ComPtr.h"
+#include "interface/ComPtr.h"
 #include "ui/BrowseLogic.h"
 
 namespace szsfx {

@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 namespace szsfx::testing {
 

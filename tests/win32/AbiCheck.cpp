@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 namespace szsfx {
 

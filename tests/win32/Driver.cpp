@@ -1,5 +1,6 @@
 #include "Driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <vector>
@@ -56,8 +57,15 @@ bool TestProcess::Start(const std::wstring& commandLine, bool suspended) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
-  BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, suspended ? CREATE_SUSPENDED : 0, nullptr,
-                           nullptr, &startup, &info_);
+  const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
+  BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &info_);
+  if (!ok) {
+    // Wine has been seen to refuse, rarely, to start a program whose file was replaced a
+    // moment before (a self-extractor rebuilt under the same name): say so, and try once more.
+    std::fprintf(stderr, "driver: CreateProcess failed with error %lu; trying once more\n", GetLastError());
+    Sleep(500);
+    ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &info_);
+  }
   CloseHandle(outputWrite);
   if (!ok) return false;
   reader_ = CreateThread(nullptr, 0, &TestProcess::ReadOutput, this, 0, nullptr);

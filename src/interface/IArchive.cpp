@@ -1,4 +1,4 @@
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 #include <cstring>
 

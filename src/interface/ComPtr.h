@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "engine/IArchive.h"
+#include "interface/IArchive.h"
 
 namespace szsfx {
 
