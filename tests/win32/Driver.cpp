@@ -60,8 +60,8 @@ bool TestProcess::Start(const std::wstring& commandLine, bool suspended) {
   const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
   BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &info_);
   if (!ok) {
-    // Wine has been seen to refuse, rarely, to start a program whose file was replaced a
-    // moment before (a self-extractor rebuilt under the same name): say so, and try once more.
+    // Wine has been seen to refuse, rarely, to start a self-extractor built a moment
+    // before: say with which error, and try once more.
     std::fprintf(stderr, "driver: CreateProcess failed with error %lu; trying once more\n", GetLastError());
     Sleep(500);
     ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &info_);
