@@ -69,8 +69,6 @@ bool RenameFileW(const std::u16string& from, const std::u16string& to, bool repl
 bool SetAttributesW(const std::u16string& path, uint32_t attributes);
 bool GetAttributesW(const std::u16string& path, uint32_t& attributes);
 constexpr uint32_t kAttributeReadOnly = 1;
-// Sets the last-write time; `utc` counts 100 ns units since 1601.
-bool SetModifiedTimeW(const std::u16string& path, uint64_t utc);
 
 // ---- Times (100 ns units since 1601) and the user's formats -----------------
 bool UtcToLocal(uint64_t utc, uint64_t& local);

@@ -332,12 +332,6 @@ void ModifiedTimes(uint64_t utc, timespec (&times)[2]) {
 }
 }  // namespace
 
-bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
-  timespec times[2];
-  ModifiedTimes(utc, times);
-  return utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
-}
-
 bool SetFileModifiedTime(FileHandle handle, uint64_t utc) {
   timespec times[2];
   ModifiedTimes(utc, times);

@@ -265,16 +265,6 @@ bool GetAttributesW(const std::u16string& path, uint32_t& attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
-bool SetModifiedTimeW(const std::u16string& path, uint64_t utc) {
-  HANDLE h = CreateFileW(Wide(PathForSystem(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
-  BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
-  CloseHandle(h);
-  return ok != 0;
-}
-
 namespace {
 FILETIME ToFileTime(uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; }
 uint64_t FromFileTime(const FILETIME& ft) {
