@@ -1,20 +1,15 @@
 #include "app/CommandLine.h"
 
-#include "platform/Platform.h"
+#include <algorithm>
 
 namespace szsfx {
 
 namespace {
 
-template <typename Char>
-bool IsSeparator(Char c) {
-  const auto code = static_cast<std::make_unsigned_t<Char>>(c);
-  return code >= 1 && code <= 32;
-}
+bool IsSeparator(char16_t c) { return c >= 1 && c <= 32; }
 
 // Skips separators and empty pairs of quotes where an argument would begin.
-template <typename Text>
-size_t SkipToArgument(const Text& line, size_t i) {
+size_t SkipToArgument(const std::u16string& line, size_t i) {
   for (;;) {
     while (i < line.size() && IsSeparator(line[i])) ++i;
     if (i + 1 < line.size() && line[i] == '"' && line[i + 1] == '"') {
@@ -25,9 +20,10 @@ size_t SkipToArgument(const Text& line, size_t i) {
   }
 }
 
-template <typename Text>
-std::vector<Text> Split(const Text& line) {
-  std::vector<Text> args;
+}  // namespace
+
+std::vector<std::u16string> SplitCommandLine(const std::u16string& line) {
+  std::vector<std::u16string> args;
   size_t i = SkipToArgument(line, 0);
   while (i < line.size() && line[i] != '\0') {
     size_t start = i;
@@ -35,7 +31,7 @@ std::vector<Text> Split(const Text& line) {
     for (; i < line.size() && line[i] != '\0' && (quoted || !IsSeparator(line[i])); ++i) {
       if (line[i] == '"') quoted = !quoted;
     }
-    Text arg = line.substr(start, i - start);
+    std::u16string arg = line.substr(start, i - start);
     if (arg.size() > 1 && arg.front() == '"' && arg.back() == '"') arg = arg.substr(1, arg.size() - 2);
     args.push_back(arg);
     i = SkipToArgument(line, i);
@@ -43,22 +39,9 @@ std::vector<Text> Split(const Text& line) {
   return args;
 }
 
-// The wide texts keep the record's limits, counted in UTF-16 units.
-template <size_t Capacity>
-void SetBoth(ShortString<Capacity>& field, std::u16string& wide, const std::u16string& value) {
-  wide = value.substr(0, Capacity);
-  field.Set(plat::ToSystemCodePage(wide));
-}
-
-}  // namespace
-
-std::vector<std::string> SplitCommandLine(const std::string& line) { return Split(line); }
-std::vector<std::u16string> SplitCommandLine(const std::u16string& line) { return Split(line); }
-
-TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsRecord& record) {
+TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsRecord& record,
+                             std::u16string& extractFolder, std::u16string& runCommand) {
   TOptionsOutcome outcome;
-  outcome.ExtractFolder = plat::FromSystemCodePage(record.ExtractFolder.Get());
-  outcome.RunCommand = plat::FromSystemCodePage(record.RunCommand.Get());
   const size_t count = args.size();
   for (size_t i = 1; i < count; ++i) {
     const std::u16string& arg = args[i];
@@ -69,7 +52,7 @@ TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsR
     } else if (option == u"a") {
       record.AutoExtract = 1;
     } else if (option == u"x") {
-      SetBoth(record.RunCommand, outcome.RunCommand, u"");
+      runCommand.clear();
     } else if (option == u"s") {
       record.AutoExtract = 1;
       record.OverwriteMode = OverwriteModeOverwrite;
@@ -81,11 +64,13 @@ TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsR
       record.OverwriteMode = OverwriteModeConfirm;
     } else if (option == u"d") {
       // The folder argument is still examined as an option in its own turn.
-      if (i + 1 < count) SetBoth(record.ExtractFolder, outcome.ExtractFolder, args[i + 1]);
+      if (i + 1 < count) extractFolder = args[i + 1].substr(0, kFolderCapacity);
     } else if (option == u"#") {
-      outcome.CommandLength = static_cast<int>(outcome.RunCommand.size());
-      for (size_t k = i + 1; k < count; ++k)
-        SetBoth(record.RunCommand, outcome.RunCommand, outcome.RunCommand + u" " + args[k]);
+      outcome.CommandLength = static_cast<int>(runCommand.size());
+      for (size_t k = i + 1; k < count; ++k) {
+        runCommand.append(u" ").append(args[k]);
+        runCommand.resize(std::min(runCommand.size(), kCommandCapacity));
+      }
       break;
     }
   }

@@ -7,54 +7,54 @@ namespace szsfx {
 
 namespace {
 
-const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-const char kShellFoldersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char16_t kVersionKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char16_t kShellFoldersKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-std::string UniqueTempFolder(TMacroSource& source) {
-  std::string name = source.TempPath() + plat::kPathSeparator + "~SFX" + std::to_string(source.Random(1000));
-  char last = static_cast<char>(97 + source.Random(28));
+std::u16string UniqueTempFolder(TMacroSource& source) {
+  std::u16string name = source.TempPath() + plat::kPathSeparator + u"~SFX" + DecimalText(source.Random(1000));
+  char16_t last = static_cast<char16_t>(97 + source.Random(28));
   // The 28 draws cover "a".."z", "{" and "|"; no folder name may hold "|", so it becomes "}".
-  if (last == '|') last = '}';
+  if (last == u'|') last = u'}';
   return name + last;
 }
 
 struct Macro {
-  const char* name;
-  std::function<std::string(TMacroSource&)> replacement;
+  const char16_t* name;
+  std::function<std::u16string(TMacroSource&)> replacement;
 };
 
-std::string ProgramFiles(TMacroSource& s) {
-  return s.RegistryString(plat::RegistryRoot::LocalMachine, kVersionKey, "ProgramFilesDir");
+std::u16string ProgramFiles(TMacroSource& s) {
+  return s.RegistryString(plat::RegistryRoot::LocalMachine, kVersionKey, u"ProgramFilesDir");
 }
 
-std::string ShellFolder(TMacroSource& s, const char* value) {
+std::u16string ShellFolder(TMacroSource& s, const char16_t* value) {
   return s.RegistryString(plat::RegistryRoot::CurrentUser, kShellFoldersKey, value);
 }
 
 const std::array<Macro, 9>& Macros() {
   static const std::array<Macro, 9> macros = {{
-      {"%temp%", [](TMacroSource& s) { return s.TempPath(); }},
-      {"%temp-unique%", UniqueTempFolder},
-      {"%win%", [](TMacroSource& s) { return s.WindowsFolder(); }},
-      {"%winsys%", [](TMacroSource& s) { return s.SystemFolder(); }},
-      {"%PROG%", ProgramFiles},
-      {"%prog%", ProgramFiles},
-      {"%DOCS%", [](TMacroSource& s) { return ShellFolder(s, "Personal"); }},
-      {"%DESKTOP%", [](TMacroSource& s) { return ShellFolder(s, "Desktop"); }},
-      {"%FONTS%", [](TMacroSource& s) { return ShellFolder(s, "Fonts"); }},
+      {u"%temp%", [](TMacroSource& s) { return s.TempPath(); }},
+      {u"%temp-unique%", UniqueTempFolder},
+      {u"%win%", [](TMacroSource& s) { return s.WindowsFolder(); }},
+      {u"%winsys%", [](TMacroSource& s) { return s.SystemFolder(); }},
+      {u"%PROG%", ProgramFiles},
+      {u"%prog%", ProgramFiles},
+      {u"%DOCS%", [](TMacroSource& s) { return ShellFolder(s, u"Personal"); }},
+      {u"%DESKTOP%", [](TMacroSource& s) { return ShellFolder(s, u"Desktop"); }},
+      {u"%FONTS%", [](TMacroSource& s) { return ShellFolder(s, u"Fonts"); }},
   }};
   return macros;
 }
 
 // Replaces the first occurrence of each macro once; true when any was found.
-bool ExpandOnePass(std::string& text, TMacroSource& source) {
+bool ExpandOnePass(std::u16string& text, TMacroSource& source) {
   bool found = false;
   for (const Macro& macro : Macros()) {
-    const std::string name = macro.name;
+    const std::u16string name = macro.name;
     size_t at = text.find(name);
-    if (at == std::string::npos) continue;
+    if (at == std::u16string::npos) continue;
     found = true;
-    std::string replacement = macro.replacement(source);
+    const std::u16string replacement = macro.replacement(source);
     text.replace(at, name.size(), replacement);
   }
   return found;
@@ -62,13 +62,18 @@ bool ExpandOnePass(std::string& text, TMacroSource& source) {
 
 }  // namespace
 
-std::string TSystemMacroSource::RegistryString(plat::RegistryRoot root, const std::string& key,
-                                               const std::string& value) {
-  std::string text;
-  return plat::ReadRegistryString(root, key, value, text) ? text : std::string();
+std::u16string TSystemMacroSource::RegistryString(plat::RegistryRoot root, const std::u16string& key,
+                                                  const std::u16string& value) {
+  std::u16string text;
+  return plat::ReadRegistryString(root, key, value, text) ? text : std::u16string();
 }
 
-std::string ExpandFolderMacros(std::string text, TMacroSource& source) {
+std::u16string DecimalText(uint32_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string ExpandFolderMacros(std::u16string text, TMacroSource& source) {
   for (int pass = 0; pass < kMaxMacroPasses && ExpandOnePass(text, source); ++pass) {
   }
   return text;

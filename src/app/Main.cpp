@@ -16,13 +16,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   plat::RestrictLibrarySearchPath();
   TStartupState& app = App();
   plat::TracePhase("process start");
-  if (RunStartup(app, plat::ModuleFileName(), plat::CommandLineW()) != StartupResult::Ready) {
+  if (RunStartup(app, plat::ModuleFileName(), plat::CommandLine()) != StartupResult::Ready) {
     ShowOpeningError();
     CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
     plat::EndProcess(kExitFailed);
   }
   if (app.UsageRequested) {
-    plat::ShowMessageBox(UsageText(app), app.Settings.Title.Get(), plat::BoxIcon::Information);
+    plat::ShowMessageBox(UsageText(app), app.Title, plat::BoxIcon::Information);
     CleanUpWorkFolder(app);
     return kExitOk;
   }

@@ -1,26 +1,24 @@
 #include "app/Startup.h"
 
+#include <memory>
+
 #include "app/CommandLine.h"
 #include "app/FolderMacros.h"
 #include "engine/SevenZip.h"
 #include "platform/FileIO.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
 
 namespace {
 
-std::string WithSeparator(std::string path) {
-  if (path.empty() || path.back() != plat::kPathSeparator) path += plat::kPathSeparator;
-  return path;
-}
-
 // A candidate counts only if creating it succeeds: a folder that someone else made
 // (and could have planted a library in) is never used.
 bool CreateWorkFolder(TStartupState& state) {
-  const std::string base = WithSeparator(state.TempPath) + kWorkFolderPrefix;
+  const std::u16string base = plat::WithSeparator(state.TempPath) + kWorkFolderPrefix;
   for (int draw = 0; draw < kMaxWorkFolderDraws; ++draw) {
-    std::string candidate = base + std::to_string(1 + state.Random.Next(999)) + plat::kPathSeparator;
+    std::u16string candidate = base + DecimalText(1 + state.Random.Next(999)) + plat::kPathSeparator;
     if (plat::FolderExists(candidate)) continue;
     if (plat::CreateFolder(candidate)) {
       state.WorkFolder = candidate;
@@ -30,31 +28,36 @@ bool CreateWorkFolder(TStartupState& state) {
   return false;
 }
 
+// The payload's texts are decoded from the code page here, once: the active message
+// block and the record's title, folder and command.
 bool ReadPayload(TStartupState& state, const std::u16string& stubPath) {
   TInFile stub;
-  if (!stub.OpenRead(stubPath, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal)) {
+  if (!stub.Open(stubPath, plat::FileSharing::ReadWrite)) return false;
+  auto table = std::make_unique<TMessageTable>();
+  if (!WriteLibraryImage(stub, state.LibraryImagePath, state.CopyBuffer) ||
+      !ReadMessageBlocks(stub, *table, state.CopyBuffer, state.BlockCount) ||
+      !ReadSettingsRecord(stub, state.Settings, state.ArchiveOffset)) {
     return false;
   }
-  const std::u16string image = plat::FromSystemCodePage(state.LibraryImagePath);
-  return WriteLibraryImage(stub, image, state.CopyBuffer) &&
-         ReadMessageBlocks(stub, state.Messages, state.CopyBuffer, state.BlockCount) &&
-         ReadSettingsRecord(stub, state.Settings, state.ArchiveOffset);
+  state.Messages.Decode(*table, kActiveMessageBlock);
+  const TSettingsRecord& record = state.Settings;
+  state.Title = plat::FromSystemCodePage(record.Title.Get());
+  state.ExtractFolder = plat::FromSystemCodePage(record.ExtractFolder.Get());
+  state.RunCommand = plat::FromSystemCodePage(record.RunCommand.Get());
+  return true;
 }
 
-void SettleExtractFolder(TSettingsRecord& settings, const std::string& tempPath) {
-  switch (settings.FolderMode) {
-    case FolderModeGiven: {
-      const std::string folder = settings.ExtractFolder.Get();
-      if (folder.empty() || folder == "Current directory") {
-        settings.ExtractFolder.Set(plat::CurrentDirectory());
-      }
+void SettleExtractFolder(TStartupState& state) {
+  std::u16string& folder = state.ExtractFolder;
+  switch (state.Settings.FolderMode) {
+    case FolderModeGiven:
+      if (folder.empty() || folder == u"Current directory") folder = plat::CurrentDirectory();
       break;
-    }
     case FolderModeTemp:
-      settings.ExtractFolder.Set(tempPath);
+      folder = state.TempPath;
       break;
     case FolderModeProgramFiles:
-      settings.ExtractFolder.Set("%PROG%");
+      folder = u"%PROG%";
       break;
     default:
       break;
@@ -72,35 +75,34 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, c
   state.TempPath = plat::TempPath();
   state.Random = SeededFromClock();
   if (!CreateWorkFolder(state)) return StartupResult::OpeningError;
-  state.ActiveBlock = 1;
   state.LibraryImagePath = state.WorkFolder + kLibraryImageName;
   if (!ReadPayload(state, stubPath)) return StartupResult::OpeningError;
   if (!SignatureMatches(state.Settings)) {
-    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::string(kFixedCaption), plat::BoxIcon::Error);
+    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::u16string(kFixedCaption), plat::BoxIcon::Error);
   }
   state.ArchivePath = stubPath;
 
-  TSettingsRecord& settings = state.Settings;
-  if (settings.Title.Get().empty()) settings.Title.Set(kFixedCaption);
-  SettleExtractFolder(settings, state.TempPath);
+  if (state.Title.empty()) state.Title = kFixedCaption;
+  SettleExtractFolder(state);
   TSystemMacroSource macros(state.TempPath, state.Random);
-  settings.ExtractFolder.Set(ExpandFolderMacros(settings.ExtractFolder.Get(), macros));
-  const TOptionsOutcome options = ApplyOptions(SplitCommandLine(commandLine), settings);
+  state.ExtractFolder = ExpandFolderMacros(state.ExtractFolder, macros).substr(0, kFolderCapacity);
+  const TOptionsOutcome options =
+      ApplyOptions(SplitCommandLine(commandLine), state.Settings, state.ExtractFolder, state.RunCommand);
   state.UsageRequested = options.Usage;
   state.CommandLength = options.CommandLength;
-  state.ExtractFolderText = options.ExtractFolder;
-  state.RunCommandText = options.RunCommand;
   return StartupResult::Ready;
 }
 
-void ShowOpeningError() { plat::ShowMessageBox(kOpeningError, std::string(kFixedCaption), plat::BoxIcon::Error); }
+void ShowOpeningError() { plat::ShowMessageBox(kOpeningError, std::u16string(kFixedCaption), plat::BoxIcon::Error); }
 
-std::string UsageText(const TStartupState& state) {
-  auto line = [&](const char* option, int index) { return std::string(option) + "\t" + state.Message(index) + "\r\n"; };
-  return state.Message(msg::UsageHeading) + "\r\n\r\n" + line("-a", msg::UsageAutoExtract) +
-         line("-x", msg::UsageNoCommand) + line("-s", msg::UsageSilent) + state.Message(msg::UsageOverwriteHeading) +
-         "\r\n" + line("-q", msg::UsageConfirm) + line("-o", msg::UsageOverwrite) + line("-n", msg::UsageSkip) +
-         line("-d dir", msg::UsageFolder);
+std::u16string UsageText(const TStartupState& state) {
+  auto line = [&](const char16_t* option, int index) {
+    return std::u16string(option) + u"\t" + state.Message(index) + u"\r\n";
+  };
+  return state.Message(msg::UsageHeading) + u"\r\n\r\n" + line(u"-a", msg::UsageAutoExtract) +
+         line(u"-x", msg::UsageNoCommand) + line(u"-s", msg::UsageSilent) + state.Message(msg::UsageOverwriteHeading) +
+         u"\r\n" + line(u"-q", msg::UsageConfirm) + line(u"-o", msg::UsageOverwrite) + line(u"-n", msg::UsageSkip) +
+         line(u"-d dir", msg::UsageFolder);
 }
 
 void CleanUpWorkFolder(const TStartupState& state) {

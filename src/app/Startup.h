@@ -12,18 +12,20 @@
 
 namespace szsfx {
 
-constexpr char kOpeningError[] = "An error occured while opening Brambleloader 7-ZIP SFX.";
-constexpr char kWorkFolderPrefix[] = "_BLSFX";
+constexpr char16_t kOpeningError[] = u"An error occured while opening Brambleloader 7-ZIP SFX.";
+constexpr char16_t kWorkFolderPrefix[] = u"_BLSFX";
 // The archive component loads "7z.dll"; where names are case-sensitive both use that spelling.
-constexpr const char* kLibraryImageName = plat::kCaseSensitiveNames ? "7z.dll" : "7Z.DLL";
+constexpr const char16_t* kLibraryImageName = plat::kCaseSensitiveNames ? u"7z.dll" : u"7Z.DLL";
 // Work-folder numbers are drawn at most this often before start-up gives up.
 constexpr int kMaxWorkFolderDraws = 10000;
+// The message block the program shows.
+constexpr int kActiveMessageBlock = 1;
 
 // Process-wide state, complete when start-up returns and only read afterwards. The
 // windows see the part they need, TRunSetup.
 struct TStartupState : TRunSetup {
-  std::string TempPath;
-  std::string LibraryImagePath;
+  std::u16string TempPath;
+  std::u16string LibraryImagePath;
   int BlockCount = 0;
   TRandom Random;
   bool UsageRequested = false;
@@ -33,17 +35,17 @@ TStartupState& App();
 
 enum class StartupResult { Ready, OpeningError };
 
-// Steps 1-11: work folder, library image, payload, defaults, folder, macros, options.
-// On OpeningError the caller shows the opening error and ends the process.
+// Work folder, library image, payload, the record's texts in UTF-16, defaults, folder,
+// macros, options. On OpeningError the caller shows the opening error and ends the process.
 StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::u16string& commandLine);
 
 // Shows the opening error box.
 void ShowOpeningError();
 
 // The usage text that option "?" shows, built from messages 52 to 60.
-std::string UsageText(const TStartupState& state);
+std::u16string UsageText(const TStartupState& state);
 
-// Deletes the archive copy and the library image and removes the work folder.
+// Deletes the library image and removes the work folder.
 void CleanUpWorkFolder(const TStartupState& state);
 
 }  // namespace szsfx

@@ -15,7 +15,7 @@ HRes SeekFile(TFileBase& file, int64_t offset, uint32_t origin, uint64_t* newPos
 bool TInFileStream::Open(const std::u16string& name, uint64_t start) {
   start_ = start;
   uint64_t position = 0;
-  return InFile.OpenRead(name, plat::kShareRead | plat::kShareWrite, plat::kOpenExisting, plat::kAttributeNormal) &&
+  return InFile.Open(name, plat::FileSharing::ReadWrite) &&
          InFile.Seek(static_cast<int64_t>(start), plat::SeekOrigin::Begin, position) && position == start;
 }
 

@@ -46,12 +46,12 @@ class TOutFileStream final : public IOutStream, public TRefCounted<TOutFileStrea
   explicit TOutFileStream(IStreamOwner* owner = nullptr) : owner_(owner) {}
   // Creates the file, or empties an existing one, for writing; others may read it.
   bool Open(const std::u16string& name) {
-    OutFile.SetCreateAlways();
+    OutFile.Creation = plat::FileCreation::CreateAlways;
     return OutFile.Open(name);
   }
   // Creates a new file; fails when one of that name exists.
   bool OpenNew(const std::u16string& name) {
-    OutFile.CreationDisposition = plat::kCreateNew;
+    OutFile.Creation = plat::FileCreation::CreateNew;
     return OutFile.Open(name);
   }
 

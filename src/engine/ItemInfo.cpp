@@ -58,20 +58,21 @@ bool PackedLocalTime(uint64_t local, uint64_t& packed) {
   return true;
 }
 
-std::string GroupThousands(uint64_t value, const std::string& separator) {
-  std::string digits = std::to_string(value), out;
+std::u16string GroupThousands(uint64_t value, const std::u16string& separator) {
+  const std::string digits = std::to_string(value);
+  std::u16string out;
   for (size_t i = 0; i < digits.size(); ++i) {
     if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
-    out += digits[i];
+    out += static_cast<char16_t>(digits[i]);
   }
   return out;
 }
 
-std::string ItemDescription(uint64_t size, uint64_t localTime) {
-  plat::TCalendar when = FileTimeToCalendar(localTime);
-  std::string date = plat::FormatShortDate(when), time = plat::FormatTimeNoSeconds(when);
-  std::string when_text = date.empty() || time.empty() ? std::string() : date + " " + time;
-  return GroupThousands(size, plat::ThousandSeparator()) + " bytes, " + when_text;
+std::u16string ItemDescription(uint64_t size, uint64_t localTime) {
+  const plat::TCalendar when = FileTimeToCalendar(localTime);
+  const std::u16string date = plat::FormatShortDate(when), time = plat::FormatTimeNoSeconds(when);
+  const std::u16string whenText = date.empty() || time.empty() ? std::u16string() : date + u" " + time;
+  return GroupThousands(size, plat::ThousandSeparator()) + u" bytes, " + whenText;
 }
 
 uint32_t WindowsAttributes(uint32_t attributes) {

@@ -18,8 +18,16 @@ uint64_t CalendarToFileTime(const plat::TCalendar& when);
 bool PackedLocalTime(uint64_t local, uint64_t& packed);
 
 // "1,234,567 bytes, <short date> <time without seconds>" in the user's formats.
-std::string ItemDescription(uint64_t size, uint64_t localTime);
-std::string GroupThousands(uint64_t value, const std::string& separator);
+std::u16string ItemDescription(uint64_t size, uint64_t localTime);
+std::u16string GroupThousands(uint64_t value, const std::u16string& separator);
+
+// What the begin event knows of an item besides its destination; the description is
+// formatted on request only (it costs locale calls, and few handlers show it).
+struct TItemFacts {
+  uint64_t Size = 0;
+  uint64_t LocalTime = 0;  // 100 ns units since 1601
+  std::u16string Description() const { return ItemDescription(Size, LocalTime); }
+};
 
 // Attributes the file system accepts: archives made on POSIX systems carry the
 // mode in the high 16 bits and 0x8000; folder and other special bits go too.

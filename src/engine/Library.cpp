@@ -26,10 +26,10 @@ F Symbol(void* address) {
 
 }  // namespace
 
-bool BindArchiveLibrary(const std::string& folder) {
+bool BindArchiveLibrary(const std::u16string& folder) {
   TArchiveLibrary& lib = Library();
   if (!lib.Module) {
-    lib.Module = plat::LoadModule(folder + "7z.dll");
+    lib.Module = plat::LoadModule(folder + u"7z.dll");
     if (!lib.Module) return false;
     lib.CreateObject = Symbol<TCreateObject>(plat::ModuleSymbol(lib.Module, "CreateObject"));
     lib.Alloc = Symbol<TSysAllocString>(plat::SystemStringFunction(lib.Module, "SysAllocString"));

@@ -9,7 +9,7 @@ namespace szsfx {
 
 // Loads `folder` + "7z.dll" unless a library is loaded already; false when it cannot
 // be loaded or lacks CreateObject or the string allocator.
-bool BindArchiveLibrary(const std::string& folder);
+bool BindArchiveLibrary(const std::u16string& folder);
 // A new 7z handler, or nullptr.
 IInArchive* CreateArchiveHandler();
 

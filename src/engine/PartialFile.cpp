@@ -24,7 +24,7 @@ bool TPartialFile::Create(const std::u16string& folder, IStreamOwner* owner) {
       path_ = path;
       return true;
     }
-    if (!plat::FileExistsW(path)) break;  // no clash of names: the folder refuses files
+    if (!plat::FileExists(path)) break;  // no clash of names: the folder refuses files
   }
   return false;
 }
@@ -43,19 +43,19 @@ bool TPartialFile::Commit(const std::u16string& destination, bool replace, uint6
 }
 
 bool TPartialFile::MoveIntoPlace(const std::u16string& destination, bool replace) const {
-  if (plat::RenameFileW(path_, destination, replace)) return true;
+  if (plat::RenameFile(path_, destination, replace)) return true;
   // A read-only file refuses to be replaced; overwriting it was chosen all the same.
   uint32_t old = 0;
-  if (!replace || !plat::GetAttributesW(destination, old) || !(old & plat::kAttributeReadOnly)) return false;
-  plat::SetAttributesW(destination, old & ~plat::kAttributeReadOnly);
-  if (plat::RenameFileW(path_, destination, true)) return true;
-  plat::SetAttributesW(destination, old);
+  if (!replace || !plat::GetAttributes(destination, old) || !(old & plat::kAttributeReadOnly)) return false;
+  plat::SetAttributes(destination, old & ~plat::kAttributeReadOnly);
+  if (plat::RenameFile(path_, destination, true)) return true;
+  plat::SetAttributes(destination, old);
   return false;
 }
 
 void TPartialFile::Discard() {
   if (stream_) stream_->OutFile.Close();
-  if (!path_.empty()) plat::DeleteFileW(path_);
+  if (!path_.empty()) plat::DeleteFileNamed(path_);
   stream_.Reset();
   path_.clear();
 }

@@ -12,10 +12,11 @@ namespace szsfx {
 namespace {
 
 // The folder of the running program, with its separator.
-std::string ProgramFolder() {
-  std::string path = plat::ToSystemCodePage(plat::ModuleFileName());
-  size_t cut = path.find_last_of(std::string("\\:") + plat::kPathSeparator);
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+std::u16string ProgramFolder() {
+  const std::u16string path = plat::ModuleFileName();
+  size_t cut = path.size();
+  while (cut > 0 && !plat::IsPathSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
+  return path.substr(0, cut);
 }
 
 // Reads one property into a zero-filled value whose tag is preset.
@@ -52,7 +53,7 @@ bool TSevenZip::OpenArchive() {
     inArchive_.Reset();
   }
   inArchive_ = TComPtr<IInArchive>::Adopt(CreateArchiveHandler());
-  if (!inArchive_ || !plat::FileExistsW(FileName)) return false;
+  if (!inArchive_ || !plat::FileExists(FileName)) return false;
   inStream_->Open(FileName, FileOffset);  // a file that cannot be opened makes the handler's Open fail
   TComPtr<TArchiveOpenCallback> callback(new TArchiveOpenCallback(*this));
   const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
@@ -199,18 +200,20 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
 
 // Three steps: the item's facts are gathered under the lock, the begin event (which may
 // wait for the user's answer on another thread) is raised without it, and the answer is
-// applied under the lock again.
+// applied under the lock again. The item's description (locale calls) is made only when
+// a handler asks for it, never under the lock.
 HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) {
-  std::u16string destination, description;
+  std::u16string destination;
+  TItemFacts facts;
   bool existed = false;
   {
     plat::TLockGuard guard(callbackLock_);
     if (!PrepareItem(index, askMode, destination)) return kOk;
-    existed = plat::FileExistsW(destination);
-    description = plat::FromSystemCodePage(ItemDescription(item_.Size, item_.LocalTime));
+    existed = plat::FileExists(destination);
+    facts = TItemFacts{item_.Size, item_.LocalTime};
   }
   bool proceed = !existed;
-  if (OnBegin) OnBegin(description, destination, proceed);
+  if (OnBegin) OnBegin(facts, destination, proceed);
   plat::TLockGuard guard(callbackLock_);
   return OpenItem(existed, proceed, stream);
 }
@@ -255,11 +258,11 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
 // set `proceed` (it is then replaced once the item is complete) or removed it itself.
 // A failure reported meanwhile (a cancel, a failed write) still counts.
 HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stream) {
-  item_.ReplacesExisting = existed && plat::FileExistsW(item_.Destination);
+  item_.ReplacesExisting = existed && plat::FileExists(item_.Destination);
   if (!proceed && item_.ReplacesExisting) return kOk;  // an existing file is kept
   if (cancelRequested_ || item_.Failed) return kOk;
   if (item_.Folder != knownFolder_) {  // items come folder by folder: one look per folder
-    if (!plat::FolderExistsW(item_.Folder)) plat::CreateFolderTree(item_.Folder);
+    if (!plat::FolderExists(item_.Folder)) plat::CreateFolderTree(item_.Folder);
     knownFolder_ = item_.Folder;
   }
   if (!partial_.Create(item_.Folder, this)) {
@@ -290,7 +293,7 @@ void TSevenZip::SetOperationResult(int32_t result) {
 // A new file has the archive attribute and nothing else: only other attributes cost a call.
 void TSevenZip::ApplyAttributes() const {
   const uint32_t attributes = WindowsAttributes(item_.Attributes);
-  if (attributes != kAttributeArchive) plat::SetAttributesW(item_.Destination, attributes);
+  if (attributes != kAttributeArchive) plat::SetAttributes(item_.Destination, attributes);
 }
 
 bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {

@@ -10,6 +10,7 @@
 
 #include "engine/Callbacks.h"
 #include "engine/FileStreams.h"
+#include "engine/ItemInfo.h"
 #include "engine/PartialFile.h"
 #include "interface/ComPtr.h"
 #include "interface/IArchive.h"
@@ -19,9 +20,10 @@ namespace szsfx {
 
 using TProgressEvent = std::function<void(uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
 // Proceed comes in true when no file exists at the destination; a handler sets it to
-// have an existing file replaced.
+// have an existing file replaced. Item.Description() formats the item's size and time
+// when a handler wants to show them.
 using TBeginEvent =
-    std::function<void(const std::u16string& Description, const std::u16string& DestinationFileName, bool& Proceed)>;
+    std::function<void(const TItemFacts& Item, const std::u16string& DestinationFileName, bool& Proceed)>;
 using TOnPasswordEvent = std::function<void(const std::u16string& FileName, std::u16string& Password)>;
 
 // The component: what it is given (file, selection, destination, events) is public; its
@@ -51,7 +53,7 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   uint64_t FileOffset = 0;  // where the archive starts in FileName
   std::vector<std::u16string> FileSpec;
   std::u16string ExtractBaseDir;
-  std::string DLLDir;
+  std::u16string DLLDir;  // the folder of the archive library, with its separator
   bool UseFolderNames = false;
   TProgressEvent OnProgress;
   TBeginEvent OnBegin;

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "payload/RunSetup.h"
 #include "platform/ByteOrder.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 
 namespace {
 
 const std::string kEmpty;
+const std::u16string kEmptyText;
 
 // Reads a little-endian 32-bit value; bytes missing at the end of the file read as 0.
 bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
@@ -43,6 +46,15 @@ const std::string& TMessageTable::Get(int block, int index) const {
   return rows_[static_cast<size_t>(block - 1)][static_cast<size_t>(index)];
 }
 
+void TMessages::Decode(const TMessageTable& table, int block) {
+  for (size_t i = 0; i < strings_.size(); ++i)
+    strings_[i] = plat::FromSystemCodePage(table.Get(block, static_cast<int>(i)));
+}
+
+const std::u16string& TMessages::Get(int index) const {
+  return index < 0 || index >= kMaxStringsPerBlock ? kEmptyText : strings_[static_cast<size_t>(index)];
+}
+
 bool ReadFully(TInFile& file, void* buffer, uint32_t size, uint32_t& read) {
   read = 0;
   auto* bytes = static_cast<uint8_t*>(buffer);
@@ -62,7 +74,7 @@ bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer&
   uint32_t read = 0;
   if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read)) return false;
   TOutFile out;
-  out.SetCreateAlways();
+  out.Creation = plat::FileCreation::CreateAlways;
   if (!out.Open(target)) return false;
   uint32_t done = 0;
   for (uint32_t written = 0; written < kLibraryImageSize; written += done) {

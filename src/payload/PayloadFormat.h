@@ -28,7 +28,7 @@ constexpr int kMaxStringsPerBlock = 100;
 constexpr std::string_view kSignature = "BSZ";
 // The first six bytes of a 7z archive, the payload's last part.
 constexpr uint8_t kSevenZipSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
-constexpr std::string_view kFixedCaption = "Brambleloader SFX";
+constexpr std::u16string_view kFixedCaption = u"Brambleloader SFX";
 // The maker's web address: the link label opens it, the default messages name it.
 constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
 
@@ -66,21 +66,27 @@ struct ShortString {
   }
 };
 
+// Capacities of the record's texts in bytes of the code page; the program's UTF-16 copies
+// keep them, counted in UTF-16 units.
+constexpr size_t kFolderCapacity = 255;
+constexpr size_t kTitleCapacity = 100;
+constexpr size_t kCommandCapacity = 100;
+
 #pragma pack(push, 1)
 // The 832-byte settings record, little-endian, read and written as one piece.
 struct TSettingsRecord {
-  ShortString<3> Signature;        // 0
-  ShortString<255> ArchiveName;    // 4, carried but never read by the stub
-  uint8_t FolderMode;              // 260
-  ShortString<255> ExtractFolder;  // 261
-  uint8_t OverwriteMode;           // 517
-  ShortString<100> Title;          // 518
-  ShortString<100> RunCommand;     // 619
-  uint8_t HideOverwriteGroup;      // 720
-  uint8_t Reserved[102];           // 721, carried but never read by the stub
-  uint8_t AutoExtract;             // 823
-  int32_t ShowDoneMessage;         // 824
-  int32_t HideFileList;            // 828
+  ShortString<3> Signature;                    // 0
+  ShortString<255> ArchiveName;                // 4, carried but never read by the stub
+  uint8_t FolderMode;                          // 260
+  ShortString<kFolderCapacity> ExtractFolder;  // 261
+  uint8_t OverwriteMode;                       // 517
+  ShortString<kTitleCapacity> Title;           // 518
+  ShortString<kCommandCapacity> RunCommand;    // 619
+  uint8_t HideOverwriteGroup;                  // 720
+  uint8_t Reserved[102];                       // 721, carried but never read by the stub
+  uint8_t AutoExtract;                         // 823
+  int32_t ShowDoneMessage;                     // 824
+  int32_t HideFileList;                        // 828
 };
 #pragma pack(pop)
 

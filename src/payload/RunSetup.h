@@ -1,6 +1,7 @@
 // What start-up settled from the payload for this run: the windows read it, start-up fills it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -9,22 +10,35 @@
 
 namespace szsfx {
 
+// The messages of the payload's active block in UTF-16, decoded once at start-up.
+class TMessages {
+ public:
+  // Takes row `block` of `table`, each string decoded from the system code page.
+  void Decode(const TMessageTable& table, int block);
+  // The string at `index`; empty when the block has no such string.
+  const std::u16string& Get(int index) const;
+
+ private:
+  std::array<std::u16string, kMaxStringsPerBlock> strings_;
+};
+
 struct TRunSetup {
-  std::string WorkFolder;  // always ends with the path separator (a backslash on Windows)
+  std::u16string WorkFolder;  // always ends with the path separator (a backslash on Windows)
   // The archive is read where it lies: in this file (the program's own), from ArchiveOffset
   // to its end.
   std::u16string ArchivePath;
-  int ActiveBlock = 0;
-  TMessageTable Messages;
+  TMessages Messages;
+  // The record's flags and modes. Its texts are read once, into the fields below: nothing
+  // reads them from the record afterwards.
   TSettingsRecord Settings{};
   uint64_t ArchiveOffset = 0;
   TCopyBuffer CopyBuffer = MakeCopyBuffer();
-  int CommandLength = -1;  // where "#" arguments begin in RunCommandText; -1 without any
-  // The destination folder and the after-extraction command after the options, in
-  // UTF-16 (a folder given with "d" may hold names outside the code page).
-  std::u16string ExtractFolderText, RunCommandText;
+  // The record's title (the fixed caption when it is empty), and the destination folder
+  // and the after-extraction command after the folder macros and the options.
+  std::u16string Title, ExtractFolder, RunCommand;
+  int CommandLength = -1;  // where "#" arguments begin in RunCommand; -1 without any
 
-  const std::string& Message(int index) const { return Messages.Get(ActiveBlock, index); }
+  const std::u16string& Message(int index) const { return Messages.Get(index); }
 };
 
 }  // namespace szsfx

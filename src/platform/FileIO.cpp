@@ -2,10 +2,10 @@
 
 namespace szsfx {
 
-bool TFileBase::OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
-                         uint32_t attributes) {
+bool TFileBase::OpenFile(const std::u16string& name, plat::FileAccess access, plat::FileSharing sharing,
+                         plat::FileCreation creation) {
   Close();
-  Handle = plat::OpenFile(name, access, sharing, creation, attributes);
+  Handle = plat::OpenFile(name, access, sharing, creation);
   Opened = Handle != 0 && Handle != plat::kInvalidHandle;
   return Opened;
 }

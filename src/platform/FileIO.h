@@ -16,7 +16,8 @@ class TFileBase {
   TFileBase& operator=(const TFileBase&) = delete;
   ~TFileBase() { Close(); }
 
-  bool OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation, uint32_t attributes);
+  bool OpenFile(const std::u16string& name, plat::FileAccess access, plat::FileSharing sharing,
+                plat::FileCreation creation);
   bool Close();
   bool Seek(int64_t distance, plat::SeekOrigin origin, uint64_t& newPosition);
   bool GetPosition(uint64_t& position) { return Seek(0, plat::SeekOrigin::Current, position); }
@@ -27,32 +28,25 @@ class TFileBase {
 
 class TInFile : public TFileBase {
  public:
-  bool OpenRead(const std::u16string& name, uint32_t sharing, uint32_t creation, uint32_t attributes) {
-    return OpenFile(name, plat::kGenericRead, sharing, creation, attributes);
-  }
-  bool Open(const std::u16string& name) {
-    return OpenRead(name, plat::kShareRead, plat::kOpenExisting, plat::kAttributeNormal);
+  // An existing file; `sharing` says who else may open it meanwhile.
+  bool Open(const std::u16string& name, plat::FileSharing sharing = plat::FileSharing::Read) {
+    return OpenFile(name, plat::FileAccess::Read, sharing, plat::FileCreation::OpenExisting);
   }
   bool Read(void* buffer, uint32_t size, uint32_t& read);
 };
 
 class TOutFile : public TFileBase {
  public:
-  bool OpenWrite(const std::u16string& name, uint32_t sharing, uint32_t creation, uint32_t attributes) {
-    return OpenFile(name, plat::kGenericWrite, sharing, creation, attributes);
-  }
+  // Others may read the file meanwhile; `Creation` says what happens to an existing one.
   bool Open(const std::u16string& name) {
-    return OpenWrite(name, plat::kShareRead, CreationDisposition, plat::kAttributeNormal);
+    return OpenFile(name, plat::FileAccess::Write, plat::FileSharing::Read, Creation);
   }
   bool Write(const void* buffer, uint32_t size, uint32_t& written);
   bool Truncate();
   bool SetLength(uint64_t length);
   // Sets the last-write time (100 ns units since 1601, UTC); after the last write.
   bool SetModifiedTime(uint64_t utc) { return Opened && plat::SetFileModifiedTime(Handle, utc); }
-  void SetCreateAlways() { CreationDisposition = plat::kCreateAlways; }
-  void SetOpenExisting() { CreationDisposition = plat::kOpenExisting; }
-
-  uint32_t CreationDisposition = plat::kCreateNew;
+  plat::FileCreation Creation = plat::FileCreation::CreateNew;
 };
 
 }  // namespace szsfx

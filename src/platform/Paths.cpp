@@ -18,7 +18,7 @@ std::u16string JoinPath(const std::u16string& folder, const std::u16string& name
 bool CreateFolderTree(const std::u16string& path) {
   std::u16string folder = path;
   if (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
-  if (folder.size() <= 2 || FolderExistsW(folder)) return true;
+  if (folder.size() <= 2 || FolderExists(folder)) return true;
   size_t cut = folder.size();
   while (cut > 0 && !IsPathSeparator(folder[cut - 1]) && folder[cut - 1] != u':') --cut;
   if (cut > 0) {
@@ -26,8 +26,8 @@ bool CreateFolderTree(const std::u16string& path) {
     if (parent.back() != u':') parent.pop_back();  // "C:" stays, "C:\a\" becomes "C:\a"
     if (!CreateFolderTree(parent)) return false;
   }
-  CreateFolderW(folder);
-  return FolderExistsW(folder);
+  CreateFolder(folder);
+  return FolderExists(folder);
 }
 
 }  // namespace plat

@@ -22,7 +22,7 @@ TTraceState& State() {
 // Opened and closed for every line: a process that ends without its clean-up still
 // leaves every phase it reached.
 void AppendLine(const std::u16string& file, const std::string& line) {
-  FileHandle handle = OpenFile(file, kGenericWrite, kShareRead | kShareWrite, kOpenAlways, kAttributeNormal);
+  FileHandle handle = OpenFile(file, FileAccess::Write, FileSharing::ReadWrite, FileCreation::OpenAlways);
   if (handle == kInvalidHandle) return;
   uint64_t end = 0;
   uint32_t written = 0;

@@ -12,19 +12,14 @@ namespace plat {
 using FileHandle = intptr_t;
 constexpr FileHandle kInvalidHandle = -1;
 
-// Access, sharing and creation values carry their Win32 meanings.
-constexpr uint32_t kGenericRead = 0x80000000u;
-constexpr uint32_t kGenericWrite = 0x40000000u;
-constexpr uint32_t kShareRead = 1;
-constexpr uint32_t kShareWrite = 2;
-constexpr uint32_t kCreateNew = 1;
-constexpr uint32_t kCreateAlways = 2;
-constexpr uint32_t kOpenExisting = 3;
-constexpr uint32_t kOpenAlways = 4;
-constexpr uint32_t kAttributeNormal = 0x80;
+// Who opens a file for what, who else may open it meanwhile, and what opening does when
+// a file of that name exists or does not; the values are the Win32 ones.
+enum class FileAccess : uint32_t { Read = 0x80000000u, Write = 0x40000000u };
+enum class FileSharing : uint32_t { Read = 1, ReadWrite = 3 };
+enum class FileCreation : uint32_t { CreateNew = 1, CreateAlways = 2, OpenExisting = 3, OpenAlways = 4 };
 
-FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
-                    uint32_t attributes);
+// Opens with normal attributes; kInvalidHandle on failure.
+FileHandle OpenFile(const std::u16string& name, FileAccess access, FileSharing sharing, FileCreation creation);
 bool CloseFile(FileHandle handle);
 bool ReadFile(FileHandle handle, void* buffer, uint32_t size, uint32_t& done);
 bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& done);
@@ -36,38 +31,31 @@ bool TruncateFile(FileHandle handle);  // ends the file at the current position
 // Sets the last-write time of an open file; `utc` counts 100 ns units since 1601.
 bool SetFileModifiedTime(FileHandle handle, uint64_t utc);
 
-// ---- Folders and paths (8-bit, system code page) -------------------------
+// ---- Folders and paths -------------------------------------------------------
+// Every text is UTF-16; the Linux side speaks UTF-8 to the system.
 #ifdef _WIN32
-constexpr char kPathSeparator = '\\';
+constexpr char16_t kPathSeparator = u'\\';
 constexpr bool kCaseSensitiveNames = false;
 #else
-constexpr char kPathSeparator = '/';
+constexpr char16_t kPathSeparator = u'/';
 constexpr bool kCaseSensitiveNames = true;
 #endif
-std::string TempPath();  // with its trailing separator
-std::string CurrentDirectory();
-std::string WindowsFolder();
-std::string SystemFolder();
-bool FolderExists(const std::string& path);
-bool CreateFolder(const std::string& path);  // false when it exists already
-bool RemoveFolder(const std::string& path);
-bool DeleteFileNamed(const std::string& path);
-bool FileExists(const std::string& path);
-// Renames `from` to `to`, replacing an existing `to` in one step.
-bool ReplaceFileWith(const std::string& from, const std::string& to);
-std::u16string ModuleFileName();  // the running program's own file
-std::u16string CommandLineW();    // the process's command line
-
-// ---- Wide-name files and folders (the archive engine) ----------------------
-bool FileExistsW(const std::u16string& path);  // a file, not a folder
-bool FolderExistsW(const std::u16string& path);
-bool CreateFolderW(const std::u16string& path);  // one level
-bool DeleteFileW(const std::u16string& path);
+std::u16string TempPath();  // with its trailing separator
+std::u16string CurrentDirectory();
+std::u16string WindowsFolder();
+std::u16string SystemFolder();
+std::u16string ModuleFileName();              // the running program's own file
+std::u16string CommandLine();                 // the process's command line
+bool FileExists(const std::u16string& path);  // a file, not a folder
+bool FolderExists(const std::u16string& path);
+bool CreateFolder(const std::u16string& path);  // one level; false when it exists already
+bool RemoveFolder(const std::u16string& path);
+bool DeleteFileNamed(const std::u16string& path);
 // Gives a file its final name in one step. With `replace` an existing file of that name
 // is replaced (it stays as it was if the call fails); without, the call fails instead.
-bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace);
-bool SetAttributesW(const std::u16string& path, uint32_t attributes);
-bool GetAttributesW(const std::u16string& path, uint32_t& attributes);
+bool RenameFile(const std::u16string& from, const std::u16string& to, bool replace);
+bool SetAttributes(const std::u16string& path, uint32_t attributes);
+bool GetAttributes(const std::u16string& path, uint32_t& attributes);
 constexpr uint32_t kAttributeReadOnly = 1;
 
 // ---- Times (100 ns units since 1601) and the user's formats -----------------
@@ -77,14 +65,14 @@ uint64_t LocalNow();
 struct TCalendar {
   int Year, Month, Day, Hour, Minute, Second;
 };
-std::string ThousandSeparator();
+std::u16string ThousandSeparator();
 // The user's short date and time-without-seconds; empty when they do not fit 15 characters.
-std::string FormatShortDate(const TCalendar& when);
-std::string FormatTimeNoSeconds(const TCalendar& when);
+std::u16string FormatShortDate(const TCalendar& when);
+std::u16string FormatTimeNoSeconds(const TCalendar& when);
 std::u16string LowerCase(const std::u16string& text);
 
 // ---- Loadable modules ------------------------------------------------------
-void* LoadModule(const std::string& path);  // by full path only
+void* LoadModule(const std::u16string& path);  // by full path only
 void* ModuleSymbol(void* module, const char* name);
 void UnloadModule(void* module);
 // The system-string allocator the archive library uses ("SysAllocString" or
@@ -94,11 +82,12 @@ void* SystemStringFunction(void* library, const char* name);
 // ---- Registry (always empty where there is none) -------------------------
 enum class RegistryRoot { LocalMachine, CurrentUser };
 // Reads a plain string value (REG_SZ); false when the key, the value or its type does not fit.
-bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value, std::string& out);
+bool ReadRegistryString(RegistryRoot root, const std::u16string& key, const std::u16string& value, std::u16string& out);
 
 // ---- Code page -------------------------------------------------------------
+// The payload's texts (settings record, messages) are in the system code page: start-up
+// turns them into UTF-16 once. Tools decode their 8-bit arguments with it too.
 std::u16string FromSystemCodePage(const std::string& text);
-std::string ToSystemCodePage(const std::u16string& text);
 // UTF-8 text in the Windows code page `codePage` (1252, 1251, 932, ...), character for
 // character; never a best-fit or default character in place of one it cannot hold.
 enum class CodePageResult { Ok, UnknownCodePage, NotUtf8, NotRepresentable };
@@ -119,13 +108,13 @@ std::u16string EnvironmentValue(const char16_t* name);
 enum class BoxIcon { None, Error, Information, Question };
 enum class BoxButtons { Ok, YesNoCancel };
 enum class BoxAnswer { Ok, Yes, No, Cancel };
-BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+BoxAnswer ShowMessageBox(const std::u16string& text, const std::u16string& caption, BoxIcon icon,
                          BoxButtons buttons = BoxButtons::Ok);
 
 // Boxes shown so far in this process; kept by the Linux layer only, where no
 // window system exists, so that tests can read what the user would have seen.
 struct ShownBox {
-  std::string text, caption;
+  std::u16string text, caption;
   BoxIcon icon;
 };
 std::vector<ShownBox> TakeShownBoxes();

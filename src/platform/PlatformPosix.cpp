@@ -1,5 +1,6 @@
 // Linux side of the platform layer: the portable core's tests and tools run on it.
-// The 8-bit system code page is UTF-8 here; there is no registry and no window system.
+// The system speaks UTF-8 here (the 8-bit code page is UTF-8 too): texts are converted at
+// each call. There is no registry and no window system.
 #include "platform/Platform.h"
 
 #include <dlfcn.h>
@@ -59,35 +60,41 @@ uint32_t NextUtf8(const std::string& text, size_t& i) {
   return c;
 }
 
-std::string Native(const std::u16string& name) { return ToSystemCodePage(name); }
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Native(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
 
-int Flags(uint32_t access, uint32_t creation) {
-  int flags = O_CLOEXEC;
-  bool r = access & kGenericRead, w = access & kGenericWrite;
-  flags |= r && w ? O_RDWR : w ? O_WRONLY : O_RDONLY;
+std::u16string FromNative(const std::string& text) { return FromSystemCodePage(text); }
+
+int Flags(FileAccess access, FileCreation creation) {
+  int flags = O_CLOEXEC | (access == FileAccess::Write ? O_WRONLY : O_RDONLY);
   switch (creation) {
-    case kCreateNew:
-      flags |= O_CREAT | O_EXCL;
+    case FileCreation::CreateNew:
+      return flags | O_CREAT | O_EXCL;
+    case FileCreation::CreateAlways:
+      return flags | O_CREAT | O_TRUNC;
+    case FileCreation::OpenAlways:
+      return flags | O_CREAT;
+    case FileCreation::OpenExisting:
       break;
-    case kCreateAlways:
-      flags |= O_CREAT | O_TRUNC;
-      break;
-    case 4:
-      flags |= O_CREAT;
-      break;  // open always
-    case 5:
-      flags |= O_TRUNC;
-      break;  // truncate existing
-    default:
-      break;  // open existing
   }
   return flags;
 }
 
 }  // namespace
 
-FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t /*sharing*/, uint32_t creation,
-                    uint32_t /*attributes*/) {
+FileHandle OpenFile(const std::u16string& name, FileAccess access, FileSharing /*sharing*/, FileCreation creation) {
   // POSIX has no sharing modes; the access and creation meanings hold.
   int fd = ::open(Native(name).c_str(), Flags(access, creation), 0644);
   if (fd < 0) return kInvalidHandle;
@@ -132,49 +139,45 @@ bool TruncateFile(FileHandle handle) {
   return now >= 0 && ::ftruncate(static_cast<int>(handle), now) == 0;
 }
 
-std::string TempPath() {
+std::u16string TempPath() {
   const char* dir = std::getenv("TMPDIR");
   std::string path = dir && *dir ? dir : "/tmp";
   if (path.back() != '/') path += '/';
-  return path.size() <= 255 ? path : std::string();
+  return path.size() <= 255 ? FromNative(path) : std::u16string();
 }
 
-std::string CurrentDirectory() {
+std::u16string CurrentDirectory() {
   char buffer[PATH_MAX];
-  return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+  return getcwd(buffer, sizeof buffer) ? FromNative(buffer) : std::u16string();
 }
 
 // Linux has no Windows or system folder.
-std::string WindowsFolder() { return std::string(); }
-std::string SystemFolder() { return std::string(); }
+std::u16string WindowsFolder() { return std::u16string(); }
+std::u16string SystemFolder() { return std::u16string(); }
 
-bool FolderExists(const std::string& path) {
+bool FolderExists(const std::u16string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool FileExists(const std::string& path) {
+bool FileExists(const std::u16string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return stat(Native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
-bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
-bool DeleteFileNamed(const std::string& path) { return ::unlink(path.c_str()) == 0; }
-
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
-}
+bool CreateFolder(const std::u16string& path) { return ::mkdir(Native(path).c_str(), 0755) == 0; }
+bool RemoveFolder(const std::u16string& path) { return ::rmdir(Native(path).c_str()) == 0; }
+bool DeleteFileNamed(const std::u16string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
 std::u16string ModuleFileName() {
   char buffer[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? FromSystemCodePage(std::string(buffer, static_cast<size_t>(n))) : u"";
+  return n > 0 ? FromNative(std::string(buffer, static_cast<size_t>(n))) : u"";
 }
 
-std::u16string CommandLineW() { return std::u16string(); }
+std::u16string CommandLine() { return std::u16string(); }
 
-bool ReadRegistryString(RegistryRoot, const std::string&, const std::string&, std::string&) { return false; }
+bool ReadRegistryString(RegistryRoot, const std::u16string&, const std::u16string&, std::u16string&) { return false; }
 
 std::u16string FromSystemCodePage(const std::string& text) {
   std::u16string out;
@@ -226,20 +229,6 @@ CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::s
   return known ? CodePageResult::NotRepresentable : CodePageResult::UnknownCodePage;
 }
 
-std::string ToSystemCodePage(const std::u16string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
 bool PerformanceCounterLow(uint32_t& value) {
   timespec ts;
   if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
@@ -264,12 +253,12 @@ uint64_t MicrosecondsSinceStart() {
 }
 
 std::u16string EnvironmentValue(const char16_t* name) {
-  const char* value = std::getenv(ToSystemCodePage(name).c_str());
-  return value ? FromSystemCodePage(value) : std::u16string();
+  const char* value = std::getenv(Native(name).c_str());
+  return value ? FromNative(value) : std::u16string();
 }
 
-BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon, BoxButtons buttons) {
-  std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+BoxAnswer ShowMessageBox(const std::u16string& text, const std::u16string& caption, BoxIcon icon, BoxButtons buttons) {
+  std::fprintf(stderr, "[%s] %s\n", Native(caption).c_str(), Native(text).c_str());
   ShownBoxes().push_back({text, caption, icon});
   return buttons == BoxButtons::YesNoCancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
 }
@@ -280,12 +269,7 @@ std::vector<ShownBox> TakeShownBoxes() {
   return boxes;
 }
 
-bool FileExistsW(const std::u16string& path) { return FileExists(Native(path)); }
-bool FolderExistsW(const std::u16string& path) { return FolderExists(Native(path)); }
-bool CreateFolderW(const std::u16string& path) { return ::mkdir(Native(path).c_str(), 0755) == 0; }
-bool DeleteFileW(const std::u16string& path) { return ::unlink(Native(path).c_str()) == 0; }
-
-bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace) {
+bool RenameFile(const std::u16string& from, const std::u16string& to, bool replace) {
   const std::string source = Native(from), target = Native(to);
   if (replace) return std::rename(source.c_str(), target.c_str()) == 0;
   if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -295,7 +279,7 @@ bool RenameFileW(const std::u16string& from, const std::u16string& to, bool repl
 }
 
 // Only the read-only bit has a meaning here: it takes the write permissions away.
-bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
+bool SetAttributes(const std::u16string& path, uint32_t attributes) {
   struct stat st;
   const std::string name = Native(path);
   if (stat(name.c_str(), &st) != 0) return false;
@@ -304,7 +288,7 @@ bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
   return chmod(name.c_str(), mode) == 0;
 }
 
-bool GetAttributesW(const std::u16string& path, uint32_t& attributes) {
+bool GetAttributes(const std::u16string& path, uint32_t& attributes) {
   struct stat st;
   if (stat(Native(path).c_str(), &st) != 0) return false;
   attributes = (st.st_mode & 0200) ? 0 : kAttributeReadOnly;
@@ -364,19 +348,19 @@ uint64_t LocalNow() {
   return local;
 }
 
-std::string ThousandSeparator() { return ","; }
+std::u16string ThousandSeparator() { return u","; }
 
-std::string FormatShortDate(const TCalendar& when) {
+std::u16string FormatShortDate(const TCalendar& when) {
   char buffer[32];
   int n = std::snprintf(buffer, sizeof buffer, "%d/%d/%04d", when.Month, when.Day, when.Year);
-  return n > 0 && n <= 15 ? std::string(buffer) : std::string();
+  return n > 0 && n <= 15 ? FromNative(buffer) : std::u16string();
 }
 
-std::string FormatTimeNoSeconds(const TCalendar& when) {
+std::u16string FormatTimeNoSeconds(const TCalendar& when) {
   char buffer[32];
   int hour = when.Hour % 12 == 0 ? 12 : when.Hour % 12;
   int n = std::snprintf(buffer, sizeof buffer, "%d:%02d %s", hour, when.Minute, when.Hour < 12 ? "AM" : "PM");
-  return n > 0 && n <= 15 ? std::string(buffer) : std::string();
+  return n > 0 && n <= 15 ? FromNative(buffer) : std::u16string();
 }
 
 std::u16string LowerCase(const std::u16string& text) {
@@ -385,7 +369,7 @@ std::u16string LowerCase(const std::u16string& text) {
   return out;
 }
 
-void* LoadModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* LoadModule(const std::u16string& path) { return dlopen(Native(path).c_str(), RTLD_NOW | RTLD_LOCAL); }
 void* ModuleSymbol(void* module, const char* name) { return dlsym(module, name); }
 void UnloadModule(void* module) { dlclose(module); }
 void* SystemStringFunction(void* library, const char* name) { return library ? dlsym(library, name) : nullptr; }

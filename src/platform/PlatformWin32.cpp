@@ -11,43 +11,29 @@ namespace plat {
 namespace {
 
 const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+std::u16string WideText(const wchar_t* s) { return reinterpret_cast<const char16_t*>(s); }
 
 HANDLE H(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // A path from a call that writes into a buffer and reports the size it needs when the
 // buffer is too small: the buffer grows to that size instead of cutting the path.
-template <typename Char, typename Call>
-std::basic_string<Char> GrowingPath(Call call) {
-  std::basic_string<Char> buffer(MAX_PATH + 1, Char());
+template <typename Call>
+std::u16string GrowingPath(Call call) {
+  std::u16string buffer(MAX_PATH + 1, u'\0');
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD n = call(static_cast<DWORD>(buffer.size()), &buffer[0]);
-    if (n == 0) return std::basic_string<Char>();
+    const DWORD n = call(static_cast<DWORD>(buffer.size()), reinterpret_cast<wchar_t*>(&buffer[0]));
+    if (n == 0) return std::u16string();
     if (n < buffer.size()) return buffer.substr(0, n);
-    buffer.assign(n + 1, Char());  // n counts the terminating NUL when it did not fit
+    buffer.assign(n + 1, u'\0');  // n counts the terminating NUL when it did not fit
   }
-  return std::basic_string<Char>();
-}
-
-// An existing path in the code page: as it is where the code page holds every character
-// of it, else in its short form, which the system spells in characters the code page has
-// (a user name outside the code page still gives a usable temp path).
-std::string CodePagePath(const std::wstring& path) {
-  BOOL lossy = FALSE;
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
-  std::wstring usable = path;
-  if (lossy) {
-    const std::wstring shortPath = GrowingPath<wchar_t>(
-        [&](DWORD size, wchar_t* buffer) { return GetShortPathNameW(path.c_str(), buffer, size); });
-    if (!shortPath.empty()) usable = shortPath;
-  }
-  return ToSystemCodePage(std::u16string(usable.begin(), usable.end()));
+  return std::u16string();
 }
 
 }  // namespace
 
-FileHandle OpenFile(const std::u16string& name, uint32_t access, uint32_t sharing, uint32_t creation,
-                    uint32_t attributes) {
-  HANDLE h = CreateFileW(Wide(PathForSystem(name)), access, sharing, nullptr, creation, attributes, nullptr);
+FileHandle OpenFile(const std::u16string& name, FileAccess access, FileSharing sharing, FileCreation creation) {
+  HANDLE h = CreateFileW(Wide(PathForSystem(name)), static_cast<DWORD>(access), static_cast<DWORD>(sharing), nullptr,
+                         static_cast<DWORD>(creation), FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h);
 }
 
@@ -82,34 +68,20 @@ bool SetFileModifiedTime(FileHandle handle, uint64_t utc) {
   return SetFileTime(H(handle), nullptr, nullptr, &ft) != 0;
 }
 
-std::string TempPath() {
-  return CodePagePath(GrowingPath<wchar_t>([](DWORD size, wchar_t* buffer) { return GetTempPathW(size, buffer); }));
+std::u16string TempPath() {
+  return GrowingPath([](DWORD size, wchar_t* buffer) { return GetTempPathW(size, buffer); });
 }
 
-std::string CurrentDirectory() {
-  return CodePagePath(
-      GrowingPath<wchar_t>([](DWORD size, wchar_t* buffer) { return GetCurrentDirectoryW(size, buffer); }));
+std::u16string CurrentDirectory() {
+  return GrowingPath([](DWORD size, wchar_t* buffer) { return GetCurrentDirectoryW(size, buffer); });
 }
 
-std::string WindowsFolder() {
-  return GrowingPath<char>([](DWORD size, char* buffer) { return GetWindowsDirectoryA(buffer, size); });
+std::u16string WindowsFolder() {
+  return GrowingPath([](DWORD size, wchar_t* buffer) { return GetWindowsDirectoryW(buffer, size); });
 }
 
-std::string SystemFolder() {
-  return GrowingPath<char>([](DWORD size, char* buffer) { return GetSystemDirectoryA(buffer, size); });
-}
-
-// The 8-bit calls take the same wide, extended-path route as the engine's calls.
-bool FolderExists(const std::string& path) { return FolderExistsW(FromSystemCodePage(path)); }
-bool FileExists(const std::string& path) { return FileExistsW(FromSystemCodePage(path)); }
-bool CreateFolder(const std::string& path) { return CreateFolderW(FromSystemCodePage(path)); }
-bool RemoveFolder(const std::string& path) {
-  return RemoveDirectoryW(Wide(PathForSystem(FromSystemCodePage(path)))) != 0;
-}
-bool DeleteFileNamed(const std::string& path) { return DeleteFileW(FromSystemCodePage(path)); }
-
-bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  return RenameFileW(FromSystemCodePage(from), FromSystemCodePage(to), true);
+std::u16string SystemFolder() {
+  return GrowingPath([](DWORD size, wchar_t* buffer) { return GetSystemDirectoryW(buffer, size); });
 }
 
 std::u16string ModuleFileName() {
@@ -123,18 +95,19 @@ std::u16string ModuleFileName() {
   }
 }
 
-std::u16string CommandLineW() { return reinterpret_cast<const char16_t*>(GetCommandLineW()); }
+std::u16string CommandLine() { return reinterpret_cast<const char16_t*>(GetCommandLineW()); }
 
-bool ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& value, std::string& out) {
+bool ReadRegistryString(RegistryRoot root, const std::u16string& key, const std::u16string& value,
+                        std::u16string& out) {
   HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
   HKEY k;
-  if (RegOpenKeyExA(base, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(base, Wide(key), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
   DWORD type = 0, size = 0;
-  bool ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ;
+  bool ok = RegQueryValueExW(k, Wide(value), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ;
   if (ok) {
-    std::string data(size + 1, '\0');
+    std::u16string data(size / sizeof(char16_t) + 1, u'\0');  // room for a NUL the value may lack
     DWORD got = size;
-    ok = RegQueryValueExA(k, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &got) == ERROR_SUCCESS &&
+    ok = RegQueryValueExW(k, Wide(value), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &got) == ERROR_SUCCESS &&
          type == REG_SZ;
     if (ok) out.assign(data.c_str());  // the text up to its terminating NUL
   }
@@ -147,15 +120,6 @@ std::u16string FromSystemCodePage(const std::string& text) {
   int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::u16string out(static_cast<size_t>(n), u'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&out[0]), n);
-  return out;
-}
-
-std::string ToSystemCodePage(const std::u16string& text) {
-  if (text.empty()) return std::string();
-  const wchar_t* w = Wide(text);
-  int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   return out;
 }
 
@@ -209,7 +173,7 @@ std::u16string EnvironmentValue(const char16_t* name) {
   return value;
 }
 
-BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, BoxIcon icon, BoxButtons buttons) {
+BoxAnswer ShowMessageBox(const std::u16string& text, const std::u16string& caption, BoxIcon icon, BoxButtons buttons) {
   UINT flags = buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
   switch (icon) {
     case BoxIcon::Error:
@@ -224,7 +188,7 @@ BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, Bo
     case BoxIcon::None:
       break;
   }
-  switch (MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags)) {
+  switch (MessageBoxW(nullptr, Wide(text), Wide(caption), flags)) {
     case IDYES:
       return BoxAnswer::Yes;
     case IDNO:
@@ -238,29 +202,30 @@ BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, Bo
 
 std::vector<ShownBox> TakeShownBoxes() { return {}; }
 
-bool FileExistsW(const std::u16string& path) {
+bool FileExists(const std::u16string& path) {
   DWORD a = GetFileAttributesW(Wide(PathForSystem(path)));
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FolderExistsW(const std::u16string& path) {
+bool FolderExists(const std::u16string& path) {
   DWORD a = GetFileAttributesW(Wide(PathForSystem(path)));
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateFolderW(const std::u16string& path) { return CreateDirectoryW(Wide(PathForSystem(path)), nullptr) != 0; }
-bool DeleteFileW(const std::u16string& path) { return ::DeleteFileW(Wide(PathForSystem(path))) != 0; }
+bool CreateFolder(const std::u16string& path) { return CreateDirectoryW(Wide(PathForSystem(path)), nullptr) != 0; }
+bool RemoveFolder(const std::u16string& path) { return RemoveDirectoryW(Wide(PathForSystem(path))) != 0; }
+bool DeleteFileNamed(const std::u16string& path) { return DeleteFileW(Wide(PathForSystem(path))) != 0; }
 
-bool RenameFileW(const std::u16string& from, const std::u16string& to, bool replace) {
+bool RenameFile(const std::u16string& from, const std::u16string& to, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
   return MoveFileExW(Wide(PathForSystem(from)), Wide(PathForSystem(to)), flags) != 0;
 }
 
-bool SetAttributesW(const std::u16string& path, uint32_t attributes) {
+bool SetAttributes(const std::u16string& path, uint32_t attributes) {
   return SetFileAttributesW(Wide(PathForSystem(path)), attributes) != 0;
 }
 
-bool GetAttributesW(const std::u16string& path, uint32_t& attributes) {
+bool GetAttributes(const std::u16string& path, uint32_t& attributes) {
   attributes = GetFileAttributesW(Wide(PathForSystem(path)));
   return attributes != INVALID_FILE_ATTRIBUTES;
 }
@@ -304,22 +269,22 @@ uint64_t LocalNow() {
   return FromFileTime(ft);
 }
 
-std::string ThousandSeparator() {
-  char buffer[8];
-  int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, sizeof buffer);
-  return n > 1 ? std::string(buffer) : std::string();
+std::u16string ThousandSeparator() {
+  wchar_t buffer[8];
+  int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8);
+  return n > 1 ? WideText(buffer) : std::u16string();
 }
 
-std::string FormatShortDate(const TCalendar& when) {
+std::u16string FormatShortDate(const TCalendar& when) {
   SYSTEMTIME st = ToSystemTime(when);
-  char buffer[16];
-  return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, 16) ? buffer : "";
+  wchar_t buffer[16];
+  return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, 16) ? WideText(buffer) : u"";
 }
 
-std::string FormatTimeNoSeconds(const TCalendar& when) {
+std::u16string FormatTimeNoSeconds(const TCalendar& when) {
   SYSTEMTIME st = ToSystemTime(when);
-  char buffer[16];
-  return GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buffer, 16) ? buffer : "";
+  wchar_t buffer[16];
+  return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buffer, 16) ? WideText(buffer) : u"";
 }
 
 std::u16string LowerCase(const std::u16string& text) {
@@ -328,9 +293,7 @@ std::u16string LowerCase(const std::u16string& text) {
   return out;
 }
 
-void* LoadModule(const std::string& path) {
-  return reinterpret_cast<void*>(LoadLibraryW(Wide(FromSystemCodePage(path))));
-}
+void* LoadModule(const std::u16string& path) { return reinterpret_cast<void*>(LoadLibraryW(Wide(path))); }
 
 void* ModuleSymbol(void* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));

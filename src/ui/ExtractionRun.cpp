@@ -39,7 +39,7 @@ void TExtractionRun::HandleEvents() {
     status_.SetProgress(total);
     cancel = state_ != RunState::Extracting;
   };
-  archive_.OnBegin = [this](const std::u16string&, const std::u16string& destination, bool& replace) {
+  archive_.OnBegin = [this](const TItemFacts&, const std::u16string& destination, bool& replace) {
     OnBegin(destination, replace);
   };
   archive_.OnPassword = [this](const std::u16string& item, std::u16string& password) {
@@ -96,7 +96,7 @@ void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
     return;
   }
   Finish(result);
-  if (!app_.RunCommandText.empty()) RunAfterCommand(destination_);  // whatever the outcome
+  if (!app_.RunCommand.empty()) RunAfterCommand(destination_);  // whatever the outcome
   state_ = RunState::Finished;
 }
 
@@ -110,12 +110,12 @@ void TExtractionRun::RequestStop() {
 void TExtractionRun::Finish(HRes result) {
   const bool stopped = state_ == RunState::Stopping;
   if (archive_.ErrorCount != 0 || (result != kOk && !stopped)) {
-    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), app_.Settings.Title.Get(), plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), app_.Title, plat::BoxIcon::Information);
     exitCode_ = kExitFailed;
   } else if (stopped) {
     exitCode_ = kExitCancelled;
   } else if (app_.Settings.ShowDoneMessage == 1) {
-    plat::ShowMessageBox(app_.Message(msg::Done), std::string(kFixedCaption), plat::BoxIcon::Information);
+    plat::ShowMessageBox(app_.Message(msg::Done), std::u16string(kFixedCaption), plat::BoxIcon::Information);
   }
   plat::TracePhase("outcome");
 }
@@ -142,7 +142,7 @@ void TExtractionRun::OnBegin(const std::u16string& destination, bool& replace) {
 void TExtractionRun::AskOverwrite(const std::u16string& destination, bool& replace) {
   if (view_) view_->ShowRunStatus();  // the question's item is the one the window shows
   const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
-  switch (MessageBoxW(nullptr, question.c_str(), W(std::string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
+  switch (MessageBoxW(nullptr, question.c_str(), W(std::u16string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
     case IDYES:
       replace = true;
       break;
@@ -164,12 +164,12 @@ void TExtractionRun::AskPassword(const std::u16string& item, std::u16string& pas
 }
 
 void TExtractionRun::RunAfterCommand(const std::u16string& destination) const {
-  const TAfterCommand command = PlanAfterCommand(destination, app_.RunCommandText, app_.CommandLength);
+  const TAfterCommand command = PlanAfterCommand(destination, app_.RunCommand, app_.CommandLength);
   if (command.What == TAfterCommand::Kind::Open) {
     ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
                   SW_SHOW);
   } else if (command.What == TAfterCommand::Kind::Inf) {
-    StartShown(InfCommandLine(plat::FromSystemCodePage(plat::SystemFolder()), command.Text));
+    StartShown(InfCommandLine(plat::SystemFolder(), command.Text));
   }
 }
 

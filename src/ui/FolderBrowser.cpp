@@ -112,7 +112,7 @@ void TBrowseDirectoryDlg::DoInitialized(HWND dialog) {
   SendMessageA(dialog, BFFM_ENABLEOK, 0, enableOkButton_ ? 1 : 0);
   if (!statusText_.empty()) SendStatusText();
   if (!selection_.empty() || selectionPidl_) ApplySelection();
-  if (!caption_.empty()) SendMessageA(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption_.c_str()));
+  if (!caption_.empty()) SetWindowTextW(dialog, W(caption_).c_str());
   if (OnCreate) OnCreate(this);
 }
 
@@ -210,16 +210,11 @@ void TBrowseDirectoryDlg::SetEnableOKButton(bool value) {
   if (dialog_) SendMessageA(dialog_, BFFM_ENABLEOK, 0, value ? 1 : 0);
 }
 
-std::string TBrowseDirectoryDlg::Caption() const {
-  if (!dialog_) return caption_;
-  char buffer[256] = "";
-  SendMessageA(dialog_, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-  return buffer;
-}
+std::u16string TBrowseDirectoryDlg::Caption() const { return dialog_ ? TextOf(dialog_) : caption_; }
 
-void TBrowseDirectoryDlg::SetCaption(const std::string& value) {
+void TBrowseDirectoryDlg::SetCaption(const std::u16string& value) {
   caption_ = value;
-  if (dialog_) SendMessageA(dialog_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption_.c_str()));
+  if (dialog_) SetWindowTextW(dialog_, W(caption_).c_str());
 }
 
 std::string TBrowseDirectoryDlg::FittedStatusText() const {

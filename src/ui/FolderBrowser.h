@@ -39,8 +39,8 @@ class TBrowseDirectoryDlg {
   void SetFitStatusText(bool value);
   bool EnableOKButton() const { return enableOkButton_; }
   void SetEnableOKButton(bool value);
-  std::string Caption() const;
-  void SetCaption(const std::string& value);
+  std::u16string Caption() const;
+  void SetCaption(const std::u16string& value);
   int ImageIndex() const { return imageIndex_; }
   LPITEMIDLIST SelectionPIDL() const { return selectionPidl_; }
   HWND DialogHandle() const { return dialog_; }
@@ -75,7 +75,8 @@ class TBrowseDirectoryDlg {
 
   HWND dialog_ = nullptr;
   HWND ownerControl_;
-  std::string caption_, selection_, statusText_;
+  std::u16string caption_;
+  std::string selection_, statusText_;
   std::u16string selectionText_;
   bool fitStatusText_ = true, enableOkButton_ = true;
   int imageIndex_ = -1;

@@ -67,8 +67,8 @@ TMainWindow::~TMainWindow() {
 }
 
 bool TMainWindow::Create() {
-  window_ = CreateCenteredWindow(kMainWindowClass, &RoutedWindowProc<TMainWindow>, W(app_.Settings.Title.Get()), kStyle,
-                                 kExStyle, kClientWidth, kClientHeight, nullptr, this);
+  window_ = CreateCenteredWindow(kMainWindowClass, &RoutedWindowProc<TMainWindow>, W(app_.Title), kStyle, kExStyle,
+                                 kClientWidth, kClientHeight, nullptr, this);
   if (!window_) return false;
   clientHeight_ = kClientHeight;
   CreateControls();
@@ -119,12 +119,12 @@ void TMainWindow::CreateControls() {
   AddControl(group_, L"BUTTON", kIdOverwriteRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, 192, 16, 81, 22);
 }
 
-void TMainWindow::SetText(int id, const std::string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
+void TMainWindow::SetText(int id, const std::u16string& text) { SetWindowTextW(Control(id), W(text).c_str()); }
 
 void TMainWindow::ApplyTextsAndStates() {
   run_.Attach(window_, this);
   const TSettingsRecord& s = app_.Settings;
-  windowTitle_ = s.Title.Get();
+  windowTitle_ = app_.Title;
   ShowWindow(Control(kIdProgressBar), SW_HIDE);
   ShowWindow(Control(kIdLinkLabel), SW_SHOW);
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
@@ -139,7 +139,7 @@ void TMainWindow::ApplyTextsAndStates() {
   SetText(kIdSkipRadio, app_.Message(msg::SkipRadio));
   SetText(kIdOverwriteRadio, app_.Message(msg::OverwriteRadio));
   SetWindowTextW(Control(kIdBrowseButton), L"...");
-  SetWindowTextW(Control(kIdDestinationEdit), W(app_.ExtractFolderText).c_str());
+  SetWindowTextW(Control(kIdDestinationEdit), W(app_.ExtractFolder).c_str());
   if (int radio = RadioForOverwriteMode(s.OverwriteMode)) {
     SendMessageW(Control(kIdConfirmRadio + radio - 1), BM_SETCHECK, BST_CHECKED, 0);
   }
@@ -422,7 +422,7 @@ void TMainWindow::FillFileList() {
 bool TMainWindow::PrepareArchive() {
   SetClientHeight(kPreparingHeight);
   if (!run_.OpenArchive()) {
-    plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::string(kFixedCaption), plat::BoxIcon::Error);
+    plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::u16string(kFixedCaption), plat::BoxIcon::Error);
     return false;
   }
   FillFileList();

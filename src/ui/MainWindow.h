@@ -72,7 +72,7 @@ class TMainWindow final : private IRunView {
   void CreateControls();
   void MakeBanner();
   void ApplyTextsAndStates();
-  void SetText(int id, const std::string& text);
+  void SetText(int id, const std::u16string& text);
   void SetClientHeight(int height);
   SIZE FrameAt(UINT dpi) const;
   void SetDefaultButton(int id);
@@ -97,7 +97,7 @@ class TMainWindow final : private IRunView {
 
   TRunSetup& app_;
   TExtractionRun run_;
-  std::string windowTitle_;
+  std::u16string windowTitle_;
   HWND window_ = nullptr;
   HWND group_ = nullptr;
   TGdi<HFONT> font_, linkFont_;

@@ -111,8 +111,7 @@ void TPasswordWindow::ShowModal() {
   disabled.keep = window_;
   EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&disabled));
   HWND active = GetActiveWindow();
-  SetWindowTextW(window_,
-                 W(PasswordCaption(plat::FromSystemCodePage(app_.Message(msg::PasswordPrompt)), PromptName)).c_str());
+  SetWindowTextW(window_, W(PasswordCaption(app_.Message(msg::PasswordPrompt), PromptName)).c_str());
   closeRequested_ = false;
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);

@@ -26,15 +26,15 @@ OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked) {
 
 bool DestinationWritable(const std::u16string& folder) {
   std::u16string name = u"_BL$TEMP$.$$$";
-  while (plat::FileExistsW(plat::JoinPath(folder, name)) || plat::FolderExistsW(plat::JoinPath(folder, name)))
+  while (plat::FileExists(plat::JoinPath(folder, name)) || plat::FolderExists(plat::JoinPath(folder, name)))
     name += u'$';
   const std::u16string probe = plat::JoinPath(folder, name);
   {
     TOutFile file;  // creates a new file only: nothing existing is ever touched
     if (!file.Open(probe)) return false;
   }
-  if (!plat::FileExistsW(probe)) return false;
-  plat::DeleteFileW(probe);
+  if (!plat::FileExists(probe)) return false;
+  plat::DeleteFileNamed(probe);
   return true;
 }
 
@@ -49,12 +49,12 @@ ExistingFileAction ActionForExistingFile(OverwriteChoice choice) {
   }
 }
 
-std::u16string ItemStatusText(const std::string& progressPrefix, const std::u16string& path) {
-  return plat::FromSystemCodePage(progressPrefix + " ") + path;
+std::u16string ItemStatusText(const std::u16string& progressPrefix, const std::u16string& path) {
+  return progressPrefix + u" " + path;
 }
 
-std::u16string OverwriteQuestion(const std::u16string& destination, const std::string& question) {
-  return destination + u"\r" + plat::FromSystemCodePage(question);
+std::u16string OverwriteQuestion(const std::u16string& destination, const std::u16string& question) {
+  return destination + u"\r" + question;
 }
 
 }  // namespace szsfx

@@ -22,8 +22,8 @@ enum class ExistingFileAction { Keep, Delete, Ask };
 ExistingFileAction ActionForExistingFile(OverwriteChoice choice);
 
 // Message 45, one space and the path.
-std::u16string ItemStatusText(const std::string& progressPrefix, const std::u16string& path);
+std::u16string ItemStatusText(const std::u16string& progressPrefix, const std::u16string& path);
 // The overwrite question: the path, one carriage return, message 36.
-std::u16string OverwriteQuestion(const std::u16string& destination, const std::string& question);
+std::u16string OverwriteQuestion(const std::u16string& destination, const std::u16string& question);
 
 }  // namespace szsfx

@@ -12,7 +12,6 @@
 namespace szsfx {
 
 inline std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-inline std::wstring W(const std::string& s) { return W(plat::FromSystemCodePage(s)); }
 inline std::u16string WideText(const wchar_t* s) {
   const std::wstring text(s);
   return std::u16string(text.begin(), text.end());

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "engine/FileStreams.h"
@@ -31,20 +32,21 @@ namespace szsfx {
 namespace {
 
 namespace fs = std::filesystem;
-const char kSep = plat::kPathSeparator;
+const char kSep = static_cast<char>(plat::kPathSeparator);
 
 fs::path DataFolder() {
   // build/<preset>/tests/engine_tests -> build/<preset>/engine-data
-  return fs::path(plat::ToSystemCodePage(plat::ModuleFileName())).parent_path().parent_path() / "engine-data";
+  return fs::path(plat::ModuleFileName()).parent_path().parent_path() / "engine-data";
 }
 std::string Data(const std::string& name) { return (DataFolder() / name).string(); }
 // The folder whose "7z.dll" the engine loads: the forwarder to 7-Zip's library, or the
 // folder that ENGINE_LIBRARY_DIR names (our own library).
-std::string LibraryDir() {
+std::u16string Wide(const fs::path& p) { return p.u16string(); }
+std::string Narrow(const std::u16string& text) { return fs::path(text).string(); }
+std::u16string LibraryDir() {
   const char* dir = std::getenv("ENGINE_LIBRARY_DIR");
-  return (dir && *dir ? std::string(dir) : Data("lib")) + kSep;
+  return Wide(dir && *dir ? std::string(dir) : Data("lib")) + plat::kPathSeparator;
 }
-std::u16string Wide(const fs::path& p) { return plat::FromSystemCodePage(p.string()); }
 
 std::string Contents(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -113,9 +115,9 @@ class Engine : public ::testing::Test {
     zip_.DLLDir = LibraryDir();
     zip_.ExtractBaseDir = Wide(dest_);
     zip_.UseFolderNames = true;
-    zip_.OnBegin = [this](const std::u16string& description, const std::u16string& d, bool&) {
-      begun_.push_back(plat::ToSystemCodePage(d));
-      descriptions_.push_back(plat::ToSystemCodePage(description));
+    zip_.OnBegin = [this](const TItemFacts& item, const std::u16string& d, bool&) {
+      begun_.push_back(Narrow(d));
+      descriptions_[fs::path(d).filename().string()] = item.Description();
     };
   }
   void TearDown() override { RemoveTree(dest_); }
@@ -126,7 +128,8 @@ class Engine : public ::testing::Test {
 
   fs::path dest_;
   TSevenZip zip_;
-  std::vector<std::string> begun_, descriptions_;
+  std::vector<std::string> begun_;
+  std::map<std::string, std::u16string> descriptions_;  // by item name, as the handler asked for them
 };
 
 TEST_F(Engine, ExtractsSolidNonSolidAndBcj2TreesByteForByte) {
@@ -155,14 +158,14 @@ TEST_F(Engine, WithoutFolderNamesFilesLandInTheBaseAndFoldersAreNotMade) {
 }
 
 TEST_F(Engine, FileSpecSelectsFoldersExactPathsOrNothing) {
-  zip_.FileSpec = {plat::FromSystemCodePage(std::string("DOCS") + kSep)};
+  zip_.FileSpec = {u"DOCS" + std::u16string(1, plat::kPathSeparator)};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   std::string docs = std::string("docs") + kSep;
   EXPECT_EQ(Listing(dest_),
             (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep, docs + "sub" + kSep + "b.txt"}));
 
   RemoveTree(dest_);
-  zip_.FileSpec = {u"README.TXT", plat::FromSystemCodePage(std::string("bin") + kSep + "PROG.exe")};
+  zip_.FileSpec = {u"README.TXT", u"bin" + std::u16string(1, plat::kPathSeparator) + u"PROG.exe"};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Listing(dest_),
             (std::set<std::string>{"readme.txt", std::string("bin") + kSep, std::string("bin") + kSep + "prog.exe"}));
@@ -180,7 +183,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   std::ofstream(existing) << "old";
   const uint64_t oldTime = ModifiedUtc(existing);
   std::vector<bool> offered;
-  zip_.OnBegin = [&](const std::u16string&, const std::u16string&, bool& proceed) { offered.push_back(proceed); };
+  zip_.OnBegin = [&](const TItemFacts&, const std::u16string&, bool& proceed) { offered.push_back(proceed); };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "old");
   EXPECT_EQ(ModifiedUtc(existing), oldTime);
@@ -188,7 +191,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   EXPECT_EQ(std::count(offered.begin(), offered.end(), false), 1) << "Proceed comes in false for the one existing file";
 
   // Proceed set: the file is replaced, and gets the item's time and attributes.
-  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
+  zip_.OnBegin = [](const TItemFacts&, const std::u16string&, bool& proceed) { proceed = true; };
   std::ofstream(existing) << "old again";
   fs::permissions(dest_ / "readonly.txt", fs::perms::owner_write, fs::perm_options::add);
   std::ofstream(dest_ / "readonly.txt") << "old";
@@ -201,9 +204,9 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
 
   // A handler that removes the file itself still gets it written anew.
   std::ofstream(existing) << "old";
-  zip_.OnBegin = [](const std::u16string&, const std::u16string& d, bool&) {
+  zip_.OnBegin = [](const TItemFacts&, const std::u16string& d, bool&) {
     std::error_code ignored;
-    fs::remove(fs::path(plat::ToSystemCodePage(d)), ignored);
+    fs::remove(fs::path(d), ignored);
   };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
@@ -236,8 +239,8 @@ class CallFromAnotherThread {
 TEST_F(Engine, EventHandlersThatWaitForAnotherThreadHoldNoLockOfTheComponent) {
   {
     CallFromAnotherThread other(zip_);
-    zip_.OnBegin = [&](const std::u16string&, const std::u16string& d, bool& proceed) {
-      begun_.push_back(plat::ToSystemCodePage(d));
+    zip_.OnBegin = [&](const TItemFacts&, const std::u16string& d, bool& proceed) {
+      begun_.push_back(Narrow(d));
       other.WriteFailed();
       proceed = true;
     };
@@ -276,7 +279,7 @@ TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
   RemoveTree(dest_);
   fs::create_directories(dest_ / "docs" / "sub");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) std::ofstream(dest_ / name) << "old " << name;
-  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
+  zip_.OnBegin = [](const TItemFacts&, const std::u16string&, bool& proceed) { proceed = true; };
   Extract("damaged.7z");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) {
     const std::string now = Contents(dest_ / name);
@@ -306,8 +309,11 @@ TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
   EXPECT_EQ(ModifiedUtc(dest_ / "readonly.txt"), expected);
   EXPECT_FALSE(Writable(dest_ / "readonly.txt"));
   EXPECT_TRUE(Writable(dest_ / "readme.txt"));
-  ASSERT_FALSE(descriptions_.empty());
-  EXPECT_NE(descriptions_[0].find(" bytes, "), std::string::npos) << descriptions_[0];
+  // Asked for, an item's description gives its size and its time in the user's formats.
+  ASSERT_EQ(descriptions_.count("readme.txt"), 1u);
+  const std::u16string description = descriptions_["readme.txt"];
+  EXPECT_EQ(description.rfind(u"16 bytes, ", 0), 0u) << Narrow(description);
+  EXPECT_NE(description.find(u"2020"), std::u16string::npos) << Narrow(description);
 }
 
 TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
@@ -439,7 +445,7 @@ TEST(Streams, SeekEdgeCasesAndSetSize) {
   std::ofstream(file, std::ios::binary) << std::string(100, 'x');
   auto* out = new TOutFileStream();
   out->AddRef();
-  out->OutFile.SetOpenExisting();
+  out->OutFile.Creation = plat::FileCreation::OpenExisting;
   ASSERT_TRUE(out->OutFile.Open(Wide(file)));
   uint64_t position = 0;
   EXPECT_EQ(out->Seek(-10, 2, &position), kOk);
@@ -510,7 +516,7 @@ TEST(PartialFile, CommitsInOneStepAndLeavesNothingWhenDropped) {
   {
     TPartialFile dropped;
     ASSERT_TRUE(dropped.Create(base, nullptr));
-    EXPECT_EQ(fs::path(plat::ToSystemCodePage(dropped.Path())).parent_path(), folder);
+    EXPECT_EQ(fs::path(dropped.Path()).parent_path(), folder);
     EXPECT_TRUE(write(dropped, "half"));
   }
   EXPECT_TRUE(Listing(folder).empty()) << "the destructor removes an uncommitted file";
@@ -575,9 +581,9 @@ TEST(Selection, WildcardsAndItemDescriptions) {
   zip.FileSpec = {u"*.*"};
   EXPECT_TRUE(zip.MatchesFileSpec(u"Makefile")) << "an extensionless name matches *.*";
   EXPECT_FALSE(zip.MatchesFileSpec(u""));
-  EXPECT_EQ(GroupThousands(1234567, ","), "1,234,567");
-  EXPECT_EQ(GroupThousands(999, "."), "999");
-  EXPECT_EQ(GroupThousands(1000, "."), "1.000");
+  EXPECT_EQ(GroupThousands(1234567, u","), u"1,234,567");
+  EXPECT_EQ(GroupThousands(999, u"."), u"999");
+  EXPECT_EQ(GroupThousands(1000, u"\u00a0"), u"1\u00a0000") << "a separator outside ASCII";
 }
 
 #ifndef _WIN32
@@ -604,7 +610,7 @@ TEST_F(Engine, FullDiskFailsTheItemWithoutAHangAndLeavesNothingHalfWritten) {
 
   // In overwrite mode the old file survives the failed replacement byte for byte.
   std::ofstream(dest_ / "part1.bin") << "the old part one";
-  zip_.OnBegin = [](const std::u16string&, const std::u16string&, bool& proceed) { proceed = true; };
+  zip_.OnBegin = [](const TItemFacts&, const std::u16string&, bool& proceed) { proceed = true; };
   EXPECT_EQ(extractLimited(), 0);
   EXPECT_EQ(Contents(dest_ / "part1.bin"), "the old part one");
   EXPECT_TRUE(PartialFiles(dest_).empty());

@@ -19,17 +19,17 @@ namespace {
 // Every replacement comes from the input, so replacements may name macros again.
 class InputMachine : public TMacroSource {
  public:
-  InputMachine(std::string value, uint32_t seed) : value_(std::move(value)), random_(seed) {}
-  std::string TempPath() override { return value_.substr(0, 40); }
+  InputMachine(std::u16string value, uint32_t seed) : value_(std::move(value)), random_(seed) {}
+  std::u16string TempPath() override { return value_.substr(0, 40); }
   uint32_t Random(uint32_t k) override { return random_.Next(k); }
-  std::string WindowsFolder() override { return value_; }
-  std::string SystemFolder() override { return value_ + "\\system32"; }
-  std::string RegistryString(plat::RegistryRoot, const std::string&, const std::string& name) override {
-    return name == "Personal" ? value_ : name;
+  std::u16string WindowsFolder() override { return value_; }
+  std::u16string SystemFolder() override { return value_ + u"\\system32"; }
+  std::u16string RegistryString(plat::RegistryRoot, const std::u16string&, const std::u16string& name) override {
+    return name == u"Personal" ? value_ : name;
   }
 
  private:
-  std::string value_;
+  std::u16string value_;
   TRandom random_;
 };
 
@@ -64,17 +64,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string folder = rest.substr(0, b);
   std::string value = b == std::string::npos ? "" : rest.substr(b + 1, 300);
 
+  // The texts come in as the payload's do: in the code page, decoded once.
+  const std::u16string wideValue = plat::FromSystemCodePage(value), wideFolder = plat::FromSystemCodePage(folder);
   TSettingsRecord record;
   std::memset(&record, 0, sizeof record);
-  record.RunCommand.Set(value);
-  ApplyOptions(SplitCommandLine(plat::FromSystemCodePage(line)), record);
-  if (record.RunCommand.Length > 100 || record.ExtractFolder.Length > 255) std::abort();
+  const TSettingsRecord before = record;
+  std::u16string runCommand = wideValue.substr(0, kCommandCapacity), extractFolder;
+  ApplyOptions(SplitCommandLine(plat::FromSystemCodePage(line)), record, extractFolder, runCommand);
+  if (runCommand.size() > kCommandCapacity || extractFolder.size() > kFolderCapacity) std::abort();
+  if (std::memcmp(record.ExtractFolder.Chars, before.ExtractFolder.Chars, kFolderCapacity) != 0) std::abort();
 
   CheckPathRules(folder.substr(0, 300));
-  InputMachine machine(value, static_cast<uint32_t>(size));
-  record.ExtractFolder.Set(ExpandFolderMacros(folder.substr(0, 255), machine));
-  if (record.ExtractFolder.Get().find('|') != std::string::npos && folder.find('|') == std::string::npos &&
-      value.find('|') == std::string::npos) {
+  InputMachine machine(wideValue, static_cast<uint32_t>(size));
+  const std::u16string expanded = ExpandFolderMacros(wideFolder.substr(0, kFolderCapacity), machine);
+  if (expanded.find(u'|') != std::u16string::npos && wideFolder.find(u'|') == std::u16string::npos &&
+      wideValue.find(u'|') == std::u16string::npos) {
     std::abort();  // no macro may bring in a "|"
   }
   return 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "payload/Payload.h"
@@ -31,15 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     // A sparse file: zeros up to the first block position, then the input.
     TOutFile out;
-    out.SetCreateAlways();
-    if (!out.Open(plat::FromSystemCodePage(path))) std::abort();
+    out.Creation = plat::FileCreation::CreateAlways;
+    if (!out.Open(std::filesystem::path(path).u16string())) std::abort();
     uint64_t position = 0;
     out.Seek(kFirstBlockPosition, plat::SeekOrigin::Begin, position);
     uint32_t written = 0;
     if (size > 0 && !out.Write(data, static_cast<uint32_t>(size), written)) std::abort();
   }
   TInFile in;
-  if (!in.Open(plat::FromSystemCodePage(path))) std::abort();
+  if (!in.Open(std::filesystem::path(path).u16string())) std::abort();
   static TMessageTable* table = new TMessageTable();
   static TCopyBuffer* buffer = new TCopyBuffer(MakeCopyBuffer());
   int blocks = 0;

@@ -1,30 +1,29 @@
-// Command-line splitting and the options' effect on the settings record.
+// Command-line splitting and the options' effect on the settings record and the run's texts.
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
 #include "app/CommandLine.h"
-#include "platform/Platform.h"
 
 namespace szsfx {
 namespace {
 
-using Args = std::vector<std::string>;
+using Args = std::vector<std::u16string>;
 
 TEST(SplitCommandLine, SeparatorsQuotesAndEmptyPairs) {
-  EXPECT_EQ(SplitCommandLine("prog.exe  a\tb\x01"
-                             "c"),
-            (Args{"prog.exe", "a", "b", "c"}));
-  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\s.exe\" -d \"C:\\My Folder\""),
-            (Args{"C:\\Program Files\\s.exe", "-d", "C:\\My Folder"}));
+  EXPECT_EQ(SplitCommandLine(u"prog.exe  a\tb\x01"
+                             u"c"),
+            (Args{u"prog.exe", u"a", u"b", u"c"}));
+  EXPECT_EQ(SplitCommandLine(u"\"C:\\Program Files\\s.exe\" -d \"C:\\My Folder\""),
+            (Args{u"C:\\Program Files\\s.exe", u"-d", u"C:\\My Folder"}));
   // Only quotes around a whole argument go; inner quotes stay.
-  EXPECT_EQ(SplitCommandLine("p a\"b c\"d \"x\"y\""), (Args{"p", "a\"b c\"d", "x\"y"}));
+  EXPECT_EQ(SplitCommandLine(u"p a\"b c\"d \"x\"y\""), (Args{u"p", u"a\"b c\"d", u"x\"y"}));
   // An empty pair where an argument would begin is skipped.
-  EXPECT_EQ(SplitCommandLine("p \"\" x \"\"\"\" y"), (Args{"p", "x", "y"}));
-  EXPECT_EQ(SplitCommandLine("p \""), (Args{"p", "\""}));
-  EXPECT_EQ(SplitCommandLine("   "), Args{});
-  EXPECT_EQ(SplitCommandLine("p \"unterminated arg"), (Args{"p", "\"unterminated arg"}));
+  EXPECT_EQ(SplitCommandLine(u"p \"\" x \"\"\"\" y"), (Args{u"p", u"x", u"y"}));
+  EXPECT_EQ(SplitCommandLine(u"p \""), (Args{u"p", u"\""}));
+  EXPECT_EQ(SplitCommandLine(u"   "), Args{});
+  EXPECT_EQ(SplitCommandLine(u"p \"unterminated arg"), (Args{u"p", u"\"unterminated arg"}));
   // Characters above 127 belong to arguments.
-  EXPECT_EQ(SplitCommandLine("p \xE9t\xE9"), (Args{"p", "\xE9t\xE9"}));
+  EXPECT_EQ(SplitCommandLine(u"p \u00e9t\u00e9"), (Args{u"p", u"\u00e9t\u00e9"}));
 }
 
 class Options : public ::testing::Test {
@@ -34,94 +33,107 @@ class Options : public ::testing::Test {
     record_.ExtractFolder.Set("C:\\Stored");
     record_.RunCommand.Set("setup.exe");
     record_.OverwriteMode = OverwriteModeSkip;
+    folder_ = u"C:\\Stored";
+    command_ = u"setup.exe";
   }
-  bool Apply(const std::string& arguments) {
-    outcome_ = ApplyOptions(SplitCommandLine(plat::FromSystemCodePage("sfx.exe " + arguments)), record_);
+  bool Apply(const std::u16string& arguments) {
+    outcome_ = ApplyOptions(SplitCommandLine(u"sfx.exe " + arguments), record_, folder_, command_);
     return outcome_.Usage;
   }
 
   TSettingsRecord record_{};
+  std::u16string folder_, command_;
   TOptionsOutcome outcome_;
 };
 
 TEST_F(Options, EachLetterSetsItsFields) {
-  Apply("-a");
+  Apply(u"-a");
   EXPECT_EQ(record_.AutoExtract, 1);
-  Apply("-o");
+  Apply(u"-o");
   EXPECT_EQ(record_.OverwriteMode, OverwriteModeOverwrite);
-  Apply("-n");
+  Apply(u"-n");
   EXPECT_EQ(record_.OverwriteMode, OverwriteModeSkip);
-  Apply("-q");
+  Apply(u"-q");
   EXPECT_EQ(record_.OverwriteMode, OverwriteModeConfirm);
-  Apply("-x");
-  EXPECT_EQ(record_.RunCommand.Get(), "");
+  Apply(u"-x");
+  EXPECT_EQ(command_, u"");
 }
 
 TEST_F(Options, LaterOptionsOverrideEarlierOnesAndSlashActsLikeDash) {
-  Apply("/s -q");
+  Apply(u"/s -q");
   EXPECT_EQ(record_.AutoExtract, 1);
   EXPECT_EQ(record_.OverwriteMode, OverwriteModeConfirm);
-  Apply("/o");
+  Apply(u"/o");
   EXPECT_EQ(record_.OverwriteMode, OverwriteModeOverwrite);
 }
 
 TEST_F(Options, NearMissesChangeNothing) {
   TSettingsRecord before = record_;
-  EXPECT_FALSE(Apply("-A -S -ao -dC:\\x d a plain \"-a \" - /"));
+  EXPECT_FALSE(Apply(u"-A -S -ao -dC:\\x d a plain \"-a \" - /"));
+  EXPECT_EQ(test::RecordBytes(record_), test::RecordBytes(before));
+  EXPECT_EQ(folder_, u"C:\\Stored");
+  EXPECT_EQ(command_, u"setup.exe");
+}
+
+// The folder and the command change in the run's texts only: the record keeps the bytes
+// that were read from the file.
+TEST_F(Options, TextOptionsLeaveTheRecordsTextsAsRead) {
+  TSettingsRecord before = record_;
+  Apply(u"-d C:\\Elsewhere -x -# one");
+  EXPECT_EQ(folder_, u"C:\\Elsewhere");
+  EXPECT_EQ(command_, u" one");
   EXPECT_EQ(test::RecordBytes(record_), test::RecordBytes(before));
 }
 
 TEST_F(Options, QuestionMarkAsksForUsageAndChangesNothing) {
   TSettingsRecord before = record_;
-  EXPECT_TRUE(Apply("/?"));
+  EXPECT_TRUE(Apply(u"/?"));
   EXPECT_EQ(test::RecordBytes(record_), test::RecordBytes(before));
 }
 
 TEST_F(Options, FolderOption) {
-  Apply("-d");
-  EXPECT_EQ(record_.ExtractFolder.Get(), "C:\\Stored") << "d as the last argument changes nothing";
-  Apply("-d \"C:\\Out Dir\" -a");
-  EXPECT_EQ(record_.ExtractFolder.Get(), "C:\\Out Dir");
+  Apply(u"-d");
+  EXPECT_EQ(folder_, u"C:\\Stored") << "d as the last argument changes nothing";
+  Apply(u"-d \"C:\\Out Dir\" -a");
+  EXPECT_EQ(folder_, u"C:\\Out Dir");
   EXPECT_EQ(record_.AutoExtract, 1);
   SetUp();
-  Apply("-d -a");  // the folder argument is still read as an option in its own turn
-  EXPECT_EQ(record_.ExtractFolder.Get(), "-a");
+  Apply(u"-d -a");  // the folder argument is still read as an option in its own turn
+  EXPECT_EQ(folder_, u"-a");
   EXPECT_EQ(record_.AutoExtract, 1);
-  Apply("-d %temp%\\x");
-  EXPECT_EQ(record_.ExtractFolder.Get(), "%temp%\\x") << "no macro expansion";
-  Apply("-d " + std::string(300, 'f'));
-  EXPECT_EQ(record_.ExtractFolder.Get(), std::string(255, 'f'));
+  Apply(u"-d %temp%\\x");
+  EXPECT_EQ(folder_, u"%temp%\\x") << "no macro expansion";
+  Apply(u"-d " + std::u16string(300, u'f'));
+  EXPECT_EQ(folder_, std::u16string(255, u'f'));
 }
 
 TEST_F(Options, HashAppendsTheRestToTheCommand) {
-  Apply("-# one \"two words\" -a");
-  EXPECT_EQ(record_.RunCommand.Get(), "setup.exe one two words -a");
+  Apply(u"-# one \"two words\" -a");
+  EXPECT_EQ(command_, u"setup.exe one two words -a");
   EXPECT_EQ(outcome_.CommandLength, 9) << "the program ends where the arguments begin";
   EXPECT_EQ(record_.AutoExtract, 0) << "parsing ends at #";
   SetUp();
-  Apply("-#");
-  EXPECT_EQ(record_.RunCommand.Get(), "setup.exe");
-  record_.RunCommand.Set("");
-  Apply("-# one");
-  EXPECT_EQ(record_.RunCommand.Get(), " one");
+  Apply(u"-#");
+  EXPECT_EQ(command_, u"setup.exe");
+  command_.clear();
+  Apply(u"-# one");
+  EXPECT_EQ(command_, u" one");
   SetUp();
-  Apply("-# " + std::string(60, 'a') + " " + std::string(60, 'b') + " c");
-  EXPECT_EQ(record_.RunCommand.Get(), "setup.exe " + std::string(60, 'a') + " " + std::string(29, 'b'));
+  Apply(u"-# " + std::u16string(60, u'a') + u" " + std::u16string(60, u'b') + u" c");
+  EXPECT_EQ(command_, u"setup.exe " + std::u16string(60, u'a') + u" " + std::u16string(29, u'b'));
 }
 
-// Folders and arguments outside any 8-bit code page reach the run intact; the record
-// keeps its 8-bit form of them.
+// Folders and arguments outside any 8-bit code page reach the run intact.
 TEST_F(Options, FolderAndCommandArgumentsKeepEveryCharacter) {
   const std::u16string greek = u"C:\\\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \U0001F600";
-  outcome_ = ApplyOptions({u"sfx.exe", u"-d", greek, u"-#", u"\u6587\u4ef6.txt", u"x"}, record_);
-  EXPECT_EQ(outcome_.ExtractFolder, greek);
-  EXPECT_EQ(outcome_.RunCommand, u"setup.exe \u6587\u4ef6.txt x");
+  outcome_ = ApplyOptions({u"sfx.exe", u"-d", greek, u"-#", u"\u6587\u4ef6.txt", u"x"}, record_, folder_, command_);
+  EXPECT_EQ(folder_, greek);
+  EXPECT_EQ(command_, u"setup.exe \u6587\u4ef6.txt x");
   EXPECT_EQ(outcome_.CommandLength, 9);
-  EXPECT_EQ(plat::FromSystemCodePage(record_.ExtractFolder.Get()), greek);
 
-  outcome_ = ApplyOptions({u"sfx.exe", u"-x"}, record_);
-  EXPECT_EQ(outcome_.RunCommand, u"");
-  EXPECT_EQ(outcome_.ExtractFolder, greek) << "without d the record's folder stands";
+  outcome_ = ApplyOptions({u"sfx.exe", u"-x"}, record_, folder_, command_);
+  EXPECT_EQ(command_, u"");
+  EXPECT_EQ(folder_, greek) << "without d the folder stands";
   EXPECT_EQ(SplitCommandLine(u"p -d \"C:\\\u4e2d \u6587\" -s"),
             (std::vector<std::u16string>{u"p", u"-d", u"C:\\\u4e2d \u6587", u"-s"}));
 }

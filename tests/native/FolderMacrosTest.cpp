@@ -8,17 +8,27 @@
 namespace szsfx {
 namespace {
 
+// The tests' texts are ASCII: widened and narrowed unit by unit.
+std::u16string U(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+std::string A(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text) out += static_cast<char>(c);
+  return out;
+}
+
 // Replacement values of a known machine; the generator is the real one.
 class KnownMachine : public TMacroSource {
  public:
   explicit KnownMachine(uint32_t seed = 7) : random(seed) {}
-  std::string TempPath() override { return "C:\\T\\"; }
+  std::u16string TempPath() override { return u"C:\\T\\"; }
   uint32_t Random(uint32_t k) override { return random.Next(k); }
-  std::string WindowsFolder() override { return "C:\\W"; }
-  std::string SystemFolder() override { return "C:\\W\\S"; }
-  std::string RegistryString(plat::RegistryRoot root, const std::string& key, const std::string& value) override {
-    auto it = registry.find((root == plat::RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key + "\\" + value);
-    return it == registry.end() ? "" : it->second;
+  std::u16string WindowsFolder() override { return u"C:\\W"; }
+  std::u16string SystemFolder() override { return u"C:\\W\\S"; }
+  std::u16string RegistryString(plat::RegistryRoot root, const std::u16string& key,
+                                const std::u16string& value) override {
+    auto it =
+        registry.find((root == plat::RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + A(key) + "\\" + A(value));
+    return it == registry.end() ? u"" : U(it->second);
   }
 
   TRandom random;
@@ -30,9 +40,10 @@ class KnownMachine : public TMacroSource {
   };
 };
 
+std::string Expand(const std::string& text, KnownMachine& machine) { return A(ExpandFolderMacros(U(text), machine)); }
 std::string Expand(const std::string& text) {
   KnownMachine machine;
-  return ExpandFolderMacros(text, machine);
+  return Expand(text, machine);
 }
 
 TEST(FolderMacros, EachMacroAndItsValue) {
@@ -61,14 +72,14 @@ TEST(FolderMacros, RepeatedMacrosAtEndAndMiddleAllExpand) {
 TEST(FolderMacros, MissingRegistryValueMakesTheMacroDisappear) {
   KnownMachine machine;
   machine.registry.clear();
-  EXPECT_EQ(ExpandFolderMacros("%PROG%\\App", machine), "\\App");
+  EXPECT_EQ(Expand("%PROG%\\App", machine), "\\App");
 }
 
 TEST(FolderMacros, ReplacementNamingItsOwnMacroTerminates) {
   KnownMachine machine;
   machine.registry["HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Personal"] =
       "%DOCS%\\x";
-  std::string result = ExpandFolderMacros("%DOCS%", machine);
+  std::string result = Expand("%DOCS%", machine);
   EXPECT_EQ(result.rfind("%DOCS%", 0), 0u);
   EXPECT_EQ(result.size(), 6 + 2u * kMaxMacroPasses);
 }
@@ -76,12 +87,13 @@ TEST(FolderMacros, ReplacementNamingItsOwnMacroTerminates) {
 TEST(FolderMacros, TempUniqueDrawsNumberThenLetterPerOccurrence) {
   KnownMachine machine(12345);
   TRandom expected(12345);
-  std::string result = ExpandFolderMacros("%temp-unique%+%temp-unique%", machine);
+  std::string result = Expand("%temp-unique%+%temp-unique%", machine);
   std::string names[2];
   for (std::string& name : names) {
     uint32_t number = expected.Next(1000);
     char letter = static_cast<char>(97 + expected.Next(28));
-    name = "C:\\T\\" + std::string(1, plat::kPathSeparator) + "~SFX" + std::to_string(number) + letter;
+    name =
+        "C:\\T\\" + std::string(1, static_cast<char>(plat::kPathSeparator)) + "~SFX" + std::to_string(number) + letter;
   }
   EXPECT_EQ(result, names[0] + "+" + names[1]);
   EXPECT_NE(names[0], names[1]);
@@ -96,7 +108,7 @@ TEST(FolderMacros, TempUniqueNeverDrawsABar) {
     if (probe.Next(28) != 27) continue;
     ++found;
     KnownMachine machine(seed);
-    std::string result = ExpandFolderMacros("%temp-unique%", machine);
+    std::string result = Expand("%temp-unique%", machine);
     EXPECT_EQ(result.back(), '}') << seed;
     EXPECT_EQ(result.find('|'), std::string::npos);
   }

@@ -58,7 +58,7 @@ TEST_F(Builder, LaysOutStubLibraryBlocksRecordArchive) {
 
   // The stub's own reader finds everything where the builder put it.
   TInFile file;
-  ASSERT_TRUE(file.Open(plat::FromSystemCodePage(request_.OutputPath)));
+  ASSERT_TRUE(file.Open(test::Wide(request_.OutputPath)));
   TMessageTable table;
   TCopyBuffer buffer = MakeCopyBuffer();
   int blocks = 0;

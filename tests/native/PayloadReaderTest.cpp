@@ -30,7 +30,7 @@ class PayloadReader : public ::testing::Test {
     test::WriteFile(path, test::SelfExtractor(Bytes(100, 0x4D), tail));
     ReadResult r;
     TInFile file;
-    EXPECT_TRUE(file.Open(plat::FromSystemCodePage(path)));
+    EXPECT_TRUE(file.Open(test::Wide(path)));
     TCopyBuffer buffer = MakeCopyBuffer();
     r.ok = ReadMessageBlocks(file, r.table, buffer, r.blocks) && ReadSettingsRecord(file, r.record, r.archiveOffset);
     return r;
@@ -187,24 +187,23 @@ TEST_F(PayloadReader, LibraryImageIsAlways76288BytesFromTheSlot) {
   test::WriteFile(path, test::SelfExtractor(library, test::RecordBytes(test::ValidRecord())));
   test::WriteFile(image, Bytes(200000, 0xEE));  // an older, larger file is truncated
   TInFile file;
-  ASSERT_TRUE(file.Open(plat::FromSystemCodePage(path)));
+  ASSERT_TRUE(file.Open(test::Wide(path)));
   TCopyBuffer buffer = MakeCopyBuffer();
-  ASSERT_TRUE(WriteLibraryImage(file, plat::FromSystemCodePage(image), buffer));
+  ASSERT_TRUE(WriteLibraryImage(file, test::Wide(image), buffer));
   Bytes expected = library;
   expected.resize(kLibraryImageSize, 0);
   EXPECT_EQ(test::ReadFile(image), expected);
 
   // A stub file that ends before the slot still gives a full-size (zero) image.
   test::WriteFile(path, Bytes(1000, 1));
-  ASSERT_TRUE(file.Open(plat::FromSystemCodePage(path)));
-  ASSERT_TRUE(WriteLibraryImage(file, plat::FromSystemCodePage(image), buffer));
+  ASSERT_TRUE(file.Open(test::Wide(path)));
+  ASSERT_TRUE(WriteLibraryImage(file, test::Wide(image), buffer));
   EXPECT_EQ(test::ReadFile(image), Bytes(kLibraryImageSize, 0));
 
   // An image that cannot be written is a failure of this step, not of a later one.
-  ASSERT_TRUE(file.Open(plat::FromSystemCodePage(path)));
+  ASSERT_TRUE(file.Open(test::Wide(path)));
   const std::string missingFolder = dir_ / "missing";
-  EXPECT_FALSE(
-      WriteLibraryImage(file, plat::FromSystemCodePage(missingFolder + plat::kPathSeparator + "7z.dll"), buffer));
+  EXPECT_FALSE(WriteLibraryImage(file, test::Wide(missingFolder + "/7z.dll"), buffer));
 }
 
 }  // namespace

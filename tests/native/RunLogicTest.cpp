@@ -12,7 +12,7 @@ namespace szsfx {
 namespace {
 
 namespace fs = std::filesystem;
-std::u16string W(const std::string& s) { return plat::FromSystemCodePage(s); }
+std::u16string W(const std::string& s) { return test::Wide(s); }
 
 TEST(RunLogic, RadiosAndTheOverwriteChoice) {
   EXPECT_EQ(RadioForOverwriteMode(0), 3);
@@ -59,8 +59,8 @@ TEST(RunLogic, WritabilityProbeLeavesExistingNamesAlone) {
 }
 
 TEST(RunLogic, StatusAndQuestionTexts) {
-  EXPECT_EQ(ItemStatusText("Currently extracting: ", u"C:\\out\\a.txt"), u"Currently extracting:  C:\\out\\a.txt");
-  EXPECT_EQ(OverwriteQuestion(u"C:\\out\\a.txt", "...already exists, overwrite?"),
+  EXPECT_EQ(ItemStatusText(u"Currently extracting: ", u"C:\\out\\a.txt"), u"Currently extracting:  C:\\out\\a.txt");
+  EXPECT_EQ(OverwriteQuestion(u"C:\\out\\a.txt", u"...already exists, overwrite?"),
             u"C:\\out\\a.txt\r...already exists, overwrite?");
 }
 

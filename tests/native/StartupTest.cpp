@@ -38,7 +38,7 @@ class Startup : public ::testing::Test {
 
   StartupResult Run(const std::string& commandLine = "sfx.exe") {
     EXPECT_EQ(BuildSelfExtractor(request_), "");
-    return RunStartup(state_, plat::FromSystemCodePage(request_.OutputPath), plat::FromSystemCodePage(commandLine));
+    return RunStartup(state_, test::Wide(request_.OutputPath), test::Wide(commandLine));
   }
   std::vector<std::string> WorkFolders() {
     std::vector<std::string> names;
@@ -61,14 +61,14 @@ TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
   int number = std::atoi(name.c_str() + 6);
   EXPECT_TRUE(number >= 1 && number <= 999) << name;
   EXPECT_EQ(name, "_BLSFX" + std::to_string(number));
-  EXPECT_EQ(state_.WorkFolder, temp_ + "/" + name + "/");
+  EXPECT_EQ(test::Narrow(state_.WorkFolder), temp_ + "/" + name + "/");
   Bytes image = library_;
   image.resize(kLibraryImageSize, 0);
-  EXPECT_EQ(test::ReadFile(state_.WorkFolder + kLibraryImageName), image);
-  EXPECT_EQ(plat::ToSystemCodePage(state_.ArchivePath), request_.OutputPath) << "the archive is read in place";
+  EXPECT_EQ(test::ReadFile(test::Narrow(state_.WorkFolder + kLibraryImageName)), image);
+  EXPECT_EQ(test::Narrow(state_.ArchivePath), request_.OutputPath) << "the archive is read in place";
   std::string error;
   EXPECT_EQ(state_.ArchiveOffset, kFirstBlockPosition + 9 + StringArea(DefaultMessages(), error).size() + 832);
-  EXPECT_EQ(state_.Message(msg::ExtractButton), "&Extract");
+  EXPECT_EQ(state_.Message(msg::ExtractButton), u"&Extract");
   EXPECT_TRUE(plat::TakeShownBoxes().empty());
 
   CleanUpWorkFolder(state_);
@@ -81,9 +81,9 @@ TEST_F(Startup, ExistingCandidatesAreNeverUsed) {
     if (n != 500) fs::create_directory(temp_ + "/_BLSFX" + std::to_string(n) + "/");
   }
   ASSERT_EQ(Run(), StartupResult::Ready);
-  EXPECT_EQ(state_.WorkFolder, temp_ + "/_BLSFX500/");
-  EXPECT_TRUE(test::Exists(state_.WorkFolder + kLibraryImageName));
-  EXPECT_FALSE(test::Exists(temp_ + "/_BLSFX1/" + kLibraryImageName));
+  EXPECT_EQ(test::Narrow(state_.WorkFolder), temp_ + "/_BLSFX500/");
+  EXPECT_TRUE(test::Exists(test::Narrow(state_.WorkFolder + kLibraryImageName)));
+  EXPECT_FALSE(test::Exists(temp_ + "/_BLSFX1/" + test::Narrow(kLibraryImageName)));
 }
 
 TEST_F(Startup, NoFreeCandidateIsAnOpeningError) {
@@ -92,7 +92,7 @@ TEST_F(Startup, NoFreeCandidateIsAnOpeningError) {
 }
 
 TEST_F(Startup, UnreadableStubIsAnOpeningError) {
-  EXPECT_EQ(RunStartup(state_, plat::FromSystemCodePage(dir_ / "missing.exe"), u"x"), StartupResult::OpeningError);
+  EXPECT_EQ(RunStartup(state_, test::Wide(dir_ / "missing.exe"), u"x"), StartupResult::OpeningError);
 }
 
 TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
@@ -101,10 +101,10 @@ TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
   ASSERT_EQ(Run(), StartupResult::Ready);
   auto boxes = plat::TakeShownBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Incorrect file size, please try to download this file again.");
-  EXPECT_EQ(boxes[0].caption, "Brambleloader SFX");
+  EXPECT_EQ(boxes[0].text, u"Incorrect file size, please try to download this file again.");
+  EXPECT_EQ(boxes[0].caption, u"Brambleloader SFX");
   EXPECT_EQ(boxes[0].icon, plat::BoxIcon::Error);
-  EXPECT_EQ(state_.Settings.Title.Get(), "My Title");
+  EXPECT_EQ(state_.Title, u"My Title");
   CleanUpWorkFolder(state_);
 }
 
@@ -112,31 +112,31 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   request_.Settings.FolderMode = FolderModeGiven;
   request_.Settings.ExtractFolder.Set("Current directory");
   ASSERT_EQ(Run(), StartupResult::Ready);
-  EXPECT_EQ(state_.Settings.Title.Get(), "Brambleloader SFX");
-  EXPECT_EQ(state_.Settings.ExtractFolder.Get(), fs::current_path().string());
+  EXPECT_EQ(state_.Title, u"Brambleloader SFX");
+  EXPECT_EQ(state_.ExtractFolder, fs::current_path().u16string());
   CleanUpWorkFolder(state_);
 
   TStartupState lower;
   request_.Settings.ExtractFolder.Set("current directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(lower, plat::FromSystemCodePage(request_.OutputPath), u"s"), StartupResult::Ready);
-  EXPECT_EQ(lower.Settings.ExtractFolder.Get(), "current directory");
+  ASSERT_EQ(RunStartup(lower, test::Wide(request_.OutputPath), u"s"), StartupResult::Ready);
+  EXPECT_EQ(lower.ExtractFolder, u"current directory");
   CleanUpWorkFolder(lower);
 
   TStartupState temp;
   request_.Settings.FolderMode = FolderModeTemp;
   request_.Settings.ExtractFolder.Set("Use TEMP directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(temp, plat::FromSystemCodePage(request_.OutputPath), u"s -d D:\\Out"), StartupResult::Ready);
-  EXPECT_EQ(temp.Settings.ExtractFolder.Get(), "D:\\Out") << "option d overrides the folder mode";
+  ASSERT_EQ(RunStartup(temp, test::Wide(request_.OutputPath), u"s -d D:\\Out"), StartupResult::Ready);
+  EXPECT_EQ(temp.ExtractFolder, u"D:\\Out") << "option d overrides the folder mode";
   CleanUpWorkFolder(temp);
 
   TStartupState mode7;
   request_.Settings.FolderMode = 7;
   request_.Settings.ExtractFolder.Set("%temp%kept");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(mode7, plat::FromSystemCodePage(request_.OutputPath), u"s"), StartupResult::Ready);
-  EXPECT_EQ(mode7.Settings.ExtractFolder.Get(), temp_ + "/kept");
+  ASSERT_EQ(RunStartup(mode7, test::Wide(request_.OutputPath), u"s"), StartupResult::Ready);
+  EXPECT_EQ(test::Narrow(mode7.ExtractFolder), temp_ + "/kept");
   CleanUpWorkFolder(mode7);
 }
 
@@ -144,10 +144,10 @@ TEST_F(Startup, TempModeGivesTheTempPathAndOptionsApplyLast) {
   request_.Settings.FolderMode = FolderModeTemp;
   request_.Settings.RunCommand.Set("setup.exe");
   ASSERT_EQ(Run("sfx.exe -s -q -# one"), StartupResult::Ready);
-  EXPECT_EQ(state_.Settings.ExtractFolder.Get(), temp_ + "/");
+  EXPECT_EQ(test::Narrow(state_.ExtractFolder), temp_ + "/");
   EXPECT_EQ(state_.Settings.AutoExtract, 1);
   EXPECT_EQ(state_.Settings.OverwriteMode, OverwriteModeConfirm);
-  EXPECT_EQ(state_.Settings.RunCommand.Get(), "setup.exe one");
+  EXPECT_EQ(state_.RunCommand, u"setup.exe one");
   EXPECT_FALSE(state_.UsageRequested);
   CleanUpWorkFolder(state_);
 }
@@ -155,12 +155,13 @@ TEST_F(Startup, TempModeGivesTheTempPathAndOptionsApplyLast) {
 TEST_F(Startup, UsageTextComesFromMessages52To60) {
   ASSERT_EQ(Run("sfx.exe /?"), StartupResult::Ready);
   EXPECT_TRUE(state_.UsageRequested);
-  std::string usage = UsageText(state_);
-  EXPECT_EQ(usage.rfind("Usage\r\n", 0), 0u);
-  for (const char* line : {"-a\tAutomatically extract files", "-x\tDon't run command-line after extraction",
-                           "-s\tSilent operation (automatically overwrites!)", "Existing files overwrite options:",
-                           "-q\tConfirm", "-o\tOverwrite", "-n\tSkip", "-d dir\tExtract to given folder (dir)"}) {
-    EXPECT_NE(usage.find(line), std::string::npos) << line;
+  const std::u16string usage = UsageText(state_);
+  EXPECT_EQ(usage.rfind(u"Usage\r\n", 0), 0u);
+  for (const char16_t* line :
+       {u"-a\tAutomatically extract files\r\n", u"-x\tDon't run command-line after extraction",
+        u"-s\tSilent operation (automatically overwrites!)", u"Existing files overwrite options:", u"-q\tConfirm",
+        u"-o\tOverwrite", u"-n\tSkip", u"-d dir\tExtract to given folder (dir)"}) {
+    EXPECT_NE(usage.find(line), std::u16string::npos) << test::Narrow(line);
   }
   CleanUpWorkFolder(state_);
 }

@@ -22,6 +22,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::u16string Wide(const std::string& path) { return std::filesystem::path(path).u16string(); }
+std::string Narrow(const std::u16string& path) { return std::filesystem::path(path).string(); }
+
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }

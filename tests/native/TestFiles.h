@@ -26,6 +26,10 @@ class TempDir {
 
 bool Exists(const std::string& path);
 
+// A path between the tests' 8-bit form (UTF-8) and the program's UTF-16.
+std::u16string Wide(const std::string& path);
+std::string Narrow(const std::u16string& path);
+
 Bytes ToBytes(const std::string& text);
 // "{SLF}", a 32-bit length (the area's size + 9 unless given) and the area.
 Bytes Block(const Bytes& area, int64_t length = -1);

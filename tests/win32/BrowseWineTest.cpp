@@ -122,7 +122,7 @@ TEST(BrowseDirectoryDlg, ASecondExecutePreselectsTheFirstChoice) {
   TBrowseDirectoryDlg dialog;
   dialog.SetSelection(windows);
   EXPECT_EQ(dialog.Selection(), std::string(windows) + "\\") << "an existing folder gets its backslash";
-  dialog.SetCaption("Pick one");
+  dialog.SetCaption(u"Pick one");
   bool chosen = false;
   {
     DialogHelper helper(true);
@@ -139,7 +139,7 @@ TEST(BrowseDirectoryDlg, ASecondExecutePreselectsTheFirstChoice) {
   }
   EXPECT_EQ(dialog.Selection(), "");
   EXPECT_EQ(dialog.SelectionPIDL(), nullptr);
-  EXPECT_EQ(dialog.Caption(), "Pick one") << "read after Execute: the stored caption";
+  EXPECT_EQ(dialog.Caption(), u"Pick one") << "read after Execute: the stored caption";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "InputChecks.h"
@@ -239,7 +240,9 @@ std::string BuildSelfExtractor(const TBuildRequest& request) {
     std::remove(part.c_str());
     return "could not write " + request.OutputPath + " completely";
   }
-  if (!plat::ReplaceFileWith(part, request.OutputPath)) {
+  std::error_code failed;
+  std::filesystem::rename(part, request.OutputPath, failed);  // replaces an existing file in one step
+  if (failed) {
     std::remove(part.c_str());
     return "cannot replace " + request.OutputPath;
   }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "engine/SevenZip.h"
@@ -22,7 +23,14 @@ struct Options {
   int cancelAt = -1;
 };
 
-std::string Narrow(const std::u16string& text) { return plat::ToSystemCodePage(text); }
+// Printed in the path library's 8-bit form (UTF-8 on Linux).
+std::string Narrow(const std::u16string& text) {
+  try {
+    return std::filesystem::path(text).string();
+  } catch (const std::exception&) {
+    return "?";
+  }
+}
 
 bool Parse(int argc, char** argv, Options& o) {
   std::vector<std::string> positional;
@@ -57,9 +65,9 @@ bool Parse(int argc, char** argv, Options& o) {
 }
 
 void Attach(TSevenZip& zip, const Options& o) {
-  zip.OnBegin = [&o](const std::u16string& description, const std::u16string& dest, bool& proceed) {
+  zip.OnBegin = [&o](const TItemFacts& item, const std::u16string& dest, bool& proceed) {
     if (o.overwrite) proceed = true;
-    if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(description).c_str());
+    if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(item.Description()).c_str());
   };
   zip.OnPassword = [&o](const std::u16string& name, std::u16string& password) {
     std::printf("password asked for \"%s\"\n", Narrow(name).c_str());
@@ -99,7 +107,7 @@ int main(int argc, char** argv) {
   {
     TSevenZip zip;
     zip.FileName = plat::FromSystemCodePage(o.archive);
-    if (!o.dllDir.empty()) zip.DLLDir = o.dllDir;
+    if (!o.dllDir.empty()) zip.DLLDir = plat::FromSystemCodePage(o.dllDir);
     zip.ExtractBaseDir = plat::FromSystemCodePage(o.destination);
     zip.UseFolderNames = !o.flat;
     for (const std::string& path : o.selected) zip.FileSpec.push_back(plat::FromSystemCodePage(path));
