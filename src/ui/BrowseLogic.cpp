@@ -20,37 +20,37 @@ uint32_t ShellBrowseFlags(TBrowseFlags options, bool statusFlag) {
   return flags;
 }
 
-std::string SelectionPathForm(const std::string& path) {
+std::u16string SelectionPathForm(const std::u16string& path) {
   if (path.empty()) return path;
-  if (path.size() < 4 && path.size() >= 2 && path[1] == ':') return path.size() == 2 ? path + "\\" : path;
-  if (path.back() == '\\' && path != "\\") return path.substr(0, path.size() - 1);
+  if (path.size() < 4 && path.size() >= 2 && path[1] == u':') return path.size() == 2 ? path + u"\\" : path;
+  if (path.back() == u'\\' && path != u"\\") return path.substr(0, path.size() - 1);
   return path;
 }
 
-std::string DropFirstFolder(std::string dir) {
-  if (dir == "\\") return "";
-  const bool rooted = !dir.empty() && dir[0] == '\\';
+std::u16string DropFirstFolder(std::u16string dir) {
+  if (dir == u"\\") return u"";
+  const bool rooted = !dir.empty() && dir[0] == u'\\';
   if (rooted) dir.erase(0, 1);
-  if (!dir.empty() && dir[0] == '.') dir.erase(0, 4);  // the "...\" of an earlier round
-  const size_t cut = dir.find('\\');
-  dir = cut == std::string::npos ? std::string() : "...\\" + dir.substr(cut + 1);
-  return rooted ? "\\" + dir : dir;
+  if (!dir.empty() && dir[0] == u'.') dir.erase(0, 4);  // the "...\" of an earlier round
+  const size_t cut = dir.find(u'\\');
+  dir = cut == std::u16string::npos ? std::u16string() : u"...\\" + dir.substr(cut + 1);
+  return rooted ? u"\\" + dir : dir;
 }
 
-std::string FitPathToWidth(const std::string& text, int width, const TTextWidth& measure) {
-  const size_t split = text.find_last_of("\\:");
-  std::string dir = split == std::string::npos ? "" : text.substr(0, split + 1);
-  const std::string name = split == std::string::npos ? text : text.substr(split + 1);
-  std::string drive;
-  if (dir.size() >= 2 && dir[1] == ':') {
+std::u16string FitPathToWidth(const std::u16string& text, int width, const TTextWidth& measure) {
+  const size_t split = text.find_last_of(u"\\:");
+  std::u16string dir = split == std::u16string::npos ? u"" : text.substr(0, split + 1);
+  const std::u16string name = split == std::u16string::npos ? text : text.substr(split + 1);
+  std::u16string drive;
+  if (dir.size() >= 2 && dir[1] == u':') {
     drive = dir.substr(0, 2);
     dir.erase(0, 2);
   }
-  std::string result = text;
+  std::u16string result = text;
   while ((!dir.empty() || !drive.empty()) && measure(result) > width) {
-    if (dir == "\\...\\") {
+    if (dir == u"\\...\\") {
       drive.clear();
-      dir = "...\\";
+      dir = u"...\\";
     } else if (dir.empty()) {
       drive.clear();
     } else {
@@ -63,11 +63,11 @@ std::string FitPathToWidth(const std::string& text, int width, const TTextWidth&
   return result;
 }
 
-std::string FitTextToWidth(const std::string& text, int width, const TTextWidth& measure) {
-  std::string result = text, rest = text;
+std::u16string FitTextToWidth(const std::u16string& text, int width, const TTextWidth& measure) {
+  std::u16string result = text, rest = text;
   while (!rest.empty() && measure(result) > width) {
     rest.pop_back();
-    result = rest + "...";
+    result = rest + u"...";
   }
   return result;
 }

@@ -55,16 +55,16 @@ uint32_t ShellBrowseFlags(TBrowseFlags options, bool statusFlag);
 
 // How a preselected path is handed to the dialog: "C:" gets its backslash, a trailing
 // backslash goes ("C:\Data\" -> "C:\Data"), "\" stays.
-std::string SelectionPathForm(const std::string& path);
+std::u16string SelectionPathForm(const std::u16string& path);
 
 // One round of shortening a folder part: "\Program Files\Common\Data\" becomes
 // "\...\Common\Data\", then "\...\Data\", then "\...\".
-std::string DropFirstFolder(std::string dir);
+std::u16string DropFirstFolder(std::u16string dir);
 
-using TTextWidth = std::function<int(const std::string&)>;
+using TTextWidth = std::function<int(const std::u16string&)>;
 // Replaces leading folders with "...\" until the path fits; at worst the bare name.
-std::string FitPathToWidth(const std::string& text, int width, const TTextWidth& measure);
+std::u16string FitPathToWidth(const std::u16string& text, int width, const TTextWidth& measure);
 // Cuts the text from the end and appends "..." until it fits; at worst "...".
-std::string FitTextToWidth(const std::string& text, int width, const TTextWidth& measure);
+std::u16string FitTextToWidth(const std::u16string& text, int width, const TTextWidth& measure);
 
 }  // namespace szsfx

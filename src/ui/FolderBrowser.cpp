@@ -27,48 +27,46 @@ TBrowseDirectoryDlg::~TBrowseDirectoryDlg() { SetSelectionPIDL(nullptr); }
 
 bool TBrowseDirectoryDlg::Execute() {
   const bool statusFlag = !statusText_.empty() || ShowSelectionInStatus;
-  std::string path;
+  std::u16string path;
   LPITEMIDLIST list = nullptr;
   const bool ok = Browse(statusFlag, path, list);
   dialog_ = nullptr;
-  selection_ = ok ? path : std::string();
-  selectionText_ = ok ? WidePathOf(list) : std::u16string();
+  selection_ = ok ? path : std::u16string();
   SetSelectionPIDL(ok ? list : nullptr);
   if (!ok && list && shellAllocator_) shellAllocator_->Free(list);
   return ok;
 }
 
-bool TBrowseDirectoryDlg::Browse(bool statusFlag, std::string& path, LPITEMIDLIST& list) {
+bool TBrowseDirectoryDlg::Browse(bool statusFlag, std::u16string& path, LPITEMIDLIST& list) {
   if (!shellAllocator_) return false;
-  auto* buffer = static_cast<char*>(shellAllocator_->Alloc(MAX_PATH));
+  auto* buffer = static_cast<wchar_t*>(shellAllocator_->Alloc(MAX_PATH * sizeof(wchar_t)));
   if (!buffer) return false;
-  buffer[0] = '\0';
+  buffer[0] = L'\0';
+  const std::wstring title = W(Title);
   LPITEMIDLIST root = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(ownerControl_, SpecialFolderId(Root), &root))) root = nullptr;
-  BROWSEINFOA info{};
+  BROWSEINFOW info{};
   info.hwndOwner = ownerControl_;
   info.pidlRoot = root;
   info.pszDisplayName = buffer;
-  info.lpszTitle = Title.c_str();
+  info.lpszTitle = title.c_str();
   info.ulFlags = ShellBrowseFlags(Options, statusFlag);
   info.lpfn = &TBrowseDirectoryDlg::BrowseCallback;
   info.lParam = reinterpret_cast<LPARAM>(this);
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-  list = SHBrowseForFolderA(&info);
+  list = SHBrowseForFolderW(&info);
   SetErrorMode(oldMode);
   bool ok = false;
   if (list) {
+    path = PathOf(list);
+    ok = !path.empty();
     if (Options & FlagBit(bfComputers)) {
-      path = std::string("\\\\") + buffer;
-      if (SHGetPathFromIDListA(list, buffer)) path = buffer;
+      if (!ok) path = u"\\\\" + WideText(buffer);  // a computer: its display name
       ok = true;
-    } else {
-      ok = SHGetPathFromIDListA(list, buffer) != 0;
-      path = buffer;
     }
     if (ok && info.iImage == -1) {
-      SHFILEINFOA file{};
-      SHGetFileInfoA(path.c_str(), 0, &file, sizeof file, SHGFI_SYSICONINDEX);
+      SHFILEINFOW file{};
+      SHGetFileInfoW(W(path).c_str(), 0, &file, sizeof file, SHGFI_SYSICONINDEX);
       imageIndex_ = file.iIcon;
     } else {
       imageIndex_ = info.iImage;
@@ -90,9 +88,9 @@ int CALLBACK TBrowseDirectoryDlg::BrowseCallback(HWND dialog, UINT message, LPAR
     case BFFM_SELCHANGED:
       self->DoSelChanged(dialog, reinterpret_cast<LPCITEMIDLIST>(parameter));
       return 0;
-    case BFFM_VALIDATEFAILEDA: {
+    case BFFM_VALIDATEFAILEDW: {
       bool cancel = false;
-      self->DoValidateFailed(reinterpret_cast<const char*>(parameter), cancel);
+      self->DoValidateFailed(WideText(reinterpret_cast<const wchar_t*>(parameter)), cancel);
       return cancel ? 0 : 1;
     }
     default:
@@ -109,7 +107,7 @@ void TBrowseDirectoryDlg::DoInitialized(HWND dialog) {
                  (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  SendMessageA(dialog, BFFM_ENABLEOK, 0, enableOkButton_ ? 1 : 0);
+  SendMessageW(dialog, BFFM_ENABLEOK, 0, enableOkButton_ ? 1 : 0);
   if (!statusText_.empty()) SendStatusText();
   if (!selection_.empty() || selectionPidl_) ApplySelection();
   if (!caption_.empty()) SetWindowTextW(dialog, W(caption_).c_str());
@@ -118,23 +116,18 @@ void TBrowseDirectoryDlg::DoInitialized(HWND dialog) {
 
 void TBrowseDirectoryDlg::DoSelChanged(HWND, LPCITEMIDLIST list) {
   if (!ShowSelectionInStatus && !OnSelChanged) return;
-  const std::string path = PathOf(list);
+  const std::u16string path = PathOf(list);
   if (ShowSelectionInStatus) SetStatusText(path);
   if (OnSelChanged) OnSelChanged(this, path, list);
 }
 
-void TBrowseDirectoryDlg::DoValidateFailed(const std::string& path, bool& cancel) {
+void TBrowseDirectoryDlg::DoValidateFailed(const std::u16string& path, bool& cancel) {
   if (OnValidateFailed) OnValidateFailed(this, path, cancel);
 }
 
-std::string TBrowseDirectoryDlg::PathOf(LPCITEMIDLIST list) const {
-  char buffer[MAX_PATH + 1] = "";
-  return list && SHGetPathFromIDListA(list, buffer) ? std::string(buffer) : std::string();
-}
-
-// The path of an item list without the code page's or MAX_PATH's limits: the system's
-// call that takes a buffer size (Windows Vista on) with a growing buffer, else the plain one.
-std::u16string TBrowseDirectoryDlg::WidePathOf(LPCITEMIDLIST list) {
+// The path of an item list without MAX_PATH's limit: the system's call that takes a
+// buffer size (Windows Vista on) with a growing buffer, else the plain one.
+std::u16string TBrowseDirectoryDlg::PathOf(LPCITEMIDLIST list) {
   if (!list) return std::u16string();
   using TPathEx = BOOL(WINAPI*)(LPCITEMIDLIST, PWSTR, DWORD, int);
   const auto pathEx = reinterpret_cast<TPathEx>(
@@ -148,17 +141,16 @@ std::u16string TBrowseDirectoryDlg::WidePathOf(LPCITEMIDLIST list) {
   return std::u16string();
 }
 
-bool TBrowseDirectoryDlg::ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const {
-  wchar_t wide[MAX_PATH + 1] = L"";
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+bool TBrowseDirectoryDlg::ParseToList(IShellFolder* desktop, const std::u16string& path, LPITEMIDLIST& list) const {
+  std::wstring wide = W(path);
   list = nullptr;
-  return SUCCEEDED(desktop->ParseDisplayName(dialog_, nullptr, wide, nullptr, &list, nullptr)) && list;
+  return SUCCEEDED(desktop->ParseDisplayName(dialog_, nullptr, &wide[0], nullptr, &list, nullptr)) && list;
 }
 
 void TBrowseDirectoryDlg::ApplySelection() {
   if (selection_.empty() && selectionPidl_) {
     selection_ = PathOf(selectionPidl_);
-    SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
+    SendMessageW(dialog_, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
     return;
   }
   IShellFolder* folder = nullptr;
@@ -167,12 +159,12 @@ void TBrowseDirectoryDlg::ApplySelection() {
   LPITEMIDLIST parsed = nullptr;
   const bool ok = ParseToList(desktop.Get(), selection_, parsed);
   if (ok) SetSelectionPIDL(parsed);
-  if (selection_.rfind("\\\\", 0) == 0) {  // a network path goes by its item list only
-    if (ok) SendMessageA(dialog_, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
+  if (selection_.rfind(u"\\\\", 0) == 0) {  // a network path goes by its item list only
+    if (ok) SendMessageW(dialog_, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(selectionPidl_));
     return;
   }
-  const std::string form = SelectionPathForm(selection_);
-  SendMessageA(dialog_, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(form.c_str()));
+  const std::wstring form = W(SelectionPathForm(selection_));
+  SendMessageW(dialog_, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(form.c_str()));
 }
 
 void TBrowseDirectoryDlg::SetSelectionPIDL(LPITEMIDLIST list) {
@@ -181,14 +173,14 @@ void TBrowseDirectoryDlg::SetSelectionPIDL(LPITEMIDLIST list) {
   selectionPidl_ = list;
 }
 
-void TBrowseDirectoryDlg::SetSelection(const std::string& value) {
+void TBrowseDirectoryDlg::SetSelection(const std::u16string& value) {
   if (value == selection_) return;
   selection_ = value;
-  if (!selection_.empty() && selection_.back() != '\\' && IsDirectory(selection_)) selection_ += '\\';
+  if (!selection_.empty() && selection_.back() != u'\\' && IsDirectory(selection_)) selection_ += u'\\';
   if (dialog_) ApplySelection();
 }
 
-void TBrowseDirectoryDlg::SetStatusText(const std::string& value) {
+void TBrowseDirectoryDlg::SetStatusText(const std::u16string& value) {
   if (value == statusText_) return;
   statusText_ = value;
   if (dialog_) SendStatusText();
@@ -201,13 +193,13 @@ void TBrowseDirectoryDlg::SetFitStatusText(bool value) {
 }
 
 void TBrowseDirectoryDlg::SendStatusText() const {
-  const std::string fitted = FittedStatusText();
-  SendMessageA(dialog_, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(fitted.c_str()));
+  const std::wstring fitted = W(FittedStatusText());
+  SendMessageW(dialog_, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(fitted.c_str()));
 }
 
 void TBrowseDirectoryDlg::SetEnableOKButton(bool value) {
   enableOkButton_ = value;
-  if (dialog_) SendMessageA(dialog_, BFFM_ENABLEOK, 0, value ? 1 : 0);
+  if (dialog_) SendMessageW(dialog_, BFFM_ENABLEOK, 0, value ? 1 : 0);
 }
 
 std::u16string TBrowseDirectoryDlg::Caption() const { return dialog_ ? TextOf(dialog_) : caption_; }
@@ -217,38 +209,38 @@ void TBrowseDirectoryDlg::SetCaption(const std::u16string& value) {
   if (dialog_) SetWindowTextW(dialog_, W(caption_).c_str());
 }
 
-std::string TBrowseDirectoryDlg::FittedStatusText() const {
+std::u16string TBrowseDirectoryDlg::FittedStatusText() const {
   if (!fitStatusText_ || !dialog_ || statusText_.empty()) return statusText_;
   HWND status = nullptr;
   EnumChildWindows(dialog_, FindStatusLine, reinterpret_cast<LPARAM>(&status));
   if (!status) return statusText_;
   HDC dc = GetDC(status);
   if (!dc) return statusText_;
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(status, WM_GETFONT, 0, 0)));
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(status, WM_GETFONT, 0, 0)));
   RECT r;
   GetWindowRect(status, &r);
-  const TTextWidth measure = [dc](const std::string& text) {
+  const TTextWidth measure = [dc](const std::u16string& text) {
     SIZE size;
-    return GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx : 0;
+    return GetTextExtentPoint32W(dc, W(text).c_str(), static_cast<int>(text.size()), &size) ? size.cx : 0;
   };
-  const std::string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
-                                                      : FitTextToWidth(statusText_, r.right - r.left, measure);
+  const std::u16string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
+                                                         : FitTextToWidth(statusText_, r.right - r.left, measure);
   SelectObject(dc, old);
   ReleaseDC(status, dc);
   return fitted;
 }
 
-bool TBrowseDirectoryDlg::IsDirectory(const std::string& path) {
+bool TBrowseDirectoryDlg::IsDirectory(const std::u16string& path) {
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
   bool folder = false;
-  if (path.size() == 3 && path[1] == ':' && path[2] == '\\') {
-    const int bit = std::towupper(static_cast<unsigned char>(path[0])) - 'A';
+  if (path.size() == 3 && path[1] == u':' && path[2] == u'\\') {
+    const int bit = static_cast<int>(std::towupper(path[0])) - 'A';
     folder = bit >= 0 && bit < 32 && (GetLogicalDrives() & (1u << bit));
   } else {
-    std::string probe = path;
-    if (!probe.empty() && probe.back() == '\\') probe.pop_back();
-    WIN32_FIND_DATAA found;
-    HANDLE search = probe.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA(probe.c_str(), &found);
+    std::u16string probe = path;
+    if (!probe.empty() && probe.back() == u'\\') probe.pop_back();
+    WIN32_FIND_DATAW found;
+    HANDLE search = probe.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW(W(probe).c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
       folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       FindClose(search);

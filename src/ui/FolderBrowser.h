@@ -16,8 +16,9 @@ namespace szsfx {
 class TBrowseDirectoryDlg;
 using TNotifyEvent = std::function<void(TBrowseDirectoryDlg* Sender)>;
 using TBDSelChangedEvent =
-    std::function<void(TBrowseDirectoryDlg* Sender, const std::string& NewSel, LPCITEMIDLIST NewSelPIDL)>;
-using TBDValidateFailedEvent = std::function<void(TBrowseDirectoryDlg* Sender, const std::string& Path, bool& Cancel)>;
+    std::function<void(TBrowseDirectoryDlg* Sender, const std::u16string& NewSel, LPCITEMIDLIST NewSelPIDL)>;
+using TBDValidateFailedEvent =
+    std::function<void(TBrowseDirectoryDlg* Sender, const std::u16string& Path, bool& Cancel)>;
 
 class TBrowseDirectoryDlg {
  public:
@@ -29,12 +30,12 @@ class TBrowseDirectoryDlg {
   // Runs the dialog modally; true when the user chose an item.
   virtual bool Execute();
 
-  const std::string& Selection() const { return selection_; }
-  // The chosen folder in UTF-16 and at any length (empty when none was chosen).
-  const std::u16string& SelectionText() const { return selectionText_; }
-  void SetSelection(const std::string& value);
-  const std::string& StatusText() const { return statusText_; }
-  void SetStatusText(const std::string& value);
+  // The chosen folder at any length (empty when none was chosen); before Execute, the
+  // folder to preselect.
+  const std::u16string& Selection() const { return selection_; }
+  void SetSelection(const std::u16string& value);
+  const std::u16string& StatusText() const { return statusText_; }
+  void SetStatusText(const std::u16string& value);
   bool FitStatusText() const { return fitStatusText_; }
   void SetFitStatusText(bool value);
   bool EnableOKButton() const { return enableOkButton_; }
@@ -45,7 +46,7 @@ class TBrowseDirectoryDlg {
   LPITEMIDLIST SelectionPIDL() const { return selectionPidl_; }
   HWND DialogHandle() const { return dialog_; }
 
-  std::string Title;
+  std::u16string Title;
   TRootID Root = idDesktop;
   TBrowseFlags Options = 0;
   bool Center = true;
@@ -55,29 +56,26 @@ class TBrowseDirectoryDlg {
   TBDValidateFailedEvent OnValidateFailed;
 
   // The text sent as status text: shortened to the status line's width when asked to.
-  std::string FittedStatusText() const;
-  static bool IsDirectory(const std::string& path);
+  std::u16string FittedStatusText() const;
+  static bool IsDirectory(const std::u16string& path);
 
  protected:
   virtual void DoInitialized(HWND dialog);
   virtual void DoSelChanged(HWND dialog, LPCITEMIDLIST list);
-  virtual void DoValidateFailed(const std::string& path, bool& cancel);
+  virtual void DoValidateFailed(const std::u16string& path, bool& cancel);
 
  private:
   static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM parameter, LPARAM data);
-  bool Browse(bool statusFlag, std::string& path, LPITEMIDLIST& list);
+  bool Browse(bool statusFlag, std::u16string& path, LPITEMIDLIST& list);
   void ApplySelection();
   void SetSelectionPIDL(LPITEMIDLIST list);
-  bool ParseToList(IShellFolder* desktop, const std::string& path, LPITEMIDLIST& list) const;
+  bool ParseToList(IShellFolder* desktop, const std::u16string& path, LPITEMIDLIST& list) const;
   void SendStatusText() const;
-  std::string PathOf(LPCITEMIDLIST list) const;
-  static std::u16string WidePathOf(LPCITEMIDLIST list);
+  static std::u16string PathOf(LPCITEMIDLIST list);
 
   HWND dialog_ = nullptr;
   HWND ownerControl_;
-  std::u16string caption_;
-  std::string selection_, statusText_;
-  std::u16string selectionText_;
+  std::u16string caption_, selection_, statusText_;
   bool fitStatusText_ = true, enableOkButton_ = true;
   int imageIndex_ = -1;
   LPITEMIDLIST selectionPidl_ = nullptr;

@@ -392,7 +392,7 @@ void TMainWindow::Browse() {
   TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
   browser.SetCaption(app_.Message(msg::BrowseCaption));
   if (!browser.Execute()) return;
-  SetWindowTextW(Control(kIdDestinationEdit), W(browser.SelectionText()).c_str());
+  SetWindowTextW(Control(kIdDestinationEdit), W(browser.Selection()).c_str());
   SetFocus(Control(kIdDestinationEdit));
 }
 

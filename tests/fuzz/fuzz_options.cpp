@@ -45,11 +45,11 @@ void CheckPathRules(const std::string& text) {
   const bool plain = path.find_first_of(u"*?") == std::u16string::npos;
   if (plain && !WildcardMatch(path, path)) std::abort();  // a plain name matches itself
   if (!WildcardMatch(path, u"*")) std::abort();
-  const TTextWidth length = [](const std::string& s) { return static_cast<int>(s.size()); };
-  const int width = static_cast<int>(text.size() / 2);
-  const std::string cut = FitTextToWidth(text, width, length);
-  if (static_cast<int>(cut.size()) > width && cut != "...") std::abort();
-  FitPathToWidth(text, width, length);
+  const TTextWidth length = [](const std::u16string& s) { return static_cast<int>(s.size()); };
+  const int width = static_cast<int>(path.size() / 2);
+  const std::u16string cut = FitTextToWidth(path, width, length);
+  if (static_cast<int>(cut.size()) > width && cut != u"...") std::abort();
+  FitPathToWidth(path, width, length);
 }
 
 }  // namespace

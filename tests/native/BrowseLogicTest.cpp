@@ -7,41 +7,41 @@ namespace szsfx {
 namespace {
 
 // One pixel per character.
-int Chars(const std::string& text) { return static_cast<int>(text.size()); }
+int Chars(const std::u16string& text) { return static_cast<int>(text.size()); }
 
 TEST(BrowseLogic, DropFirstFolderRounds) {
-  EXPECT_EQ(DropFirstFolder("\\Program Files\\Common\\Data\\"), "\\...\\Common\\Data\\");
-  EXPECT_EQ(DropFirstFolder("\\...\\Common\\Data\\"), "\\...\\Data\\");
-  EXPECT_EQ(DropFirstFolder("\\...\\Data\\"), "\\...\\");
-  EXPECT_EQ(DropFirstFolder("Common\\Data\\"), "...\\Data\\");
-  EXPECT_EQ(DropFirstFolder("...\\Data\\"), "...\\");
-  EXPECT_EQ(DropFirstFolder("...\\"), "");
-  EXPECT_EQ(DropFirstFolder("\\"), "");
+  EXPECT_EQ(DropFirstFolder(u"\\Program Files\\Common\\Data\\"), u"\\...\\Common\\Data\\");
+  EXPECT_EQ(DropFirstFolder(u"\\...\\Common\\Data\\"), u"\\...\\Data\\");
+  EXPECT_EQ(DropFirstFolder(u"\\...\\Data\\"), u"\\...\\");
+  EXPECT_EQ(DropFirstFolder(u"Common\\Data\\"), u"...\\Data\\");
+  EXPECT_EQ(DropFirstFolder(u"...\\Data\\"), u"...\\");
+  EXPECT_EQ(DropFirstFolder(u"...\\"), u"");
+  EXPECT_EQ(DropFirstFolder(u"\\"), u"");
 }
 
 TEST(BrowseLogic, FitPathToWidthStopsAtTheFirstFit) {
-  const std::string path = "C:\\Program Files\\Common\\Data\\file.txt";
-  const char* rounds[] = {"C:\\...\\Common\\Data\\file.txt", "C:\\...\\Data\\file.txt", "C:\\...\\file.txt",
-                          "...\\file.txt", "file.txt"};
+  const std::u16string path = u"C:\\Program Files\\Common\\Data\\file.txt";
+  const char16_t* rounds[] = {u"C:\\...\\Common\\Data\\file.txt", u"C:\\...\\Data\\file.txt", u"C:\\...\\file.txt",
+                              u"...\\file.txt", u"file.txt"};
   EXPECT_EQ(FitPathToWidth(path, Chars(path), Chars), path);
-  for (const char* round : rounds) EXPECT_EQ(FitPathToWidth(path, Chars(round), Chars), round);
-  EXPECT_EQ(FitPathToWidth(path, 3, Chars), "file.txt") << "the bare name, even when still too wide";
+  for (const char16_t* round : rounds) EXPECT_EQ(FitPathToWidth(path, Chars(round), Chars), round);
+  EXPECT_EQ(FitPathToWidth(path, 3, Chars), u"file.txt") << "the bare name, even when still too wide";
 }
 
 TEST(BrowseLogic, FitTextToWidthCutsFromTheEnd) {
-  EXPECT_EQ(FitTextToWidth("Status text", 20, Chars), "Status text");
-  EXPECT_EQ(FitTextToWidth("Status text", 9, Chars), "Status...");
-  EXPECT_EQ(FitTextToWidth("Status text", 0, Chars), "...");
-  EXPECT_EQ(FitTextToWidth("", 0, Chars), "");
+  EXPECT_EQ(FitTextToWidth(u"Status text", 20, Chars), u"Status text");
+  EXPECT_EQ(FitTextToWidth(u"Status text", 9, Chars), u"Status...");
+  EXPECT_EQ(FitTextToWidth(u"Status text", 0, Chars), u"...");
+  EXPECT_EQ(FitTextToWidth(u"", 0, Chars), u"");
 }
 
 TEST(BrowseLogic, SelectionPathForm) {
-  EXPECT_EQ(SelectionPathForm(""), "");
-  EXPECT_EQ(SelectionPathForm("C:"), "C:\\");
-  EXPECT_EQ(SelectionPathForm("C:\\"), "C:\\");
-  EXPECT_EQ(SelectionPathForm("C:\\Data\\"), "C:\\Data");
-  EXPECT_EQ(SelectionPathForm("C:\\Data"), "C:\\Data");
-  EXPECT_EQ(SelectionPathForm("\\"), "\\");
+  EXPECT_EQ(SelectionPathForm(u""), u"");
+  EXPECT_EQ(SelectionPathForm(u"C:"), u"C:\\");
+  EXPECT_EQ(SelectionPathForm(u"C:\\"), u"C:\\");
+  EXPECT_EQ(SelectionPathForm(u"C:\\Data\\"), u"C:\\Data");
+  EXPECT_EQ(SelectionPathForm(u"C:\\Data"), u"C:\\Data");
+  EXPECT_EQ(SelectionPathForm(u"\\"), u"\\");
 }
 
 TEST(BrowseLogic, FlagsAndRoots) {

@@ -117,11 +117,12 @@ class DialogHelper {
 };
 
 TEST(BrowseDirectoryDlg, ASecondExecutePreselectsTheFirstChoice) {
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, MAX_PATH);
+  wchar_t buffer[MAX_PATH];
+  GetWindowsDirectoryW(buffer, MAX_PATH);
+  const std::u16string windows = reinterpret_cast<const char16_t*>(buffer);
   TBrowseDirectoryDlg dialog;
   dialog.SetSelection(windows);
-  EXPECT_EQ(dialog.Selection(), std::string(windows) + "\\") << "an existing folder gets its backslash";
+  EXPECT_EQ(dialog.Selection(), windows + u"\\") << "an existing folder gets its backslash";
   dialog.SetCaption(u"Pick one");
   bool chosen = false;
   {
@@ -130,14 +131,14 @@ TEST(BrowseDirectoryDlg, ASecondExecutePreselectsTheFirstChoice) {
     EXPECT_EQ(helper.caption, L"Pick one");
   }
   ASSERT_TRUE(chosen);
-  EXPECT_STRCASEEQ(dialog.Selection().c_str(), windows);
+  EXPECT_EQ(_wcsicmp(reinterpret_cast<const wchar_t*>(dialog.Selection().c_str()), buffer), 0);
   EXPECT_NE(dialog.SelectionPIDL(), nullptr);
   {
     DialogHelper helper(false);
     EXPECT_FALSE(dialog.Execute());
     EXPECT_STRCASEEQ(Narrow(helper.selected).c_str(), "windows") << "the previous choice is preselected";
   }
-  EXPECT_EQ(dialog.Selection(), "");
+  EXPECT_EQ(dialog.Selection(), u"");
   EXPECT_EQ(dialog.SelectionPIDL(), nullptr);
   EXPECT_EQ(dialog.Caption(), u"Pick one") << "read after Execute: the stored caption";
 }
