@@ -152,6 +152,27 @@ TEST_F(Startup, TempModeGivesTheTempPathAndOptionsApplyLast) {
   CleanUpWorkFolder(state_);
 }
 
+// The payload's texts are read in the code page (UTF-8 here) and decoded once: the run
+// sees them in UTF-16, and the options change those texts, never the record's bytes.
+TEST_F(Startup, PayloadTextsAreDecodedOnceAndOptionsLeaveTheRecordAsRead) {
+  request_.Settings.Title.Set("Caf\xC3\xA9 \xE2\x82\xAC");
+  request_.Settings.ExtractFolder.Set("C:\\\xCE\x95\xCE\xBB");
+  request_.Settings.RunCommand.Set("setup.exe");
+  std::vector<std::string> messages = DefaultMessages();
+  messages[msg::ExtractButton] = "&Entpacken \xC3\xBC";
+  std::string error;
+  request_.Areas = {StringArea(messages, error)};
+  ASSERT_EQ(error, "");
+  ASSERT_EQ(Run("sfx.exe -d D:\\\xE6\x96\x87 -# \xE2\x82\xAC"), StartupResult::Ready);
+  EXPECT_EQ(state_.Title, u"Caf\u00e9 \u20ac");
+  EXPECT_EQ(state_.Message(msg::ExtractButton), u"&Entpacken \u00fc");
+  EXPECT_EQ(state_.ExtractFolder, u"D:\\\u6587");
+  EXPECT_EQ(state_.RunCommand, u"setup.exe \u20ac");
+  EXPECT_EQ(state_.Settings.ExtractFolder.Get(), "C:\\\xCE\x95\xCE\xBB") << "the record keeps what the file holds";
+  EXPECT_EQ(state_.Settings.RunCommand.Get(), "setup.exe");
+  CleanUpWorkFolder(state_);
+}
+
 TEST_F(Startup, UsageTextComesFromMessages52To60) {
   ASSERT_EQ(Run("sfx.exe /?"), StartupResult::Ready);
   EXPECT_TRUE(state_.UsageRequested);
