@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ByteOrder.h"
+#include "format/ByteOrder.h"
 
 namespace szsfx {
 
@@ -15,7 +15,7 @@ const std::string kEmpty;
 bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
   uint8_t bytes[4] = {0, 0, 0, 0};
   if (!ReadFully(file, bytes, 4, read)) return false;
-  value = plat::LoadLe32(bytes);
+  value = LoadLe32(bytes);
   return true;
 }
 
