@@ -43,6 +43,7 @@ TEST(SevenZipStart, Crc32IsTheStandardOneAndContinuesAcrossPieces) {
   EXPECT_EQ(Crc32(0, bytes, 9), 0xCBF43926u);  // the check value of CRC-32 (IEEE 802.3)
   EXPECT_EQ(Crc32(Crc32(0, bytes, 4), bytes + 4, 5), 0xCBF43926u);
   EXPECT_EQ(Crc32(0, bytes, 0), 0u);
+  EXPECT_EQ(Crc32(0x12345678u, nullptr, 0), 0x12345678u) << "nothing to add: an empty vector's data";
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ bool CrcOfRange(std::FILE* f, uint64_t position, uint64_t size, uint32_t& crc) {
 }  // namespace
 
 uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size) {
+  if (size == 0) return crc;  // 7-Zip's code may not be handed an empty vector's null data
   static const bool tableReady = (CrcGenerateTable(), true);
   (void)tableReady;
   return CrcUpdate(crc ^ CRC_INIT_VAL, data, size) ^ CRC_INIT_VAL;
