@@ -236,8 +236,8 @@ std::string TBrowseDirectoryDlg::FittedStatusText() const {
     SIZE size;
     return GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx : 0;
   };
-  const std::string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
-                                                      : FitTextToWidth(statusText_, r.right - r.left, measure);
+  std::string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
+                                                : FitTextToWidth(statusText_, r.right - r.left, measure);
   SelectObject(dc, old);
   ReleaseDC(status, dc);
   return fitted;

@@ -37,7 +37,7 @@ class Secured : public ::testing::Test {
     HWND edit = GetDlgItem(window, kIdPasswordEdit);
     if (shownText) *shownText = WindowText(edit);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    const std::wstring caption = WindowText(window);
+    std::wstring caption = WindowText(window);
     if (button == IDCLOSE) {
       PostMessageW(window, WM_CLOSE, 0, 0);
     } else {
@@ -124,7 +124,7 @@ TEST_F(Secured, AWrongPasswordLeavesNoUndecodableFile) {
     if (!e.is_regular_file()) continue;
     const std::string name = fs::relative(e.path(), target_).string();
     EXPECT_EQ(name.find("~szsfx"), std::string::npos) << name;
-    EXPECT_EQ(ReadFile(e.path().string()), ReadFile(tree + "\\" + name)) << name;
+    EXPECT_EQ(ReadFile(e.path().string()), ReadFile((fs::path(tree) / name).string())) << name;
   }
 }
 
