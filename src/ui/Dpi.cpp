@@ -1,5 +1,7 @@
 #include "ui/Dpi.h"
 
+#include <utility>
+
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -173,7 +175,7 @@ void TScaledWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
     layout_.Apply(dpi_, font.Get());
     font_ = std::move(font);  // the old font goes once no control uses it
-    if (dpiChanged_) dpiChanged_(dpi_);
+    handler_->OnDpiChanged(dpi_);
   }
   PlaceForDpi(window_, suggested, FrameAt(dpi_));
 }

@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ui/WinHandles.h"
@@ -66,6 +64,9 @@ class TScaledLayout {
 class IWindowMessages {
  public:
   virtual LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  // After a change of DPI has given the controls their places and the new font, before
+  // the window moves: for what else the window draws at its DPI.
+  virtual void OnDpiChanged(UINT /*dpi*/) {}
 
  protected:
   ~IWindowMessages() = default;
@@ -87,9 +88,6 @@ class TScaledWindow {
   // A visible child control of `parent` with the window's font, at `place` (pixels at 96 DPI).
   HWND Add(HWND parent, const wchar_t* cls, int id, DWORD style, TPlace place, DWORD exStyle = 0);
   void SetClientHeight(int height);  // pixels at 96 DPI; the window keeps its top-left corner
-  // Runs after a change of DPI has given the controls their places and the new font, before
-  // the window moves: for what else the window draws at its DPI.
-  void SetDpiChangedHandler(std::function<void(UINT dpi)> handler) { dpiChanged_ = std::move(handler); }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -106,7 +104,6 @@ class TScaledWindow {
   UINT dpi_ = kBaseDpi;
   TGdi<HFONT> font_;
   TScaledLayout layout_;
-  std::function<void(UINT)> dpiChanged_;
   IWindowMessages* handler_ = nullptr;
 };
 

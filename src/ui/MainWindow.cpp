@@ -77,10 +77,6 @@ void TMainWindow::CreateControls() {
   scaled_.Add(group, L"BUTTON", kIdConfirmRadio, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, {8, 16, 89, 22});
   scaled_.Add(group, L"BUTTON", kIdSkipRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, {104, 16, 81, 22});
   scaled_.Add(group, L"BUTTON", kIdOverwriteRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, {192, 16, 81, 22});
-  scaled_.SetDpiChangedHandler([this](UINT dpi) {
-    link_.SetDpi(dpi, scaled_.Font());
-    banner_.SetDpi(dpi);
-  });
   std::vector<HWND> marked;
   for (int id : {kIdExtractButton, kIdCancelButton, kIdAboutButton, kIdConfirmRadio, kIdSkipRadio, kIdOverwriteRadio}) {
     marked.push_back(Control(id));
@@ -191,6 +187,11 @@ void TMainWindow::OnCommand(int id, int notification) {
 HBRUSH TMainWindow::OnCtlColorStatic(HWND control, HDC dc) const {
   if (HBRUSH brush = banner_.Colour(control, dc)) return brush;
   return link_.Colour(control, dc);
+}
+
+void TMainWindow::OnDpiChanged(UINT dpi) {
+  link_.SetDpi(dpi, scaled_.Font());
+  banner_.SetDpi(dpi);
 }
 
 void TMainWindow::OnActivate(bool inactive) {

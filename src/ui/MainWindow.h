@@ -61,6 +61,7 @@ class TMainWindow final : private IRunView, private IWindowMessages {
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnCommand(int id, int notification);
   HBRUSH OnCtlColorStatic(HWND control, HDC dc) const;
+  void OnDpiChanged(UINT dpi) override;
   void OnActivate(bool inactive);
   void OnClose();
 
