@@ -96,6 +96,29 @@ TEST_F(Secured, OnePasswordWindowForAnEncryptedArchive) {
   EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
 }
 
+// The password window has no dialog navigation: Tab and Enter leave the focus and the
+// window as they are; Alt+O presses OK.
+TEST_F(Secured, AltLetterPressesAPasswordButtonWhileTabAndEnterHaveNoBinding) {
+  ASSERT_TRUE(Start("aes.7z"));
+  HWND form = WaitForReadyForm(*stub_);
+  ASSERT_NE(form, nullptr);
+  FormView(form).Click(kIdExtractButton);
+  HWND password = stub_->WaitForWindow(kPasswordWindowClass);
+  ASSERT_NE(password, nullptr);
+  HWND edit = GetDlgItem(password, kIdPasswordEdit);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Secret"));
+  WaitUntil([&] { return FormView(password).Focus() == edit; }, 2000);
+  PostMessageW(edit, WM_KEYDOWN, VK_TAB, 0);
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  Sleep(500);
+  EXPECT_TRUE(IsWindowVisible(password));
+  EXPECT_EQ(FormView(password).Focus(), edit) << "Tab moved the focus";
+  PostMessageW(edit, WM_SYSCHAR, L'o', 0);  // Alt+O: OK
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  std::string difference;
+  EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
+}
+
 TEST_F(Secured, CancelCloseBoxAndEmptyOkAbortWithoutSuccessMessage) {
   settings_.ShowDoneMessage = 1;
   for (int button : {IDCANCEL, IDCLOSE, IDOK}) {
