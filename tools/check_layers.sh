@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
 # Checks that includes between the folders of src/ point one way:
-#   app -> ui, payload, engine, interface, platform;  ui -> engine, payload, interface, platform;
-#   engine -> interface, platform;  payload -> platform;  platform -> (nothing of ours);
+#   app -> ui, payload, engine, interface, format, platform;
+#   ui -> engine, payload, interface, format, platform;  engine -> interface, format, platform;
+#   payload -> format, platform;  platform -> (nothing of ours);
 #   interface (the archive library's binary interface, shared by the engine and our
-#   library) -> (nothing of ours);  library -> interface only, and the decoder sources'
-#   own headers, which it names without a folder.
+#   library) -> (nothing of ours);  format (the fixed facts of the files both the stub and
+#   our library read: the 7z start, little-endian values) -> (nothing of ours);
+#   library -> interface, format, and the decoder sources' own headers, which it names
+#   without a folder.
 # Prints every include that reaches up or sideways and exits 1 if there is one.
 set -uo pipefail
 src=${1:-$(cd "$(dirname "$0")/.." && pwd)/src}
 declare -A allowed=(
-  [app]="app ui payload engine interface platform"
-  [ui]="ui engine payload interface platform"
-  [engine]="engine interface platform"
-  [payload]="payload platform"
+  [app]="app ui payload engine interface format platform"
+  [ui]="ui engine payload interface format platform"
+  [engine]="engine interface format platform"
+  [payload]="payload format platform"
   [platform]="platform"
   [interface]="interface"
-  [library]="library interface"
+  [format]="format"
+  [library]="library interface format"
 )
 status=0
 for layer in "${!allowed[@]}"; do

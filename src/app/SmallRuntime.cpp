@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 namespace __gnu_cxx {
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the C++ library's own name, replaced here
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 

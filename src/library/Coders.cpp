@@ -1,5 +1,7 @@
 #include "library/Coders.h"
 
+#include "format/ByteOrder.h"
+
 extern "C" {
 #include "Bcj2.h"
 #include "Bra.h"
@@ -24,11 +26,6 @@ namespace {
 
 constexpr size_t kInputBufferSize = size_t{1} << 16;
 constexpr size_t kFilterBufferSize = size_t{1} << 16;
-
-uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 class TPackSource final : public TSource {
  public:
@@ -236,7 +233,7 @@ class TPpmdCoder final : public TCoder {
   HRes Init(const uint8_t* props, size_t size) {
     if (size != 5) return kUnsupported;
     order_ = props[0];
-    const uint32_t memory = ReadLe32(props + 1);
+    const uint32_t memory = szsfx::LoadLe32(props + 1);
     if (order_ < PPMD7_MIN_ORDER || order_ > PPMD7_MAX_ORDER || memory < PPMD7_MIN_MEM_SIZE ||
         memory > PPMD7_MAX_MEM_SIZE || memory > kMaxCoderMemory) {
       return kUnsupported;
@@ -453,7 +450,7 @@ TSource* NewBranchCoder(uint64_t id, const uint8_t* props, size_t propsSize, TSo
   const z7_Func_BranchConv convert = BranchConverter(id);
   uint32_t pc = 0;
   if (propsSize == 4)
-    pc = ReadLe32(props);
+    pc = szsfx::LoadLe32(props);
   else if (propsSize != 0)
     return result = kUnsupported, nullptr;
   auto* coder = new (std::nothrow) TBranchCoder(input, outSize, convert, pc);
@@ -488,7 +485,7 @@ uint64_t CoderMemory(uint64_t id, const uint8_t* props, size_t propsSize, uint64
       return DictionaryBufferSize(dictionary, outSize) + probs(4) + kInputBufferSize;
     }
     case kMethodPpmd:
-      return propsSize == 5 ? ReadLe32(props + 1) + kInputBufferSize : 0;
+      return propsSize == 5 ? szsfx::LoadLe32(props + 1) + kInputBufferSize : 0;
     case kMethodBcj2:
       return 4 * kInputBufferSize;
     case kMethodCopy:

@@ -10,7 +10,9 @@
 
 namespace szlib {
 
-// The heap the decoders allocate their tables and windows from.
+// The heap the decoders allocate their tables and windows from. Only declared here:
+// Coders.cpp initializes it with constants.
+// NOLINTNEXTLINE(bugprone-dynamic-static-initializers): a declaration, not an initialization
 extern const ISzAlloc kDecoderAlloc;
 
 class TSource {

@@ -1,5 +1,7 @@
 #include "library/Database.h"
 
+#include "format/ByteOrder.h"
+
 namespace szlib {
 
 namespace {
@@ -64,14 +66,12 @@ class TReader {
     return static_cast<uint32_t>(n);
   }
   uint32_t UInt32() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
-    return v;
+    const uint8_t* p = Take(4);
+    return p ? szsfx::LoadLe32(p) : 0;
   }
   uint64_t UInt64() {
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(Byte()) << (8 * i);
-    return v;
+    const uint8_t* p = Take(8);
+    return p ? szsfx::LoadLe64(p) : 0;
   }
   const uint8_t* Take(uint64_t size) {
     if (size > left_) return Fail(), nullptr;
@@ -398,7 +398,7 @@ bool ReadNames(TReader& r, uint64_t size, TDatabase& db) {
   if (!data || !db.Affords(units * sizeof(uint16_t)) || !db.Names.Resize(units)) return r.Fail();
   size_t file = 0, start = 0;
   for (size_t i = 0; i < units; ++i) {
-    db.Names[i] = static_cast<uint16_t>(data[2 * i] | data[2 * i + 1] << 8);
+    db.Names[i] = szsfx::LoadLe16(data + 2 * i);
     if (db.Names[i] != 0) continue;
     if (file >= db.Files.Size()) return r.Fail();
     db.Files[file].NameOffset = static_cast<uint32_t>(start);

@@ -18,6 +18,7 @@ void operator delete(void* address) noexcept { std::free(address); }
 void operator delete(void* address, size_t) noexcept { std::free(address); }
 
 // Reached only through a broken object (a pure function called during construction).
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the compiler's tables call
 extern "C" void __cxa_pure_virtual() { std::abort(); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {

@@ -1,5 +1,6 @@
 // The library's entry points: the handler factory, the handler's description and,
 // natively, the system string functions that its callers bind.
+#include "format/SevenZipStart.h"
 #include "library/Crypto.h"
 #include "library/Handler.h"
 #include "library/SystemString.h"
@@ -48,7 +49,6 @@ SZ_EXPORT HRes SZ_STDCALL GetHandlerProperty(uint32_t propId, TPropValue* value)
   if (!value) return kFailure;
   *value = TPropValue{};
   static const uint16_t kName[] = {'7', 'z'};
-  static const uint8_t kSignature[] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
   switch (propId) {
     case kHandlerName:
     case kHandlerExtension:
@@ -58,7 +58,7 @@ SZ_EXPORT HRes SZ_STDCALL GetHandlerProperty(uint32_t propId, TPropValue* value)
       SetString(value, szlib::NewBinaryString(reinterpret_cast<const uint8_t*>(&CLSID_Format7z), sizeof(TGuid)));
       break;
     case kHandlerSignature:
-      SetString(value, szlib::NewBinaryString(kSignature, sizeof kSignature));
+      SetString(value, szlib::NewBinaryString(kSevenZipSignature, sizeof kSevenZipSignature));
       break;
     case kHandlerUpdate:
     case kHandlerKeepName:

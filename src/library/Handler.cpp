@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "format/SevenZipStart.h"
 #include "library/Common.h"
 #include "library/Database.h"
 #include "library/FolderDecoder.h"
@@ -17,7 +18,6 @@ namespace {
 
 using namespace szsfx;
 
-constexpr size_t kSignatureHeaderSize = 32;
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
 constexpr size_t kChunkSize = size_t{1} << 18;
 // A packed header decodes to at most this much plus so many times its packed size.
@@ -30,12 +30,6 @@ constexpr bool kCheckHeaderCrc = true;
 #endif
 
 std::atomic<long> g_liveHandlers{0};
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
 HRes ReadFully(IInStream* stream, uint8_t* data, size_t size) {
   while (size > 0) {
@@ -310,20 +304,21 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   HRes r = stream->Seek(0, 2, &archiveSize);
   if (r != kOk) return r;
   if ((r = stream->Seek(0, 0, &position)) != kOk) return r;
-  uint8_t start[kSignatureHeaderSize];
-  if (archiveSize < kSignatureHeaderSize) return kDataError;
+  uint8_t start[kSevenZipStartSize];
+  if (archiveSize < kSevenZipStartSize) return kDataError;
   if ((r = ReadFully(stream, start, sizeof start)) != kOk) return r;
-  static const uint8_t kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
-  if (std::memcmp(start, kSignature, 6) != 0 || start[6] != 0) return kDataError;
-  if (kCheckHeaderCrc && CrcCalc(start + 12, 20) != Le32(start + 8)) return kDataError;
-  const uint64_t offset = Le64(start + 12), size = Le64(start + 20);
-  const uint32_t crc = Le32(start + 28);
+  const TSevenZipStart fields = ReadSevenZipStart(start);
+  if (!fields.HasSignature || fields.MajorVersion != kSevenZipMajorVersion) return kDataError;
+  if (kCheckHeaderCrc && CrcCalc(start + kStartHeaderCheckedAt, kStartHeaderCheckedSize) != fields.StartHeaderCrc)
+    return kDataError;
+  const uint64_t offset = fields.NextHeaderOffset, size = fields.NextHeaderSize;
+  const uint32_t crc = fields.NextHeaderCrc;
   if (size == 0) return offset == 0 ? kOk : kDataError;  // an empty archive
-  const uint64_t room = archiveSize - kSignatureHeaderSize;
+  const uint64_t room = archiveSize - kSevenZipStartSize;
   if (offset > room || size > room - offset || size > kMaxHeaderSize) return kDataError;
   TBuffer header;
   if (!header.Allocate(static_cast<size_t>(size))) return kOutOfMemory;
-  if ((r = stream->Seek(static_cast<int64_t>(kSignatureHeaderSize + offset), 0, &position)) != kOk) return r;
+  if ((r = stream->Seek(static_cast<int64_t>(kSevenZipStartSize + offset), 0, &position)) != kOk) return r;
   if ((r = ReadFully(stream, header.Data(), header.Size())) != kOk) return r;
   if (kCheckHeaderCrc && CrcCalc(header.Data(), header.Size()) != crc) return kDataError;
   keys_.Reset();
@@ -331,7 +326,7 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   uint64_t headerBytes = header.Size();  // what the header takes in the archive
   if ((r = DecodeHeader(stream, header, keys, archiveSize, headerBytes)) != kOk) return r;
   db_.MemoryBudget = kDatabaseBaseMemory + kDatabaseMemoryPerHeaderByte * headerBytes;
-  return ReadHeader(header.Data(), header.Size(), kSignatureHeaderSize, archiveSize, db_) ? kOk : kDataError;
+  return ReadHeader(header.Data(), header.Size(), kSevenZipStartSize, archiveSize, db_) ? kOk : kDataError;
 }
 
 // A compressed (maybe encrypted) header is the first folder of its own small database,
@@ -340,7 +335,7 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
                             uint64_t& headerBytes) {
   if (header.Size() > 0 && header.Data()[0] == 0x17) {
     TDatabase packed;
-    if (!ReadEncodedHeader(header.Data(), header.Size(), kSignatureHeaderSize, archiveSize, packed)) {
+    if (!ReadEncodedHeader(header.Data(), header.Size(), kSevenZipStartSize, archiveSize, packed)) {
       return kDataError;
     }
     const TFolder& f = packed.Folders[0];

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "format/ByteOrder.h"
 #include "payload/RunSetup.h"
-#include "platform/ByteOrder.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -18,7 +18,7 @@ const std::u16string kEmptyText;
 bool ReadU32(TInFile& file, uint32_t& value, uint32_t& read) {
   uint8_t bytes[4] = {0, 0, 0, 0};
   if (!ReadFully(file, bytes, 4, read)) return false;
-  value = plat::LoadLe32(bytes);
+  value = LoadLe32(bytes);
   return true;
 }
 

@@ -26,8 +26,6 @@ constexpr int kMaxBlocks = 32;
 constexpr int kMaxStringsPerBlock = 100;
 
 constexpr std::string_view kSignature = "BSZ";
-// The first six bytes of a 7z archive, the payload's last part.
-constexpr uint8_t kSevenZipSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
 constexpr std::u16string_view kFixedCaption = u"Brambleloader SFX";
 // The maker's web address: the link label opens it, the default messages name it.
 constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";

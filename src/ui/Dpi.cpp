@@ -1,6 +1,8 @@
 #include "ui/Dpi.h"
 
-#include "ui/WinHandles.h"
+#include <utility>
+
+#include "ui/WinText.h"
 
 namespace szsfx {
 
@@ -107,6 +109,75 @@ void TScaledLayout::Apply(UINT dpi, HFONT font) const {
     SetWindowPos(entry.control, nullptr, r.left, r.top, r.right, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(entry.control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
+}
+
+TScaledWindow::TScaledWindow(int clientWidth, int clientHeight, DWORD style, DWORD exStyle)
+    : clientWidth_(clientWidth), clientHeight_(clientHeight), style_(style), exStyle_(exStyle) {}
+
+HWND TScaledWindow::Create(const wchar_t* className, const std::wstring& caption, HWND owner,
+                           IWindowMessages* handler) {
+  handler_ = handler;
+  window_ =
+      CreateCenteredWindow(className, &Procedure, caption, style_, exStyle_, clientWidth_, clientHeight_, owner, this);
+  if (!window_) return nullptr;
+  dpi_ = DpiOf(window_);
+  font_ = TGdi<HFONT>(CreateWindowFont(dpi_, false));
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+  return window_;
+}
+
+HWND TScaledWindow::Add(HWND parent, const wchar_t* cls, int id, DWORD style, TPlace place, DWORD exStyle) {
+  return layout_.Add(parent, cls, id, style, exStyle, place, dpi_, font_.Get());
+}
+
+void TScaledWindow::SetClientHeight(int height) {
+  clientHeight_ = height;
+  const SIZE frame = FrameAt(dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE TScaledWindow::FrameAt(UINT dpi) const { return FrameSize(clientWidth_, clientHeight_, style_, exStyle_, dpi); }
+
+LRESULT CALLBACK TScaledWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TScaledWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  LRESULT result = 0;
+  if (self->HandleDpiMessage(message, wParam, lParam, result)) return result;
+  return self->handler_->Handle(window, message, wParam, lParam);
+}
+
+bool TScaledWindow::HandleDpiMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (!window_) return false;                 // not before the window is made
+  if (message == kGetDpiScaledSizeMessage) {  // the exact size for the new DPI, before the system suggests a rectangle
+    if (!lParam || !LOWORD(wParam)) return false;
+    *reinterpret_cast<SIZE*>(lParam) = FrameAt(LOWORD(wParam));
+    result = TRUE;
+    return true;
+  }
+  if (message == kDpiChangedMessage) {
+    OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    result = 0;
+    return true;
+  }
+  return false;
+}
+
+// Moved to a monitor of another DPI (or the DPI changed): the font and every control again
+// at the new DPI, the window at the suggested place.
+void TScaledWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
+  if (dpi != 0 && dpi != dpi_) {
+    dpi_ = dpi;
+    TGdi<HFONT> font(CreateWindowFont(dpi_, false));
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    layout_.Apply(dpi_, font.Get());
+    font_ = std::move(font);  // the old font goes once no control uses it
+    handler_->OnDpiChanged(dpi_);
+  }
+  PlaceForDpi(window_, suggested, FrameAt(dpi_));
 }
 
 }  // namespace szsfx

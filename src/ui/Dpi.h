@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
+
+#include "ui/WinHandles.h"
 
 namespace szsfx {
 
@@ -55,6 +58,53 @@ class TScaledLayout {
     TPlace place;
   };
   std::vector<Entry> entries_;
+};
+
+// What a window does with its messages; called on the window's thread.
+class IWindowMessages {
+ public:
+  virtual LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  // After a change of DPI has given the controls their places and the new font, before
+  // the window moves: for what else the window draws at its DPI.
+  virtual void OnDpiChanged(UINT /*dpi*/) {}
+
+ protected:
+  ~IWindowMessages() = default;
+};
+
+// One window at its monitor's DPI: its client size, font and controls' places at 96 DPI,
+// made again when the system reports another DPI. Its window procedure answers the
+// system's DPI messages and passes every other message on to the window's handler.
+class TScaledWindow {
+ public:
+  TScaledWindow(int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
+  TScaledWindow(const TScaledWindow&) = delete;
+  TScaledWindow& operator=(const TScaledWindow&) = delete;
+  // Registers `className` and makes the hidden window, centred on the screen (see
+  // CreateCenteredWindow), and its font at its DPI; nullptr when it cannot be made.
+  HWND Create(const wchar_t* className, const std::wstring& caption, HWND owner, IWindowMessages* handler);
+  UINT Dpi() const { return dpi_; }
+  HFONT Font() const { return font_.Get(); }
+  // A visible child control of `parent` with the window's font, at `place` (pixels at 96 DPI).
+  HWND Add(HWND parent, const wchar_t* cls, int id, DWORD style, TPlace place, DWORD exStyle = 0);
+  void SetClientHeight(int height);  // pixels at 96 DPI; the window keeps its top-left corner
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // The system's DPI messages; false for any other message and for those the window's
+  // default procedure should see.
+  bool HandleDpiMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  SIZE FrameAt(UINT dpi) const;
+  void OnDpiChanged(UINT dpi, const RECT* suggested);
+
+  const int clientWidth_;
+  int clientHeight_;  // at 96 DPI
+  const DWORD style_, exStyle_;
+  HWND window_ = nullptr;
+  UINT dpi_ = kBaseDpi;
+  TGdi<HFONT> font_;
+  TScaledLayout layout_;
+  IWindowMessages* handler_ = nullptr;
 };
 
 }  // namespace szsfx

@@ -223,8 +223,8 @@ std::u16string TBrowseDirectoryDlg::FittedStatusText() const {
     SIZE size;
     return GetTextExtentPoint32W(dc, W(text).c_str(), static_cast<int>(text.size()), &size) ? size.cx : 0;
   };
-  const std::u16string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
-                                                         : FitTextToWidth(statusText_, r.right - r.left, measure);
+  std::u16string fitted = IsDirectory(statusText_) ? FitPathToWidth(statusText_, r.right - r.left, measure)
+                                                   : FitTextToWidth(statusText_, r.right - r.left, measure);
   SelectObject(dc, old);
   ReleaseDC(status, dc);
   return fitted;

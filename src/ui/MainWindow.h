@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "payload/RunSetup.h"
+#include "ui/Banner.h"
+#include "ui/DialogKeyboard.h"
 #include "ui/Dpi.h"
 #include "ui/ExtractionRun.h"
-#include "ui/WinHandles.h"
+#include "ui/FileList.h"
+#include "ui/LinkLabel.h"
+#include "ui/RadioGroup.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -38,7 +42,7 @@ enum ControlId : int {
 
 constexpr wchar_t kMainWindowClass[] = L"TForm1";
 
-class TMainWindow final : private IRunView {
+class TMainWindow final : private IRunView, private IWindowMessages {
  public:
   explicit TMainWindow(TRunSetup& app);
   ~TMainWindow();
@@ -54,63 +58,39 @@ class TMainWindow final : private IRunView {
   void SetPasswordWindow(TPasswordWindow* window) { run_.SetPasswordWindow(window); }
 
  private:
-  static LRESULT CALLBACK LinkProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK GroupProc(HWND, UINT, WPARAM, LPARAM);
-  template <typename T>
-  friend LRESULT CALLBACK RoutedWindowProc(HWND, UINT, WPARAM, LPARAM);
-  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnCommand(int id, int notification);
-  bool OnCtlColorStatic(HWND control, HDC dc, LRESULT& brush);
-  bool OnSetCursor(HWND control);
+  HBRUSH OnCtlColorStatic(HWND control, HDC dc) const;
+  void OnDpiChanged(UINT dpi) override;
   void OnActivate(bool inactive);
-  void OnDpiChanged(UINT dpi, const RECT* suggested);
   void OnClose();
-  void OnDestroy();
 
-  HWND Control(int id) const { return GetDlgItem(id >= kIdConfirmRadio ? group_ : window_, id); }
-  HWND AddControl(HWND parent, const wchar_t* cls, int id, DWORD style, int x, int y, int w, int h, DWORD ex = 0);
+  HWND Control(int id) const { return GetDlgItem(id >= kIdConfirmRadio ? group_.Handle() : window_, id); }
   void CreateControls();
-  void MakeBanner();
   void ApplyTextsAndStates();
   void SetText(int id, const std::u16string& text);
-  void SetClientHeight(int height);
-  SIZE FrameAt(UINT dpi) const;
   void SetDefaultButton(int id);
-  void SetLinkStyle(bool underlined, COLORREF color);
 
   // The extraction run: the window lists, starts and shows it.
   bool PrepareArchive();
-  void FillFileList();
   void RunExtraction();
   void SwitchToRunning();
-  std::vector<std::u16string> SelectedItems() const;
   void ShowRunStatus() override;
-  void PumpMessages() override { DispatchPending(); }
+  void PumpMessages() override { keyboard_.DispatchPending(); }
   void Cancel();
   void Browse();
-
-  // Messages: one place that applies the window's keyboard rules.
-  bool ProcessMessage(MSG& msg);
-  bool DispatchOne();
-  void DispatchPending();
-  bool ClickByMnemonic(wchar_t letter);
 
   TRunSetup& app_;
   TExtractionRun run_;
   std::u16string windowTitle_;
   HWND window_ = nullptr;
-  HWND group_ = nullptr;
-  TGdi<HFONT> font_, linkFont_;
-  TGdi<HBITMAP> bannerBitmap_;
-  TGdi<HBRUSH> bannerBrush_;
-  TScaledLayout layout_;  // every control's place at 96 DPI
-  UINT dpi_ = kBaseDpi;
-  int clientHeight_ = 0;  // at 96 DPI
-  bool linkUnderlined_ = true;
-  COLORREF linkColor_ = RGB(0, 0, 255);
-  bool linkHot_ = false;
+  TScaledWindow scaled_;  // the window at its DPI; every control's place at 96 DPI
+  TRadioGroup group_;     // the overwrite choice
+  TLinkLabel link_;
+  TBanner banner_;
+  TFileList fileList_;
+  TDialogKeyboard keyboard_;
   int defaultButton_ = 0;
-  WNDPROC staticProc_ = nullptr, groupProc_ = nullptr;
   HWND savedFocus_ = nullptr;
 };
 

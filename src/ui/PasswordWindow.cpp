@@ -1,7 +1,5 @@
 #include "ui/PasswordWindow.h"
 
-#include <utility>
-
 #include "ui/PasswordCaption.h"
 #include "ui/WinText.h"
 
@@ -31,16 +29,16 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 }  // namespace
 
+TPasswordWindow::TPasswordWindow(const TRunSetup& app)
+    : app_(app), scaled_(kClientWidth, kClientHeight, kStyle, kExStyle) {}
+
 TPasswordWindow::~TPasswordWindow() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the font it uses goes
 }
 
 bool TPasswordWindow::Create(HWND owner) {
-  window_ = CreateCenteredWindow(kPasswordWindowClass, &RoutedWindowProc<TPasswordWindow>, L"", kStyle, kExStyle,
-                                 kClientWidth, kClientHeight, owner, this);
+  window_ = scaled_.Create(kPasswordWindowClass, L"", owner, this);
   if (!window_) return false;
-  dpi_ = DpiOf(window_);
-  font_ = TGdi<HFONT>(CreateWindowFont(dpi_, false));
   struct ControlLayout {
     const wchar_t* cls;
     int id;
@@ -54,9 +52,12 @@ bool TPasswordWindow::Create(HWND owner) {
       {L"BUTTON", kIdPasswordOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
       {L"BUTTON", kIdPasswordCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
   };
-  for (const ControlLayout& c : controls) layout_.Add(window_, c.cls, c.id, c.style, c.ex, c.place, dpi_, font_.Get());
+  for (const ControlLayout& c : controls) scaled_.Add(window_, c.cls, c.id, c.style, c.place, c.ex);
   SetWindowTextW(GetDlgItem(window_, kIdPasswordOkButton), W(app_.Message(msg::OkButton)).c_str());
   SetWindowTextW(GetDlgItem(window_, kIdPasswordCancelButton), W(app_.Message(msg::CancelButton)).c_str());
+  // Alt+letter presses a button; Enter, Escape and Tab have no binding here.
+  keyboard_.Attach(window_, {GetDlgItem(window_, kIdPasswordOkButton), GetDlgItem(window_, kIdPasswordCancelButton)},
+                   TDialogKeyboard::Navigation::None);
   return true;
 }
 
@@ -76,34 +77,10 @@ LRESULT TPasswordWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:  // hidden, never destroyed: the box keeps its text for the next showing
       closeRequested_ = true;
       return 0;
-    case kGetDpiScaledSizeMessage:  // the exact size for the new DPI, before the system suggests a rectangle
-      if (!lParam || !LOWORD(wParam)) break;
-      *reinterpret_cast<SIZE*>(lParam) = FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, LOWORD(wParam));
-      return TRUE;
-    case kDpiChangedMessage:
-      OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-      return 0;
     default:
       break;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
-}
-
-// Moved to a monitor of another DPI: the font and every control again at the new DPI,
-// the window at the suggested place.
-void TPasswordWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
-  if (dpi != 0 && dpi != dpi_) {
-    dpi_ = dpi;
-    TGdi<HFONT> font(CreateWindowFont(dpi_, false));
-    layout_.Apply(dpi_, font.Get());
-    font_ = std::move(font);  // the old font goes once no control uses it
-  }
-  PlaceForDpi(window_, suggested, FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_));
-}
-
-bool TPasswordWindow::ClickByMnemonic(wchar_t letter) {
-  return ClickMarkedControl({kIdPasswordOkButton, kIdPasswordCancelButton}, letter,
-                            [this](int id) { return GetDlgItem(window_, id); });
 }
 
 void TPasswordWindow::ShowModal() {
@@ -122,14 +99,7 @@ void TPasswordWindow::ShowModal() {
       PostQuitMessage(static_cast<int>(msg.wParam));  // the process is quitting: let the main loop see it
       break;
     }
-    // Alt+letter presses a button; Enter, Escape and Tab have no binding here.
-    if (msg.message == WM_SYSCHAR && std::iswalnum(static_cast<wint_t>(msg.wParam)) &&
-        (msg.hwnd == window_ || IsChild(window_, msg.hwnd))) {
-      ClickByMnemonic(static_cast<wchar_t>(msg.wParam));
-      continue;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    keyboard_.Dispatch(msg);
   }
   for (int i = 0; i < disabled.count; ++i) EnableWindow(disabled.list[i], TRUE);
   ShowWindow(window_, SW_HIDE);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "payload/RunSetup.h"
+#include "ui/DialogKeyboard.h"
 #include "ui/Dpi.h"
-#include "ui/WinHandles.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -15,9 +15,9 @@ namespace szsfx {
 enum PasswordControlId : int { kIdPasswordPrompt = 200, kIdPasswordEdit, kIdPasswordOkButton, kIdPasswordCancelButton };
 constexpr wchar_t kPasswordWindowClass[] = L"TForm2";
 
-class TPasswordWindow {
+class TPasswordWindow final : private IWindowMessages {
  public:
-  explicit TPasswordWindow(const TRunSetup& app) : app_(app) {}
+  explicit TPasswordWindow(const TRunSetup& app);
   ~TPasswordWindow();
   TPasswordWindow(const TPasswordWindow&) = delete;
   TPasswordWindow& operator=(const TPasswordWindow&) = delete;
@@ -30,18 +30,13 @@ class TPasswordWindow {
   std::u16string PromptName;
 
  private:
-  template <typename T>
-  friend LRESULT CALLBACK RoutedWindowProc(HWND, UINT, WPARAM, LPARAM);
-  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
   void ShowModal();
-  bool ClickByMnemonic(wchar_t letter);
-  void OnDpiChanged(UINT dpi, const RECT* suggested);
 
   const TRunSetup& app_;
   HWND window_ = nullptr;
-  TGdi<HFONT> font_;
-  TScaledLayout layout_;  // every control's place at 96 DPI
-  UINT dpi_ = kBaseDpi;
+  TScaledWindow scaled_;  // the window at its DPI; every control's place at 96 DPI
+  TDialogKeyboard keyboard_;
   bool closeRequested_ = false;
 };
 

@@ -34,33 +34,6 @@ inline wchar_t MnemonicOf(const std::u16string& text) {
   return 0;
 }
 
-// Clicks the first visible, enabled control of `ids` whose caption marks `letter`.
-template <typename Lookup>
-bool ClickMarkedControl(std::initializer_list<int> ids, wchar_t letter, Lookup control) {
-  const wchar_t wanted = static_cast<wchar_t>(std::towlower(letter));
-  for (int id : ids) {
-    HWND c = control(id);
-    if (!IsWindowVisible(c) || !IsWindowEnabled(c) || !IsWindowEnabled(GetParent(c))) continue;
-    if (MnemonicOf(TextOf(c)) != wanted) continue;
-    SetFocus(c);
-    SendMessageW(c, BM_CLICK, 0, 0);
-    return true;
-  }
-  return false;
-}
-
-// The window procedure of a window class owned by an object of type T: the object given
-// to CreateWindowEx as creation parameter handles every message of its window.
-template <typename T>
-LRESULT CALLBACK RoutedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->Handle(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
-
 // Registers a window class of the stub's dialog-like windows and creates a hidden
 // window of it with the given client size (pixels at 96 DPI, scaled to the window's DPI),
 // centred on the screen once. `self` goes to WM_NCCREATE as the creation parameter.

@@ -37,7 +37,7 @@ class Secured : public ::testing::Test {
     HWND edit = GetDlgItem(window, kIdPasswordEdit);
     if (shownText) *shownText = WindowText(edit);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    const std::wstring caption = WindowText(window);
+    std::wstring caption = WindowText(window);
     if (button == IDCLOSE) {
       PostMessageW(window, WM_CLOSE, 0, 0);
     } else {
@@ -96,6 +96,29 @@ TEST_F(Secured, OnePasswordWindowForAnEncryptedArchive) {
   EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
 }
 
+// The password window has no dialog navigation: Tab and Enter leave the focus and the
+// window as they are; Alt+O presses OK.
+TEST_F(Secured, AltLetterPressesAPasswordButtonWhileTabAndEnterHaveNoBinding) {
+  ASSERT_TRUE(Start("aes.7z"));
+  HWND form = WaitForReadyForm(*stub_);
+  ASSERT_NE(form, nullptr);
+  FormView(form).Click(kIdExtractButton);
+  HWND password = stub_->WaitForWindow(kPasswordWindowClass);
+  ASSERT_NE(password, nullptr);
+  HWND edit = GetDlgItem(password, kIdPasswordEdit);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Secret"));
+  WaitUntil([&] { return FormView(password).Focus() == edit; }, 2000);
+  PostMessageW(edit, WM_KEYDOWN, VK_TAB, 0);
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  Sleep(500);
+  EXPECT_TRUE(IsWindowVisible(password));
+  EXPECT_EQ(FormView(password).Focus(), edit) << "Tab moved the focus";
+  PostMessageW(edit, WM_SYSCHAR, L'o', 0);  // Alt+O: OK
+  EXPECT_EQ(stub_->WaitForExit(), 0u);
+  std::string difference;
+  EXPECT_TRUE(SameTree(EngineData("tree"), target_, difference)) << difference;
+}
+
 TEST_F(Secured, CancelCloseBoxAndEmptyOkAbortWithoutSuccessMessage) {
   settings_.ShowDoneMessage = 1;
   for (int button : {IDCANCEL, IDCLOSE, IDOK}) {
@@ -124,7 +147,7 @@ TEST_F(Secured, AWrongPasswordLeavesNoUndecodableFile) {
     if (!e.is_regular_file()) continue;
     const std::string name = fs::relative(e.path(), target_).string();
     EXPECT_EQ(name.find("~szsfx"), std::string::npos) << name;
-    EXPECT_EQ(ReadFile(e.path().string()), ReadFile(tree + "\\" + name)) << name;
+    EXPECT_EQ(ReadFile(e.path().string()), ReadFile((fs::path(tree) / name).string())) << name;
   }
 }
 

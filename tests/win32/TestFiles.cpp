@@ -130,7 +130,7 @@ bool SameTree(const std::string& expected, const std::string& actual, std::strin
     return false;
   }
   for (const std::string& name : a) {
-    const std::string left = expected + "\\" + name, right = actual + "\\" + name;
+    const std::string left = (fs::path(expected) / name).string(), right = (fs::path(actual) / name).string();
     if (fs::is_regular_file(left) && ReadFile(left) != ReadFile(right)) {
       difference = name + " differs";
       return false;

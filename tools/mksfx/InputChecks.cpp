@@ -1,12 +1,14 @@
 #include "InputChecks.h"
 
-#include <array>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "payload/PayloadFormat.h"
-#include "platform/ByteOrder.h"
+#include "format/SevenZipStart.h"
+
+extern "C" {
+#include "7zCrc.h"
+}
 
 namespace szsfx {
 
@@ -48,10 +50,6 @@ bool FileSize(const std::string& path, uint64_t& size) {
 
 namespace {
 
-using plat::LoadLe16;
-using plat::LoadLe32;
-using plat::LoadLe64;
-
 constexpr uint16_t kFileIsDll = 0x2000;
 constexpr uint16_t kFileIsExecutable = 0x0002;
 
@@ -74,18 +72,10 @@ bool CrcOfRange(std::FILE* f, uint64_t position, uint64_t size, uint32_t& crc) {
 }  // namespace
 
 uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
+  if (size == 0) return crc;  // 7-Zip's code may not be handed an empty vector's null data
+  static const bool tableReady = (CrcGenerateTable(), true);
+  (void)tableReady;
+  return CrcUpdate(crc ^ CRC_INIT_VAL, data, size) ^ CRC_INIT_VAL;
 }
 
 TImageKind ReadImageKind(const std::string& path) {
@@ -135,21 +125,24 @@ std::string CheckSevenZipArchive(const std::string& path) {
   File f = OpenForReading(path);
   if (!f) return "cannot read the archive " + path;
   const uint64_t size = SizeOf(f.get());
-  uint8_t head[32];
-  if (size < sizeof head || !ReadAt(f.get(), 0, head, sizeof head) ||
-      !std::equal(kSevenZipSignature, kSevenZipSignature + 6, head)) {
+  uint8_t head[kSevenZipStartSize];
+  if (size < sizeof head || !ReadAt(f.get(), 0, head, sizeof head))
     return "the archive " + path + " is not a 7z archive";
+  const TSevenZipStart start = ReadSevenZipStart(head);
+  if (!start.HasSignature) return "the archive " + path + " is not a 7z archive";
+  if (start.MajorVersion != kSevenZipMajorVersion) {
+    return "the archive " + path + " has 7z format version " + std::to_string(start.MajorVersion) + ", not " +
+           std::to_string(kSevenZipMajorVersion);
   }
-  if (head[6] != 0) return "the archive " + path + " has 7z format version " + std::to_string(head[6]) + ", not 0";
-  if (Crc32(0, head + 12, 20) != LoadLe32(head + 8))
+  if (Crc32(0, head + kStartHeaderCheckedAt, kStartHeaderCheckedSize) != start.StartHeaderCrc)
     return "the archive " + path + " is damaged: its start header is wrong";
-  const uint64_t offset = LoadLe64(head + 12), length = LoadLe64(head + 20);
+  const uint64_t offset = start.NextHeaderOffset, length = start.NextHeaderSize;
   if (offset > size - sizeof head || length > size - sizeof head - offset) {
     return "the archive " + path + " is incomplete: its header lies beyond the end of the file";
   }
   uint32_t crc = 0;
   if (!CrcOfRange(f.get(), sizeof head + offset, length, crc)) return "cannot read the archive " + path;
-  if (crc != LoadLe32(head + 28)) return "the archive " + path + " is damaged: its header checksum is wrong";
+  if (crc != start.NextHeaderCrc) return "the archive " + path + " is damaged: its header checksum is wrong";
   return "";
 }
 

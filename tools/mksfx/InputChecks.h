@@ -25,6 +25,8 @@ std::string CheckSevenZipArchive(const std::string& path);
 // The size of a file of any length (64-bit positions on every target).
 bool FileSize(const std::string& path, uint64_t& size);
 
+// The CRC-32 of the 7z container, continued from `crc` (0 to start): 7-Zip's own code, the
+// one our archive library checks archives with.
 uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size);
 
 }  // namespace szsfx
