@@ -30,6 +30,14 @@ class Secured : public ::testing::Test {
     stub_ = std::make_unique<TestProcess>();  // a new process for every start
     return stub_->Start(Quoted(sfx_.path) + L" " + arguments);
   }
+  // Starts the encrypted archive's self-extractor, presses Extract in its ready window and
+  // waits for the password window; `form` is the main window. nullptr when either is missing.
+  HWND OpenPasswordWindow(HWND& form) {
+    form = Start("aes.7z") ? WaitForReadyForm(*stub_) : nullptr;
+    if (!form) return nullptr;
+    FormView(form).Click(kIdExtractButton);
+    return stub_->WaitForWindow(kPasswordWindowClass);
+  }
   // Waits for the password window; types `text` into it and presses `button`.
   std::wstring AnswerPassword(const std::wstring& text, int button, std::wstring* shownText = nullptr) {
     HWND window = stub_->WaitForWindow(kPasswordWindowClass);
@@ -79,11 +87,8 @@ class Secured : public ::testing::Test {
 };
 
 TEST_F(Secured, OnePasswordWindowForAnEncryptedArchive) {
-  ASSERT_TRUE(Start("aes.7z"));
-  HWND form = WaitForReadyForm(*stub_);
-  ASSERT_NE(form, nullptr);
-  FormView(form).Click(kIdExtractButton);
-  HWND password = stub_->WaitForWindow(kPasswordWindowClass);
+  HWND form = nullptr;
+  HWND password = OpenPasswordWindow(form);
   ASSERT_NE(password, nullptr);
   EXPECT_FALSE(IsWindowEnabled(form)) << "the main window waits while the password window is shown";
   EXPECT_EQ(WindowText(GetDlgItem(password, kIdPasswordPrompt)), L"");
@@ -99,11 +104,8 @@ TEST_F(Secured, OnePasswordWindowForAnEncryptedArchive) {
 // The password window has no dialog navigation: Tab and Enter leave the focus and the
 // window as they are; Alt+O presses OK.
 TEST_F(Secured, AltLetterPressesAPasswordButtonWhileTabAndEnterHaveNoBinding) {
-  ASSERT_TRUE(Start("aes.7z"));
-  HWND form = WaitForReadyForm(*stub_);
-  ASSERT_NE(form, nullptr);
-  FormView(form).Click(kIdExtractButton);
-  HWND password = stub_->WaitForWindow(kPasswordWindowClass);
+  HWND form = nullptr;
+  HWND password = OpenPasswordWindow(form);
   ASSERT_NE(password, nullptr);
   HWND edit = GetDlgItem(password, kIdPasswordEdit);
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Secret"));
