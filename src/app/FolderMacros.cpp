@@ -1,5 +1,7 @@
 #include "app/FolderMacros.h"
 
+#include "app/FreshFolder.h"
+
 #include <array>
 #include <functional>
 
@@ -9,14 +11,6 @@ namespace {
 
 const char16_t kVersionKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char16_t kShellFoldersKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-std::u16string UniqueTempFolder(TMacroSource& source) {
-  std::u16string name = source.TempPath() + plat::kPathSeparator + u"~SFX" + DecimalText(source.Random(1000));
-  char16_t last = static_cast<char16_t>(97 + source.Random(28));
-  // The 28 draws cover "a".."z", "{" and "|"; no folder name may hold "|", so it becomes "}".
-  if (last == u'|') last = u'}';
-  return name + last;
-}
 
 struct Macro {
   const char16_t* name;
@@ -34,7 +28,7 @@ std::u16string ShellFolder(TMacroSource& s, const char16_t* value) {
 const std::array<Macro, 9>& Macros() {
   static const std::array<Macro, 9> macros = {{
       {u"%temp%", [](TMacroSource& s) { return s.TempPath(); }},
-      {u"%temp-unique%", UniqueTempFolder},
+      {u"%temp-unique%", [](TMacroSource& s) { return s.UniqueTempFolder(); }},
       {u"%win%", [](TMacroSource& s) { return s.WindowsFolder(); }},
       {u"%winsys%", [](TMacroSource& s) { return s.SystemFolder(); }},
       {u"%PROG%", ProgramFiles},
@@ -66,6 +60,19 @@ std::u16string TSystemMacroSource::RegistryString(plat::RegistryRoot root, const
                                                   const std::u16string& value) {
   std::u16string text;
   return plat::ReadRegistryString(root, key, value, text) ? text : std::u16string();
+}
+
+// Without its separator: the macro's text goes on as the extraction folder gives it.
+std::u16string TSystemMacroSource::UniqueTempFolder() {
+  THeldPath folder = CreateFreshFolder(temp_, kUniqueTempPrefix);
+  if (!folder.Held()) {
+    failed_ = true;
+    return std::u16string();
+  }
+  std::u16string path = folder.Path();
+  path.pop_back();
+  held_.push_back(std::move(folder));
+  return path;
 }
 
 std::u16string DecimalText(uint32_t value) {

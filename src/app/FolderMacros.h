@@ -4,7 +4,9 @@
 
 #include <string>
 
-#include "app/Random.h"
+#include <vector>
+
+#include "platform/FileIO.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -14,7 +16,8 @@ class TMacroSource {
  public:
   virtual ~TMacroSource() = default;
   virtual std::u16string TempPath() = 0;
-  virtual uint32_t Random(uint32_t k) = 0;
+  // A new folder for %temp-unique%; empty when none could be made.
+  virtual std::u16string UniqueTempFolder() = 0;
   virtual std::u16string WindowsFolder() = 0;
   virtual std::u16string SystemFolder() = 0;
   // Empty when the key or value is missing or not a plain string.
@@ -22,12 +25,15 @@ class TMacroSource {
                                         const std::u16string& value) = 0;
 };
 
-// The running system: the process's temp path and generator, the platform's folders and registry.
+// The running system: the process's temp path, the platform's folders and registry. Each
+// %temp-unique% is a fresh private folder, held in `held` until the process lets go.
 class TSystemMacroSource : public TMacroSource {
  public:
-  TSystemMacroSource(std::u16string tempPath, TRandom& random) : temp_(std::move(tempPath)), random_(random) {}
+  TSystemMacroSource(std::u16string tempPath, std::vector<THeldPath>& held) : temp_(std::move(tempPath)), held_(held) {}
   std::u16string TempPath() override { return temp_; }
-  uint32_t Random(uint32_t k) override { return random_.Next(k); }
+  std::u16string UniqueTempFolder() override;
+  // Whether a %temp-unique% folder could not be made.
+  bool Failed() const { return failed_; }
   std::u16string WindowsFolder() override { return plat::WindowsFolder(); }
   std::u16string SystemFolder() override { return plat::SystemFolder(); }
   std::u16string RegistryString(plat::RegistryRoot root, const std::u16string& key,
@@ -35,8 +41,12 @@ class TSystemMacroSource : public TMacroSource {
 
  private:
   std::u16string temp_;
-  TRandom& random_;
+  std::vector<THeldPath>& held_;
+  bool failed_ = false;
 };
+
+// Each %temp-unique% folder's name: this prefix and 16 random hexadecimal digits.
+constexpr char16_t kUniqueTempPrefix[] = u"~SFX";
 
 // A replacement that names its own macro would grow forever: passes stop here.
 constexpr int kMaxMacroPasses = 256;

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "app/Startup.h"
+#include "platform/MemoryReserve.h"
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "ui/MainWindow.h"
@@ -12,11 +13,19 @@
 
 using namespace szsfx;
 
+namespace {
+// Enough to show the outcome and clean up after memory ran out.
+constexpr size_t kMemoryReserve = 1 << 20;
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  plat::RestrictLibrarySearchPath();
   TStartupState& app = App();
+  // First thing: from here on the program's file cannot be renamed away or replaced.
+  const bool opened = OpenProgramFile(app, plat::ModuleFileName());
+  plat::RestrictLibrarySearchPath();
+  plat::SetMemoryReserve(kMemoryReserve);
   plat::TracePhase("process start");
-  if (RunStartup(app, plat::ModuleFileName(), plat::CommandLine()) != StartupResult::Ready) {
+  if (!opened || RunStartup(app, plat::CommandLine()) != StartupResult::Ready) {
     ShowOpeningError();
     CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
     plat::EndProcess(kExitFailed);

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "platform/MemoryReserve.h"
+
 namespace __gnu_cxx {
 // NOLINTNEXTLINE(bugprone-reserved-identifier): the C++ library's own name, replaced here
 void __verbose_terminate_handler() { std::abort(); }
@@ -22,9 +24,11 @@ void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
 void __throw_invalid_argument(const char*) { std::abort(); }
 }  // namespace std
 
-// Allocation failure ends the process in the same way.
+// An allocation that fails takes the memory reserve once: the run then stops and fails
+// in order (see plat::OutOfMemory). Only when that is gone too does the process end here.
 void* operator new(std::size_t size) {
   void* p = std::malloc(size ? size : 1);
+  if (!p && plat::ReleaseMemoryReserve()) p = std::malloc(size ? size : 1);
   if (!p) std::abort();
   return p;
 }

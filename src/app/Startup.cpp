@@ -1,9 +1,11 @@
 #include "app/Startup.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "app/CommandLine.h"
 #include "app/FolderMacros.h"
+#include "app/FreshFolder.h"
 #include "engine/SevenZip.h"
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
@@ -13,30 +15,38 @@ namespace szsfx {
 
 namespace {
 
-// A candidate counts only if creating it succeeds: a folder that someone else made
-// (and could have planted a library in) is never used.
 bool CreateWorkFolder(TStartupState& state) {
-  const std::u16string base = plat::WithSeparator(state.TempPath) + kWorkFolderPrefix;
-  for (int draw = 0; draw < kMaxWorkFolderDraws; ++draw) {
-    std::u16string candidate = base + DecimalText(1 + state.Random.Next(999)) + plat::kPathSeparator;
-    if (plat::FolderExists(candidate)) continue;
-    if (plat::CreateFolder(candidate)) {
-      state.WorkFolder = candidate;
-      return true;
-    }
-  }
-  return false;
+  state.WorkFolderHold = CreateFreshFolder(state.TempPath, kWorkFolderPrefix);
+  state.WorkFolder = state.WorkFolderHold.Path();
+  return state.WorkFolderHold.Held();
+}
+
+// The held file holds exactly `bytes`.
+bool HoldsBytes(const THeldPath& file, const TCopyBuffer& bytes) {
+  TCopyBuffer held(bytes.size() + 1);
+  uint32_t read = 0;
+  return file.ReadAt(0, held.data(), static_cast<uint32_t>(held.size()), read) && read == bytes.size() &&
+         std::equal(bytes.begin(), bytes.end(), held.begin());
+}
+
+// A file open for writing cannot be loaded, so the image is written, closed and opened
+// again to be held until the clean-up. Another process could change it between the two:
+// the held file must hold the bytes written, and the work folder must still be ours.
+bool HoldLibraryImage(TStartupState& state) {
+  const std::u16string path = state.WorkFolder + kLibraryImageName;
+  if (!WriteLibraryImage(state.ProgramFile, path, state.CopyBuffer)) return false;
+  state.LibraryImage = THeldPath(plat::OpenFileHeld(path), path);
+  return state.LibraryImage.Held() && HoldsBytes(state.LibraryImage, state.CopyBuffer) &&
+         state.WorkFolderHold.StillAtPath();
 }
 
 // The payload's texts are decoded from the code page here, once: the active message
 // block and the record's title, folder and command.
-bool ReadPayload(TStartupState& state, const std::u16string& stubPath) {
-  TInFile stub;
-  if (!stub.Open(stubPath, plat::FileSharing::ReadWrite)) return false;
+bool ReadPayload(TStartupState& state) {
   auto table = std::make_unique<TMessageTable>();
-  if (!WriteLibraryImage(stub, state.LibraryImagePath, state.CopyBuffer) ||
-      !ReadMessageBlocks(stub, *table, state.CopyBuffer, state.BlockCount) ||
-      !ReadSettingsRecord(stub, state.Settings, state.ArchiveOffset)) {
+  int blockCount = 0;
+  if (!ReadMessageBlocks(state.ProgramFile, *table, state.CopyBuffer, blockCount) ||
+      !ReadSettingsRecord(state.ProgramFile, state.Settings, state.ArchiveOffset)) {
     return false;
   }
   state.Messages.Decode(*table, kActiveMessageBlock);
@@ -71,21 +81,25 @@ TStartupState& App() {
   return *state;
 }
 
-StartupResult RunStartup(TStartupState& state, const std::u16string& stubPath, const std::u16string& commandLine) {
+bool OpenProgramFile(TRunSetup& state, const std::u16string& path) {
+  return state.ProgramFile.Open(path, plat::FileSharing::Read);
+}
+
+StartupResult RunStartup(TStartupState& state, const std::u16string& commandLine) {
+  if (!state.ProgramFile.Opened) return StartupResult::OpeningError;
   state.TempPath = plat::TempPath();
-  state.Random = SeededFromClock();
-  if (!CreateWorkFolder(state)) return StartupResult::OpeningError;
-  state.LibraryImagePath = state.WorkFolder + kLibraryImageName;
-  if (!ReadPayload(state, stubPath)) return StartupResult::OpeningError;
+  if (!CreateWorkFolder(state) || !HoldLibraryImage(state) || !ReadPayload(state)) {
+    return StartupResult::OpeningError;
+  }
   if (!SignatureMatches(state.Settings)) {
     plat::ShowMessageBox(state.Message(msg::WrongSignature), std::u16string(kFixedCaption), plat::BoxIcon::Error);
   }
-  state.ArchivePath = stubPath;
 
   if (state.Title.empty()) state.Title = kFixedCaption;
   SettleExtractFolder(state);
-  TSystemMacroSource macros(state.TempPath, state.Random);
+  TSystemMacroSource macros(state.TempPath, state.UniqueFolders);
   state.ExtractFolder = ExpandFolderMacros(state.ExtractFolder, macros).substr(0, kFolderCapacity);
+  if (macros.Failed()) return StartupResult::OpeningError;
   const TOptionsOutcome options =
       ApplyOptions(SplitCommandLine(commandLine), state.Settings, state.ExtractFolder, state.RunCommand);
   state.UsageRequested = options.Usage;
@@ -105,11 +119,15 @@ std::u16string UsageText(const TStartupState& state) {
          line(u"-d dir", msg::UsageFolder);
 }
 
-void CleanUpWorkFolder(const TStartupState& state) {
+void CleanUpWorkFolder(TStartupState& state) {
   ReleaseArchiveLibrary();  // loaded from the work folder: release it before deleting it
-  if (state.WorkFolder.empty()) return;
-  plat::DeleteFileNamed(state.LibraryImagePath);
-  plat::RemoveFolder(state.WorkFolder);
+  if (state.LibraryImage.Held()) {
+    state.LibraryImage.Delete();
+  } else if (state.WorkFolderHold.Held()) {  // written but not held: whatever has its name in our folder
+    plat::DeleteFileNamed(state.WorkFolder + kLibraryImageName);
+  }
+  state.WorkFolderHold.Delete();
+  for (THeldPath& folder : state.UniqueFolders) folder.Delete();  // only those that stayed empty
 }
 
 }  // namespace szsfx

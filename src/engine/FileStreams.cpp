@@ -13,10 +13,13 @@ HRes SeekFile(TFileBase& file, int64_t offset, uint32_t origin, uint64_t* newPos
 // Others may read and write the file meanwhile: a running program's own file is open
 // in the system's loader.
 bool TInFileStream::Open(const std::u16string& name, uint64_t start) {
-  start_ = start;
-  uint64_t position = 0;
-  return InFile.Open(name, plat::FileSharing::ReadWrite) &&
-         InFile.Seek(static_cast<int64_t>(start), plat::SeekOrigin::Begin, position) && position == start;
+  start_ = position_ = start;
+  return InFile.Open(name, plat::FileSharing::ReadWrite);
+}
+
+bool TInFileStream::Open(const TInFile& file, uint64_t start) {
+  start_ = position_ = start;
+  return InFile.OpenSame(file);
 }
 
 HRes TInFileStream::QueryInterface(const TGuid& iid, void** object) {
@@ -28,27 +31,24 @@ HRes TInFileStream::Read(void* data, uint32_t size, uint32_t* processed) {
   if (processed) *processed = 0;
   if (owner_ && owner_->CancelRequested()) return kAborted;
   uint32_t read = 0;
-  InFile.Read(data, size, read);  // a failed read is a short read to the library
+  InFile.ReadAt(position_, data, size, read);  // a failed read is a short read to the library
+  position_ += read;
   if (processed) *processed = read;
   return kOk;
 }
 
+// Positions count from the start; nothing before it can be reached, as nothing before a
+// file's first byte can.
 HRes TInFileStream::Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) {
-  if (start_ == 0) return SeekFile(InFile, offset, origin, newPosition);
   if (origin > static_cast<uint32_t>(plat::SeekOrigin::End)) return kInvalidFunction;
-  const auto from = static_cast<plat::SeekOrigin>(origin);
-  uint64_t before = 0, position = 0;
-  if (!InFile.GetPosition(before)) return kFailure;
-  if (from == plat::SeekOrigin::Begin) {
-    if (offset < 0) return kFailure;  // before the start, as before a file's first byte
-    offset += static_cast<int64_t>(start_);
-  }
-  if (!InFile.Seek(offset, from, position)) return kFailure;
-  if (position < start_) {
-    InFile.Seek(static_cast<int64_t>(before), plat::SeekOrigin::Begin, position);
-    return kFailure;
-  }
-  if (newPosition) *newPosition = position - start_;
+  uint64_t base = start_;
+  if (origin == static_cast<uint32_t>(plat::SeekOrigin::Current)) base = position_;
+  if (origin == static_cast<uint32_t>(plat::SeekOrigin::End) && !InFile.Size(base)) return kFailure;
+  const uint64_t distance = offset < 0 ? 0 - static_cast<uint64_t>(offset) : static_cast<uint64_t>(offset);
+  if (offset < 0 && (base < distance || base - distance < start_)) return kFailure;
+  if (offset > 0 && distance > UINT64_MAX - base) return kFailure;
+  position_ = offset < 0 ? base - distance : base + distance;
+  if (newPosition) *newPosition = position_ - start_;
   return kOk;
 }
 

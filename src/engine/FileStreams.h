@@ -26,7 +26,11 @@ class IStreamOwner {
 class TInFileStream final : public IInStream, public TRefCounted<TInFileStream> {
  public:
   explicit TInFileStream(IStreamOwner* owner = nullptr) : owner_(owner) {}
+  // Opens the file of that name (tools and tests).
   bool Open(const std::u16string& name, uint64_t start = 0);
+  // Reads the file `file` has open, through a handle of its own: never a file that took
+  // its name since.
+  bool Open(const TInFile& file, uint64_t start);
 
   HRes SZ_STDCALL QueryInterface(const TGuid& iid, void** object) override;
   uint32_t SZ_STDCALL AddRef() override { return AddRefImpl(); }
@@ -39,6 +43,7 @@ class TInFileStream final : public IInStream, public TRefCounted<TInFileStream> 
  private:
   IStreamOwner* owner_;
   uint64_t start_ = 0;
+  uint64_t position_ = 0;  // in the file; each read says where, so handles can be shared
 };
 
 class TOutFileStream final : public IOutStream, public TRefCounted<TOutFileStream> {

@@ -46,24 +46,31 @@ void TSevenZip::ReplaceInStream() { inStream_ = TComPtr<TInFileStream>(new TInFi
 
 bool TSevenZip::OpenArchive() {
   cancelRequested_ = false;
-  openedName_.clear();
+  archiveOpen_ = false;
   if (!BindArchiveLibrary(DLLDir)) return false;
   if (inArchive_) {  // a fresh handler for every open
     inArchive_->Close();
     inArchive_.Reset();
   }
   inArchive_ = TComPtr<IInArchive>::Adopt(CreateArchiveHandler());
-  if (!inArchive_ || !plat::FileExists(FileName)) return false;
-  inStream_->Open(FileName, FileOffset);  // a file that cannot be opened makes the handler's Open fail
+  if (!inArchive_) return false;
+  if (ArchiveFile) {
+    inStream_->Open(*ArchiveFile, FileOffset);  // a file that cannot be read makes the handler's Open fail
+  } else {
+    if (!plat::FileExists(FileName)) return false;
+    inStream_->Open(FileName, FileOffset);
+  }
   TComPtr<TArchiveOpenCallback> callback(new TArchiveOpenCallback(*this));
   const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
   uint32_t count = 0;
   inArchive_->GetNumberOfItems(&count);
-  if (result != kOk) {
+  if (result != kOk || plat::OutOfMemory()) {
     inStream_->InFile.Close();
     return false;
   }
+  archiveOpen_ = true;
   openedName_ = FileName;
+  openedFile_ = ArchiveFile;
   openedOffset_ = FileOffset;
   return true;
 }
@@ -84,7 +91,8 @@ HRes TSevenZip::ExtractArchive() {
   knownFolder_.clear();
   baseFolder_ = ExtractBaseDir.empty() ? ExtractBaseDir : plat::WithSeparator(ExtractBaseDir);
   // The archive listed before the run is extracted as it is; anything else is opened now.
-  const bool listed = !openedName_.empty() && openedName_ == FileName && openedOffset_ == FileOffset;
+  const bool listed =
+      archiveOpen_ && openedName_ == FileName && openedFile_ == ArchiveFile && openedOffset_ == FileOffset;
   if (!listed && !OpenArchive()) return kFailure;
   TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
   HRes result = kOk;
@@ -102,6 +110,10 @@ HRes TSevenZip::ExtractArchive() {
     partial_.Discard();  // the library may stop mid-item without a result
   }
   CloseArchive();
+  if (plat::OutOfMemory()) {  // whatever the library said: the run did not complete
+    if (ErrorCount == 0) ErrorCount = 1;
+    return kFailure;
+  }
   if (cancelRequested_) return result != kOk ? result : kAborted;
   if (OnProgress) {
     bool cancel = false;
@@ -111,7 +123,7 @@ HRes TSevenZip::ExtractArchive() {
 }
 
 void TSevenZip::CloseArchive() {
-  openedName_.clear();
+  archiveOpen_ = false;
   if (inArchive_) inArchive_->Close();
   inStream_->InFile.Close();
   ReplaceInStream();
@@ -195,7 +207,7 @@ HRes TSevenZip::SetCompleted(uint64_t completed) {
     cancelRequested_ = cancel;
   }
   // A cancel also stops the library here, not only at its next read of the archive.
-  return cancelRequested_ ? kAborted : kOk;
+  return CancelRequested() ? kAborted : kOk;
 }
 
 // Three steps: the item's facts are gathered under the lock, the begin event (which may
@@ -235,8 +247,9 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
   item_.Size = size.UInt64;
   item_.LocalTime = LocalItemTime(modified);
 
-  if (askMode > kAskExtract || cancelRequested_) return false;
-  if (!ItemPathIsSafe(itemPath)) {  // never written outside the destination
+  if (askMode > kAskExtract || CancelRequested()) return false;
+  // Never written outside the destination, and never a path the file calls cannot take.
+  if (!plat::WithinLongPathLimit(baseFolder_ + itemPath) || !ItemPathIsSafe(itemPath)) {
     MarkItemFailed();
     return false;
   }
@@ -260,7 +273,7 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
 HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stream) {
   item_.ReplacesExisting = existed && plat::FileExists(item_.Destination);
   if (!proceed && item_.ReplacesExisting) return kOk;  // an existing file is kept
-  if (cancelRequested_ || item_.Failed) return kOk;
+  if (CancelRequested() || item_.Failed) return kOk;
   if (item_.Folder != knownFolder_) {  // items come folder by folder: one look per folder
     if (!plat::FolderExists(item_.Folder)) plat::CreateFolderTree(item_.Folder);
     knownFolder_ = item_.Folder;

@@ -14,6 +14,7 @@
 #include "engine/PartialFile.h"
 #include "interface/ComPtr.h"
 #include "interface/IArchive.h"
+#include "platform/MemoryReserve.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -50,7 +51,9 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   std::u16string ItemPath(uint32_t index) const;
 
   std::u16string FileName;
-  uint64_t FileOffset = 0;  // where the archive starts in FileName
+  // When set, the archive is read from this open file (the program's own), not by name.
+  const TInFile* ArchiveFile = nullptr;
+  uint64_t FileOffset = 0;  // where the archive starts in the file
   std::vector<std::u16string> FileSpec;
   std::u16string ExtractBaseDir;
   std::u16string DLLDir;  // the folder of the archive library, with its separator
@@ -61,7 +64,8 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   uint32_t ErrorCount = 0;  // items of the last extraction that failed
 
   // IStreamOwner: the streams read the cancel request on the library's threads.
-  bool CancelRequested() const override { return cancelRequested_; }
+  // Memory running out stops the library as a cancel does (and fails the run).
+  bool CancelRequested() const override { return cancelRequested_ || plat::OutOfMemory(); }
   void WriteFailed() override;
 
  private:
@@ -87,7 +91,10 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   TComPtr<TInFileStream> inStream_;
   std::atomic<bool> cancelRequested_{false};  // read by the input stream on the library's threads
   uint64_t totalSize_ = 0, lastCompleted_ = 0;
-  std::u16string openedName_;  // the archive that is open, empty when none is
+  // The archive that is open, if one is.
+  bool archiveOpen_ = false;
+  std::u16string openedName_;
+  const TInFile* openedFile_ = nullptr;
   uint64_t openedOffset_ = 0;
   std::u16string baseFolder_;   // ExtractBaseDir with its separator, for the run
   std::u16string knownFolder_;  // the last destination folder known to exist

@@ -74,7 +74,7 @@ bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer&
   uint32_t read = 0;
   if (!ReadFully(stub, buffer.data(), kLibraryImageSize, read)) return false;
   TOutFile out;
-  out.Creation = plat::FileCreation::CreateAlways;
+  out.Creation = plat::FileCreation::CreateNew;
   if (!out.Open(target)) return false;
   uint32_t done = 0;
   for (uint32_t written = 0; written < kLibraryImageSize; written += done) {

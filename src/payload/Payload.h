@@ -35,9 +35,9 @@ inline TCopyBuffer MakeCopyBuffer() { return TCopyBuffer(kLibraryImageSize); }
 // False only when the system read itself failed.
 bool ReadFully(TInFile& file, void* buffer, uint32_t size, uint32_t& read);
 
-// Creates or truncates `target` and writes the 76,288 bytes at the library image
-// position into it, whatever the read returned. False on a failed seek or read, and when
-// the image cannot be created or written in full.
+// Creates `target` new and writes the 76,288 bytes at the library image position into
+// it, whatever the read returned; `buffer` keeps them. False on a failed seek or read, when
+// a file of that name exists, and when the image cannot be written in full.
 bool WriteLibraryImage(TInFile& stub, const std::u16string& target, TCopyBuffer& buffer);
 
 // Reads the message blocks from the first block position on. Returns the number of

@@ -24,9 +24,10 @@ class TMessages {
 
 struct TRunSetup {
   std::u16string WorkFolder;  // always ends with the path separator (a backslash on Windows)
-  // The archive is read where it lies: in this file (the program's own), from ArchiveOffset
-  // to its end.
-  std::u16string ArchivePath;
+  // The program's own file, opened once at the start so that no other process can write,
+  // rename or delete it while the program runs; nothing opens it by name again. The
+  // payload is read from it, and the archive where it lies, from ArchiveOffset to its end.
+  TInFile ProgramFile;
   TMessages Messages;
   // The record's flags and modes. Its texts are read once, into the fields below: nothing
   // reads them from the record afterwards.

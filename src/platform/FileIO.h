@@ -32,7 +32,13 @@ class TInFile : public TFileBase {
   bool Open(const std::u16string& name, plat::FileSharing sharing = plat::FileSharing::Read) {
     return OpenFile(name, plat::FileAccess::Read, sharing, plat::FileCreation::OpenExisting);
   }
+  // A handle of its own to the file `other` has open: the same file, whatever has its
+  // name by now.
+  bool OpenSame(const TInFile& other);
   bool Read(void* buffer, uint32_t size, uint32_t& read);
+  // Reads at `position`, leaving the file's position to other readers of the same file.
+  bool ReadAt(uint64_t position, void* buffer, uint32_t size, uint32_t& read);
+  bool Size(uint64_t& size) const { return Opened && plat::FileSize(Handle, size); }
 };
 
 class TOutFile : public TFileBase {
@@ -47,6 +53,35 @@ class TOutFile : public TFileBase {
   // Sets the last-write time (100 ns units since 1601, UTC); after the last write.
   bool SetModifiedTime(uint64_t utc) { return Opened && plat::SetFileModifiedTime(Handle, utc); }
   plat::FileCreation Creation = plat::FileCreation::CreateNew;
+};
+
+// A file or folder that no other process can write, rename or delete while this holds it
+// (plat::OpenFileHeld, plat::CreatePrivateFolder); closed when it goes.
+class THeldPath {
+ public:
+  THeldPath() = default;
+  THeldPath(plat::FileHandle handle, std::u16string path) : handle_(handle), path_(std::move(path)) {}
+  THeldPath(THeldPath&& other) noexcept { *this = std::move(other); }
+  THeldPath& operator=(THeldPath&& other) noexcept;
+  ~THeldPath() { Release(); }
+
+  bool Held() const { return handle_ != plat::kInvalidHandle; }
+  const std::u16string& Path() const { return path_; }
+  // Whether its path still leads to what it holds.
+  bool StillAtPath() const { return Held() && plat::IsSameFile(handle_, path_); }
+  // Reads a held file at `position`.
+  bool ReadAt(uint64_t position, void* buffer, uint32_t size, uint32_t& read) const {
+    read = 0;
+    return Held() && plat::ReadFileAt(handle_, position, buffer, size, read);
+  }
+  // Deletes what it holds (a folder only when empty); false when it is still there.
+  bool Delete();
+  // Lets go, leaving the file or folder where it is.
+  void Release();
+
+ private:
+  plat::FileHandle handle_ = plat::kInvalidHandle;
+  std::u16string path_;
 };
 
 }  // namespace szsfx

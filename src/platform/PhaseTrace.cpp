@@ -1,5 +1,7 @@
 #include "platform/PhaseTrace.h"
 
+#ifdef SZSFX_PHASE_TRACE
+
 #include <cstdio>
 #include <string>
 
@@ -54,3 +56,14 @@ void TraceCount(const char* name, uint64_t count) {
 }
 
 }  // namespace plat
+
+#else
+
+namespace plat {
+
+void TracePhase(const char*) {}
+void TraceCount(const char*, uint64_t) {}
+
+}  // namespace plat
+
+#endif

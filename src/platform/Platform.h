@@ -28,6 +28,12 @@ bool WriteFile(FileHandle handle, const void* buffer, uint32_t size, uint32_t& d
 enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
 bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t& position);
 bool TruncateFile(FileHandle handle);  // ends the file at the current position
+// Reads at `position` without regard to (or need of) the handle's own position: several
+// readers can share one open file.
+bool ReadFileAt(FileHandle handle, uint64_t position, void* buffer, uint32_t size, uint32_t& done);
+bool FileSize(FileHandle handle, uint64_t& size);
+// A second handle to the same open file (no new open by name); kInvalidHandle on failure.
+FileHandle DuplicateFile(FileHandle handle);
 // Sets the last-write time of an open file; `utc` counts 100 ns units since 1601.
 bool SetFileModifiedTime(FileHandle handle, uint64_t utc);
 
@@ -57,6 +63,26 @@ bool RenameFile(const std::u16string& from, const std::u16string& to, bool repla
 bool SetAttributes(const std::u16string& path, uint32_t attributes);
 bool GetAttributes(const std::u16string& path, uint32_t& attributes);
 constexpr uint32_t kAttributeReadOnly = 1;
+
+// ---- Held files and folders ---------------------------------------------------
+// A file or folder held open so that no other process can write, rename or delete it
+// (nor replace it with another under its name) until it is closed. Others may read it.
+//
+// Opens the existing file `path` to read it; a link is refused, never followed.
+FileHandle OpenFileHeld(const std::u16string& path);
+// Creates the folder `name` in `parent` and holds it. The folder is new: an existing
+// folder, file or link of that name makes it fail. Only its owner and the system may use
+// it (on Windows: a protected access list with those two, inherited by what it holds).
+FileHandle CreatePrivateFolder(const std::u16string& parent, const std::u16string& name);
+// Whether `path` names, without following a link, the very file or folder `held` is open on.
+bool IsSameFile(FileHandle held, const std::u16string& path);
+// Deletes the held file or empty folder `handle` (found at `path` where the system needs
+// the name) and closes the handle either way; false when it is still there.
+bool DeleteHeld(FileHandle handle, const std::u16string& path);
+
+// ---- Randomness ----------------------------------------------------------------
+// Bytes from the system's cryptographic generator; false when it gives none.
+bool RandomBytes(void* buffer, uint32_t size);
 
 // ---- Times (100 ns units since 1601) and the user's formats -----------------
 bool UtcToLocal(uint64_t utc, uint64_t& local);

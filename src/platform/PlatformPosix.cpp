@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -137,6 +138,73 @@ bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t& 
 bool TruncateFile(FileHandle handle) {
   off_t now = ::lseek(static_cast<int>(handle), 0, SEEK_CUR);
   return now >= 0 && ::ftruncate(static_cast<int>(handle), now) == 0;
+}
+
+bool ReadFileAt(FileHandle handle, uint64_t position, void* buffer, uint32_t size, uint32_t& done) {
+  ssize_t n = ::pread(static_cast<int>(handle), buffer, size, static_cast<off_t>(position));
+  done = n > 0 ? static_cast<uint32_t>(n) : 0;
+  return n >= 0;
+}
+
+bool FileSize(FileHandle handle, uint64_t& size) {
+  struct stat st;
+  if (fstat(static_cast<int>(handle), &st) != 0) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+FileHandle DuplicateFile(FileHandle handle) {
+  const int copy = fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 3);
+  return copy < 0 ? kInvalidHandle : copy;
+}
+
+// POSIX has no sharing modes: a held file or folder is opened without following links
+// and checked to be what it claims; nothing keeps others from renaming it.
+FileHandle OpenFileHeld(const std::u16string& path) {
+  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+  if (fd >= 0) ::close(fd);
+  return kInvalidHandle;
+}
+
+FileHandle CreatePrivateFolder(const std::u16string& parent, const std::u16string& name) {
+  const std::string path = Native(parent) + (parent.empty() || parent.back() == u'/' ? "" : "/") + Native(name);
+  if (name.empty() || ::mkdir(path.c_str(), 0700) != 0) return kInvalidHandle;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) return fd;
+  if (fd >= 0) ::close(fd);
+  return kInvalidHandle;
+}
+
+bool IsSameFile(FileHandle held, const std::u16string& path) {
+  std::u16string name = path;
+  while (name.size() > 1 && name.back() == u'/') name.pop_back();  // "dir/" would follow a link
+  struct stat a, b;
+  return fstat(static_cast<int>(held), &a) == 0 && lstat(Native(name).c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+bool DeleteHeld(FileHandle handle, const std::u16string& path) {
+  std::u16string name = path;
+  while (name.size() > 1 && name.back() == u'/') name.pop_back();
+  struct stat st;
+  const bool folder = fstat(static_cast<int>(handle), &st) == 0 && S_ISDIR(st.st_mode);
+  const bool same = IsSameFile(handle, name);
+  ::close(static_cast<int>(handle));
+  if (!same) return false;
+  return (folder ? ::rmdir(Native(name).c_str()) : ::unlink(Native(name).c_str())) == 0;
+}
+
+bool RandomBytes(void* buffer, uint32_t size) {
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  for (uint32_t done = 0; done < size;) {
+    const ssize_t n = getrandom(bytes + done, size - done, 0);
+    if (n <= 0) return false;
+    done += static_cast<uint32_t>(n);
+  }
+  return true;
 }
 
 std::u16string TempPath() {

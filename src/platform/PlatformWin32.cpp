@@ -3,8 +3,12 @@
 #include "platform/Platform.h"
 
 #include <windows.h>
+// after windows.h
+#include <ntsecapi.h>
+#include <winternl.h>
 
 #include <cstring>
+#include <vector>
 
 namespace plat {
 
@@ -62,6 +66,148 @@ bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t& 
 }
 
 bool TruncateFile(FileHandle handle) { return SetEndOfFile(H(handle)) != 0; }
+
+// A synchronous handle reads at the position an OVERLAPPED names.
+bool ReadFileAt(FileHandle handle, uint64_t position, void* buffer, uint32_t size, uint32_t& done) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  DWORD n = 0;
+  const BOOL ok = ::ReadFile(H(handle), buffer, size, &n, &at);
+  done = n;
+  return ok != 0 || GetLastError() == ERROR_HANDLE_EOF;
+}
+
+bool FileSize(FileHandle handle, uint64_t& size) {
+  LARGE_INTEGER value;
+  if (!GetFileSizeEx(H(handle), &value)) return false;
+  size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
+FileHandle DuplicateFile(FileHandle handle) {
+  HANDLE copy = nullptr;
+  const HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, H(handle), self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return kInvalidHandle;
+  return reinterpret_cast<FileHandle>(copy);
+}
+
+// ---- Held files and folders ------------------------------------------------------
+// Held handles share reading only (folders: reading and writing, so that files can be
+// made in them): opening such a file for writing, renaming or deleting it needs a sharing
+// mode the handle does not grant, and Windows refuses to rename a folder while anything
+// below it is open. Held handles may delete what they hold, so that the clean-up removes
+// that very file or folder and never one that took its name.
+
+namespace {
+
+constexpr DWORD kHeldFileAccess = GENERIC_READ | DELETE;
+constexpr DWORD kHeldFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE;
+
+bool IsPlainOpen(HANDLE handle, bool folder) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+  return ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
+}
+
+// The process's default owner for new objects and the local system, each with full
+// control, inherited by files and folders below; nothing inherited from the parent.
+class TPrivateAccess {
+ public:
+  TPrivateAccess() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenOwner, nullptr, 0, &size);
+    owner_.resize(size);
+    const bool haveOwner = size && GetTokenInformation(token, TokenOwner, owner_.data(), size, &size);
+    CloseHandle(token);
+    if (!haveOwner) return;
+    PSID ownerSid = reinterpret_cast<TOKEN_OWNER*>(owner_.data())->Owner;
+    DWORD systemSize = SECURITY_MAX_SID_SIZE;
+    system_.resize(systemSize);
+    if (!CreateWellKnownSid(WinLocalSystemSid, nullptr, system_.data(), &systemSize)) return;
+    const DWORD aclSize = sizeof(ACL) + 2 * sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(ownerSid) + systemSize;
+    acl_.resize(aclSize);
+    auto* acl = reinterpret_cast<ACL*>(acl_.data());
+    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    ready_ = InitializeAcl(acl, aclSize, ACL_REVISION) &&
+             AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, ownerSid) &&
+             AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, system_.data()) &&
+             InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+             SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+             SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  }
+  // nullptr when the list could not be made: the folder is not made either.
+  SECURITY_DESCRIPTOR* Descriptor() { return ready_ ? &descriptor_ : nullptr; }
+
+ private:
+  std::vector<BYTE> owner_, system_, acl_;
+  SECURITY_DESCRIPTOR descriptor_{};
+  bool ready_ = false;
+};
+
+}  // namespace
+
+FileHandle OpenFileHeld(const std::u16string& path) {
+  HANDLE h = CreateFileW(Wide(PathForSystem(path)), kHeldFileAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kInvalidHandle;
+  if (!IsPlainOpen(h, false)) {
+    CloseHandle(h);
+    return kInvalidHandle;
+  }
+  return reinterpret_cast<FileHandle>(h);
+}
+
+// Made and opened in one call, relative to the parent's handle: between the folder's
+// creation and its handle there is no moment in which another process could put
+// something else under its name.
+FileHandle CreatePrivateFolder(const std::u16string& parent, const std::u16string& name) {
+  TPrivateAccess access;
+  if (!access.Descriptor() || name.empty() || name.size() > 255) return kInvalidHandle;
+  HANDLE folder = CreateFileW(Wide(PathForSystem(parent)), FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return kInvalidHandle;
+  UNICODE_STRING relative;
+  relative.Buffer = const_cast<wchar_t*>(Wide(name));
+  relative.Length = relative.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &relative, OBJ_CASE_INSENSITIVE, folder, access.Descriptor());
+  IO_STATUS_BLOCK status{};
+  HANDLE created = nullptr;
+  const NTSTATUS result =
+      NtCreateFile(&created, kHeldFolderAccess, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                   FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+  CloseHandle(folder);
+  return result >= 0 ? reinterpret_cast<FileHandle>(created) : kInvalidHandle;
+}
+
+bool IsSameFile(FileHandle held, const std::u16string& path) {
+  HANDLE named = CreateFileW(Wide(PathForSystem(path)), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a, b;
+  const bool same = GetFileInformationByHandle(H(held), &a) && GetFileInformationByHandle(named, &b) &&
+                    !(b.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                    a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(named);
+  return same;
+}
+
+bool DeleteHeld(FileHandle handle, const std::u16string&) {
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  const bool marked = SetFileInformationByHandle(H(handle), FileDispositionInfo, &dispose, sizeof dispose) != 0;
+  CloseHandle(H(handle));
+  return marked;
+}
+
+bool RandomBytes(void* buffer, uint32_t size) { return RtlGenRandom(buffer, size) != 0; }
 
 bool SetFileModifiedTime(FileHandle handle, uint64_t utc) {
   FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};

@@ -54,7 +54,7 @@ bool TExtractionRun::InProgress() const {
 
 bool TExtractionRun::OpenArchive() {
   // The archive is read in place, behind the payload: no copy costs time or temp space.
-  archive_.FileName = app_.ArchivePath;
+  archive_.ArchiveFile = &app_.ProgramFile;
   archive_.FileOffset = app_.ArchiveOffset;
   archive_.DLLDir = app_.WorkFolder;
   bool opened = false;

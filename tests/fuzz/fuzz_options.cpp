@@ -19,9 +19,9 @@ namespace {
 // Every replacement comes from the input, so replacements may name macros again.
 class InputMachine : public TMacroSource {
  public:
-  InputMachine(std::u16string value, uint32_t seed) : value_(std::move(value)), random_(seed) {}
+  explicit InputMachine(std::u16string value) : value_(std::move(value)) {}
   std::u16string TempPath() override { return value_.substr(0, 40); }
-  uint32_t Random(uint32_t k) override { return random_.Next(k); }
+  std::u16string UniqueTempFolder() override { return value_.substr(0, 60); }
   std::u16string WindowsFolder() override { return value_; }
   std::u16string SystemFolder() override { return value_ + u"\\system32"; }
   std::u16string RegistryString(plat::RegistryRoot, const std::u16string&, const std::u16string& name) override {
@@ -30,7 +30,6 @@ class InputMachine : public TMacroSource {
 
  private:
   std::u16string value_;
-  TRandom random_;
 };
 
 // Item paths, wildcards and the status-text fitting, on the same input.
@@ -75,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (std::memcmp(record.ExtractFolder.Chars, before.ExtractFolder.Chars, kFolderCapacity) != 0) std::abort();
 
   CheckPathRules(folder.substr(0, 300));
-  InputMachine machine(wideValue, static_cast<uint32_t>(size));
+  InputMachine machine(wideValue);
   const std::u16string expanded = ExpandFolderMacros(wideFolder.substr(0, kFolderCapacity), machine);
   if (expanded.find(u'|') != std::u16string::npos && wideFolder.find(u'|') == std::u16string::npos &&
       wideValue.find(u'|') == std::u16string::npos) {

@@ -1,4 +1,4 @@
-// Folder macro expansion with known folder and registry values, and the generator.
+// Folder macro expansion with known folder and registry values.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -19,9 +19,8 @@ std::string A(const std::u16string& text) {
 // Replacement values of a known machine; the generator is the real one.
 class KnownMachine : public TMacroSource {
  public:
-  explicit KnownMachine(uint32_t seed = 7) : random(seed) {}
   std::u16string TempPath() override { return u"C:\\T\\"; }
-  uint32_t Random(uint32_t k) override { return random.Next(k); }
+  std::u16string UniqueTempFolder() override { return u"C:\\T\\~SFX" + DecimalText(++uniqueFolders); }
   std::u16string WindowsFolder() override { return u"C:\\W"; }
   std::u16string SystemFolder() override { return u"C:\\W\\S"; }
   std::u16string RegistryString(plat::RegistryRoot root, const std::u16string& key,
@@ -31,7 +30,7 @@ class KnownMachine : public TMacroSource {
     return it == registry.end() ? u"" : U(it->second);
   }
 
-  TRandom random;
+  uint32_t uniqueFolders = 0;
   std::map<std::string, std::string> registry = {
       {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "C:\\PF"},
       {"HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Personal", "C:\\Docs"},
@@ -84,44 +83,9 @@ TEST(FolderMacros, ReplacementNamingItsOwnMacroTerminates) {
   EXPECT_EQ(result.size(), 6 + 2u * kMaxMacroPasses);
 }
 
-TEST(FolderMacros, TempUniqueDrawsNumberThenLetterPerOccurrence) {
-  KnownMachine machine(12345);
-  TRandom expected(12345);
-  std::string result = Expand("%temp-unique%+%temp-unique%", machine);
-  std::string names[2];
-  for (std::string& name : names) {
-    uint32_t number = expected.Next(1000);
-    char letter = static_cast<char>(97 + expected.Next(28));
-    name =
-        "C:\\T\\" + std::string(1, static_cast<char>(plat::kPathSeparator)) + "~SFX" + std::to_string(number) + letter;
-  }
-  EXPECT_EQ(result, names[0] + "+" + names[1]);
-  EXPECT_NE(names[0], names[1]);
-}
-
-TEST(FolderMacros, TempUniqueNeverDrawsABar) {
-  // Find seeds whose letter draw is 27, the one that would give "|".
-  int found = 0;
-  for (uint32_t seed = 0; found < 3 && seed < 100000; ++seed) {
-    TRandom probe(seed);
-    probe.Next(1000);
-    if (probe.Next(28) != 27) continue;
-    ++found;
-    KnownMachine machine(seed);
-    std::string result = Expand("%temp-unique%", machine);
-    EXPECT_EQ(result.back(), '}') << seed;
-    EXPECT_EQ(result.find('|'), std::string::npos);
-  }
-  EXPECT_EQ(found, 3);
-}
-
-TEST(Random, FollowsTheLinearCongruentialSequence) {
-  TRandom random(0);
-  std::vector<uint32_t> draws;
-  for (int i = 0; i < 10; ++i) draws.push_back(random.Next(100));
-  EXPECT_EQ(draws, (std::vector<uint32_t>{0, 3, 86, 20, 27, 67, 31, 16, 37, 42}));
-  TRandom high(0xFFFFFFFFu);
-  for (int i = 0; i < 1000; ++i) EXPECT_LT(high.Next(999), 999u);
+TEST(FolderMacros, TempUniqueIsANewFolderPerOccurrence) {
+  KnownMachine machine;
+  EXPECT_EQ(Expand("%temp-unique%+%temp-unique%", machine), "C:\\T\\~SFX1+C:\\T\\~SFX2");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "TestFiles.h"
 #include "payload/Payload.h"
@@ -9,6 +10,8 @@
 
 namespace szsfx {
 namespace {
+
+namespace fs = std::filesystem;
 
 using test::Block;
 using test::Bytes;
@@ -185,16 +188,21 @@ TEST_F(PayloadReader, LibraryImageIsAlways76288BytesFromTheSlot) {
   for (size_t i = 0; i < library.size(); ++i) library[i] = static_cast<uint8_t>(i * 7);
   const std::string path = dir_ / "sfx.exe", image = dir_ / "7Z.DLL";
   test::WriteFile(path, test::SelfExtractor(library, test::RecordBytes(test::ValidRecord())));
-  test::WriteFile(image, Bytes(200000, 0xEE));  // an older, larger file is truncated
+  test::WriteFile(image, Bytes(200000, 0xEE));  // a file planted under the name is never written through
   TInFile file;
   ASSERT_TRUE(file.Open(test::Wide(path)));
   TCopyBuffer buffer = MakeCopyBuffer();
+  EXPECT_FALSE(WriteLibraryImage(file, test::Wide(image), buffer));
+  EXPECT_EQ(test::ReadFile(image), Bytes(200000, 0xEE));
+  fs::remove(image);
   ASSERT_TRUE(WriteLibraryImage(file, test::Wide(image), buffer));
   Bytes expected = library;
   expected.resize(kLibraryImageSize, 0);
   EXPECT_EQ(test::ReadFile(image), expected);
+  EXPECT_EQ(Bytes(buffer.begin(), buffer.end()), expected) << "the buffer keeps what was written";
 
   // A stub file that ends before the slot still gives a full-size (zero) image.
+  fs::remove(image);
   test::WriteFile(path, Bytes(1000, 1));
   ASSERT_TRUE(file.Open(test::Wide(path)));
   ASSERT_TRUE(WriteLibraryImage(file, test::Wide(image), buffer));

@@ -45,6 +45,17 @@ TEST(RunLogic, DestinationFoldersAreCreatedWithTheirParents) {
   EXPECT_EQ(plat::WithSeparator(u""), sep);
   EXPECT_TRUE(plat::CreateFolderTree(W(deep + "/d/e")));
   EXPECT_TRUE(fs::is_directory(deep + "/d/e"));
+  // A short relative name is a folder like any other.
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.path());
+  EXPECT_TRUE(plat::CreateFolderTree(u"ab"));
+  EXPECT_TRUE(fs::is_directory(dir / "ab"));
+  fs::current_path(before);
+  // Beyond the long-path limit nothing is made, however deep the name.
+  std::string tooDeep = dir / "x";
+  for (int i = 0; i < 20000; ++i) tooDeep += "/a";
+  EXPECT_FALSE(plat::CreateFolderTree(W(tooDeep)));
+  EXPECT_FALSE(fs::exists(dir / "x"));
 }
 
 TEST(RunLogic, WritabilityProbeLeavesExistingNamesAlone) {

@@ -38,7 +38,11 @@ class Startup : public ::testing::Test {
 
   StartupResult Run(const std::string& commandLine = "sfx.exe") {
     EXPECT_EQ(BuildSelfExtractor(request_), "");
-    return RunStartup(state_, test::Wide(request_.OutputPath), test::Wide(commandLine));
+    return Start(state_, commandLine);
+  }
+  StartupResult Start(TStartupState& state, const std::string& commandLine) {
+    EXPECT_TRUE(OpenProgramFile(state, test::Wide(request_.OutputPath)));
+    return RunStartup(state, test::Wide(commandLine));
   }
   std::vector<std::string> WorkFolders() {
     std::vector<std::string> names;
@@ -58,14 +62,13 @@ TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
   ASSERT_EQ(WorkFolders().size(), 1u);
   const std::string name = WorkFolders()[0];
   EXPECT_EQ(name.rfind("_BLSFX", 0), 0u);
-  int number = std::atoi(name.c_str() + 6);
-  EXPECT_TRUE(number >= 1 && number <= 999) << name;
-  EXPECT_EQ(name, "_BLSFX" + std::to_string(number));
+  EXPECT_EQ(name.size(), 6 + 16u) << "64 random bits in hexadecimal: " << name;
+  EXPECT_EQ(name.find_first_not_of("0123456789abcdef", 6), std::string::npos) << name;
+  EXPECT_EQ(fs::status(temp_ + "/" + name).permissions(), fs::perms::owner_all) << "private to its owner";
   EXPECT_EQ(test::Narrow(state_.WorkFolder), temp_ + "/" + name + "/");
   Bytes image = library_;
   image.resize(kLibraryImageSize, 0);
   EXPECT_EQ(test::ReadFile(test::Narrow(state_.WorkFolder + kLibraryImageName)), image);
-  EXPECT_EQ(test::Narrow(state_.ArchivePath), request_.OutputPath) << "the archive is read in place";
   std::string error;
   EXPECT_EQ(state_.ArchiveOffset, kFirstBlockPosition + 9 + StringArea(DefaultMessages(), error).size() + 832);
   EXPECT_EQ(state_.Message(msg::ExtractButton), u"&Extract");
@@ -75,24 +78,47 @@ TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
   EXPECT_TRUE(WorkFolders().empty());
 }
 
-TEST_F(Startup, ExistingCandidatesAreNeverUsed) {
-  // Every name but one is taken; the draws must come to the free one.
-  for (int n = 1; n <= 999; ++n) {
-    if (n != 500) fs::create_directory(temp_ + "/_BLSFX" + std::to_string(n) + "/");
-  }
-  ASSERT_EQ(Run(), StartupResult::Ready);
-  EXPECT_EQ(test::Narrow(state_.WorkFolder), temp_ + "/_BLSFX500/");
-  EXPECT_TRUE(test::Exists(test::Narrow(state_.WorkFolder + kLibraryImageName)));
-  EXPECT_FALSE(test::Exists(temp_ + "/_BLSFX1/" + test::Narrow(kLibraryImageName)));
-}
-
-TEST_F(Startup, NoFreeCandidateIsAnOpeningError) {
-  for (int n = 1; n <= 999; ++n) fs::create_directory(temp_ + "/_BLSFX" + std::to_string(n));
-  EXPECT_EQ(Run(), StartupResult::OpeningError);
+// The archive is read where it lies, from the file opened at the start: a file put in
+// its place under its name afterwards is never read.
+TEST_F(Startup, ThePayloadAndArchiveComeFromTheFileOpenedFirst) {
+  ASSERT_EQ(BuildSelfExtractor(request_), "");
+  ASSERT_TRUE(OpenProgramFile(state_, test::Wide(request_.OutputPath)));
+  fs::rename(request_.OutputPath, dir_ / "moved.exe");
+  request_.Settings.Title.Set("Substitute");
+  ASSERT_EQ(BuildSelfExtractor(request_), "");
+  ASSERT_EQ(RunStartup(state_, u"sfx.exe"), StartupResult::Ready);
+  EXPECT_EQ(state_.Title, u"Brambleloader SFX") << "the substitute's record was read";
+  CleanUpWorkFolder(state_);
 }
 
 TEST_F(Startup, UnreadableStubIsAnOpeningError) {
-  EXPECT_EQ(RunStartup(state_, test::Wide(dir_ / "missing.exe"), u"x"), StartupResult::OpeningError);
+  EXPECT_FALSE(OpenProgramFile(state_, test::Wide(dir_ / "missing.exe")));
+  EXPECT_EQ(RunStartup(state_, u"x"), StartupResult::OpeningError);
+  EXPECT_TRUE(WorkFolders().empty());
+}
+
+// %temp-unique% is a folder start-up makes itself, new and private; the clean-up removes it
+// only while it is empty.
+TEST_F(Startup, TempUniqueIsAFreshPrivateFolder) {
+  request_.Settings.FolderMode = 7;
+  request_.Settings.ExtractFolder.Set("%temp-unique%");
+  ASSERT_EQ(Run(), StartupResult::Ready);
+  const std::string folder = test::Narrow(state_.ExtractFolder);
+  const std::string name = fs::path(folder).filename();
+  EXPECT_EQ(name.rfind("~SFX", 0), 0u);
+  EXPECT_EQ(name.size(), 4 + 16u) << name;
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+  CleanUpWorkFolder(state_);
+  EXPECT_FALSE(fs::exists(folder)) << "an unused folder goes";
+
+  TStartupState used;
+  ASSERT_EQ(Start(used, "sfx.exe"), StartupResult::Ready);
+  const std::string kept = test::Narrow(used.ExtractFolder);
+  test::WriteFile(kept + "/extracted", {1});
+  CleanUpWorkFolder(used);
+  EXPECT_TRUE(fs::exists(kept + "/extracted")) << "one with files stays";
 }
 
 TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
@@ -119,7 +145,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   TStartupState lower;
   request_.Settings.ExtractFolder.Set("current directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(lower, test::Wide(request_.OutputPath), u"s"), StartupResult::Ready);
+  ASSERT_EQ(Start(lower, "s"), StartupResult::Ready);
   EXPECT_EQ(lower.ExtractFolder, u"current directory");
   CleanUpWorkFolder(lower);
 
@@ -127,7 +153,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   request_.Settings.FolderMode = FolderModeTemp;
   request_.Settings.ExtractFolder.Set("Use TEMP directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(temp, test::Wide(request_.OutputPath), u"s -d D:\\Out"), StartupResult::Ready);
+  ASSERT_EQ(Start(temp, "s -d D:\\Out"), StartupResult::Ready);
   EXPECT_EQ(temp.ExtractFolder, u"D:\\Out") << "option d overrides the folder mode";
   CleanUpWorkFolder(temp);
 
@@ -135,7 +161,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   request_.Settings.FolderMode = 7;
   request_.Settings.ExtractFolder.Set("%temp%kept");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
-  ASSERT_EQ(RunStartup(mode7, test::Wide(request_.OutputPath), u"s"), StartupResult::Ready);
+  ASSERT_EQ(Start(mode7, "s"), StartupResult::Ready);
   EXPECT_EQ(test::Narrow(mode7.ExtractFolder), temp_ + "/kept");
   CleanUpWorkFolder(mode7);
 }
