@@ -20,6 +20,26 @@ size_t SkipToArgument(const std::u16string& line, size_t i) {
   }
 }
 
+// An argument as a started program reads it back: one with a space or a tab goes in
+// quotes, a quote inside gets a backslash, and backslashes before a quote (or before the
+// closing one) are doubled. Others stay as they are.
+std::u16string QuotedArgument(const std::u16string& arg) {
+  if (arg.find_first_of(u" \t") == std::u16string::npos) return arg;
+  std::u16string quoted = u"\"";
+  size_t backslashes = 0;
+  for (const char16_t c : arg) {
+    if (c == u'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  quoted.append(backslashes * 2, u'\\');
+  return quoted + u"\"";
+}
+
 }  // namespace
 
 std::vector<std::u16string> SplitCommandLine(const std::u16string& line) {
@@ -54,6 +74,7 @@ TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsR
     } else if (option == u"x") {
       runCommand.clear();
     } else if (option == u"s") {
+      outcome.Silent = true;
       record.AutoExtract = 1;
       record.OverwriteMode = OverwriteModeOverwrite;
     } else if (option == u"o") {
@@ -63,12 +84,13 @@ TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsR
     } else if (option == u"q") {
       record.OverwriteMode = OverwriteModeConfirm;
     } else if (option == u"d") {
-      // The folder argument is still examined as an option in its own turn.
-      if (i + 1 < count) extractFolder = args[i + 1].substr(0, kFolderCapacity);
+      // Taken as given, however long: a cut would name another folder. The folder argument
+      // is still examined as an option in its own turn.
+      if (i + 1 < count) extractFolder = args[i + 1];
     } else if (option == u"#") {
       outcome.CommandLength = static_cast<int>(runCommand.size());
       for (size_t k = i + 1; k < count; ++k) {
-        runCommand.append(u" ").append(args[k]);
+        runCommand.append(u" ").append(QuotedArgument(args[k]));
         runCommand.resize(std::min(runCommand.size(), kCommandCapacity));
       }
       break;

@@ -21,12 +21,12 @@ constexpr size_t kMemoryReserve = 1 << 20;
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   TStartupState& app = App();
   // First thing: from here on the program's file cannot be renamed away or replaced.
-  const bool opened = OpenProgramFile(app, plat::ModuleFileName());
+  OpenProgramFile(app, plat::ModuleFileName());  // start-up fails without it
   plat::RestrictLibrarySearchPath();
   plat::SetMemoryReserve(kMemoryReserve);
   plat::TracePhase("process start");
-  if (!opened || RunStartup(app, plat::CommandLine()) != StartupResult::Ready) {
-    ShowOpeningError();
+  if (RunStartup(app, plat::CommandLine()) != StartupResult::Ready) {
+    if (!app.Silent) ShowOpeningError();
     CleanUpWorkFolder(app);  // only what this run created; nothing else is touched
     plat::EndProcess(kExitFailed);
   }
@@ -48,9 +48,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (form.Create() && password.Create(form.Handle())) {
       plat::TracePhase("windows created");
       form.SetPasswordWindow(&password);
-      // An archive that cannot be read ends the run here: the error was shown, and the
-      // clean-up below removes our own library only.
-      code = form.ShowFirstTime() ? form.RunMessageLoop() : static_cast<unsigned>(kExitFailed);
+      // An archive that cannot be read (or whose password the user did not give) ends the
+      // run here, failed or cancelled; the clean-up below removes our own library only.
+      code = form.ShowFirstTime() ? form.RunMessageLoop() : form.ExitCode();
     }
   }
   plat::TracePhase("window closed");

@@ -86,24 +86,30 @@ bool OpenProgramFile(TRunSetup& state, const std::u16string& path) {
 }
 
 StartupResult RunStartup(TStartupState& state, const std::u16string& commandLine) {
+  const std::vector<std::u16string> args = SplitCommandLine(commandLine);
+  {
+    // Whether the run is silent is known before anything can fail: a failure then shows no box.
+    TSettingsRecord scratch{};
+    std::u16string folder, command;
+    state.Silent = ApplyOptions(args, scratch, folder, command).Silent;
+  }
   if (!state.ProgramFile.Opened) return StartupResult::OpeningError;
   state.TempPath = plat::TempPath();
   if (!CreateWorkFolder(state) || !HoldLibraryImage(state) || !ReadPayload(state)) {
     return StartupResult::OpeningError;
   }
-  if (!SignatureMatches(state.Settings)) {
-    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::u16string(kFixedCaption), plat::BoxIcon::Error);
-  }
 
   if (state.Title.empty()) state.Title = kFixedCaption;
   SettleExtractFolder(state);
   TSystemMacroSource macros(state.TempPath, state.UniqueFolders);
-  state.ExtractFolder = ExpandFolderMacros(state.ExtractFolder, macros).substr(0, kFolderCapacity);
+  state.ExtractFolder = ExpandFolderMacros(state.ExtractFolder, macros);  // never cut: a cut names another folder
   if (macros.Failed()) return StartupResult::OpeningError;
-  const TOptionsOutcome options =
-      ApplyOptions(SplitCommandLine(commandLine), state.Settings, state.ExtractFolder, state.RunCommand);
+  const TOptionsOutcome options = ApplyOptions(args, state.Settings, state.ExtractFolder, state.RunCommand);
   state.UsageRequested = options.Usage;
   state.CommandLength = options.CommandLength;
+  if (!SignatureMatches(state.Settings) && !state.Silent) {
+    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::u16string(kFixedCaption), plat::BoxIcon::Error);
+  }
   return StartupResult::Ready;
 }
 

@@ -9,16 +9,7 @@ namespace {
 constexpr uint64_t kPerSecond = 10000000;
 constexpr int64_t kDaysFrom1601To1970 = 134774;
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian calendar).
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
+// The civil date of a day counted from 1970-01-01 (proleptic Gregorian calendar).
 void CivilFromDays(int64_t z, int& y, int& m, int& d) {
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -44,20 +35,6 @@ plat::TCalendar FileTimeToCalendar(uint64_t time) {
   return c;
 }
 
-uint64_t CalendarToFileTime(const plat::TCalendar& c) {
-  int64_t days = DaysFromCivil(c.Year, c.Month, c.Day) + kDaysFrom1601To1970;
-  int64_t seconds = days * 86400 + int64_t{c.Hour} * 3600 + int64_t{c.Minute} * 60 + c.Second;
-  return static_cast<uint64_t>(seconds) * kPerSecond;
-}
-
-bool PackedLocalTime(uint64_t local, uint64_t& packed) {
-  plat::TCalendar c = FileTimeToCalendar(local);
-  if (c.Year < 1980 || c.Year > 2107) return false;
-  c.Second &= ~1;
-  packed = CalendarToFileTime(c);
-  return true;
-}
-
 std::u16string GroupThousands(uint64_t value, const std::u16string& separator) {
   const std::string digits = std::to_string(value);
   std::u16string out;
@@ -73,6 +50,13 @@ std::u16string ItemDescription(uint64_t size, uint64_t localTime) {
   const std::u16string date = plat::FormatShortDate(when), time = plat::FormatTimeNoSeconds(when);
   const std::u16string whenText = date.empty() || time.empty() ? std::u16string() : date + u" " + time;
   return GroupThousands(size, plat::ThousandSeparator()) + u" bytes, " + whenText;
+}
+
+// Local time is for the user's eyes only: the file gets the archive's UTC time as it is.
+std::u16string TItemFacts::Description() const {
+  uint64_t local = 0;
+  if (!HasTime || !plat::UtcToLocal(ModifiedUtc, local)) local = plat::LocalNow();
+  return ItemDescription(Size, local);
 }
 
 uint32_t WindowsAttributes(uint32_t attributes) {

@@ -11,11 +11,6 @@ namespace szsfx {
 
 // Calendar fields of a time in 100 ns units since 1601 (no time zone involved).
 plat::TCalendar FileTimeToCalendar(uint64_t time);
-uint64_t CalendarToFileTime(const plat::TCalendar& when);
-
-// The local time as the platform's packed date-and-time form keeps it: seconds
-// rounded down to an even number. False outside the years 1980 to 2107.
-bool PackedLocalTime(uint64_t local, uint64_t& packed);
 
 // "1,234,567 bytes, <short date> <time without seconds>" in the user's formats.
 std::u16string ItemDescription(uint64_t size, uint64_t localTime);
@@ -25,8 +20,10 @@ std::u16string GroupThousands(uint64_t value, const std::u16string& separator);
 // formatted on request only (it costs locale calls, and few handlers show it).
 struct TItemFacts {
   uint64_t Size = 0;
-  uint64_t LocalTime = 0;  // 100 ns units since 1601
-  std::u16string Description() const { return ItemDescription(Size, LocalTime); }
+  uint64_t ModifiedUtc = 0;  // the archive's time: UTC in 100 ns units since 1601
+  bool HasTime = false;      // false: the archive has none, and the file is written now
+  // The time in local time (the present one for an item without a time).
+  std::u16string Description() const;
 };
 
 // Attributes the file system accepts: archives made on POSIX systems carry the

@@ -27,12 +27,6 @@ TPropValue Property(IInArchive* archive, uint32_t index, uint32_t id, uint16_t p
   return value;
 }
 
-uint64_t LocalItemTime(const TPropValue& modified) {
-  uint64_t local = 0;
-  if (modified.Tag == kTagFileTime && plat::UtcToLocal(modified.UInt64, local)) return local;
-  return plat::LocalNow();
-}
-
 }  // namespace
 
 TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) { ReplaceInStream(); }
@@ -76,18 +70,20 @@ bool TSevenZip::OpenArchive() {
 }
 
 std::vector<uint32_t> TSevenZip::SelectedIndices() const {
+  const TItemSelection selection(FileSpec);
   std::vector<uint32_t> indices;
   const uint32_t count = ItemCount();
   for (uint32_t i = 0; i < count; ++i) {
-    if (MatchesFileSpec(ItemPath(i))) indices.push_back(i);
+    if (selection.Matches(ItemPath(i))) indices.push_back(i);
   }
   return indices;
 }
 
-HRes TSevenZip::ExtractArchive() {
+HRes TSevenZip::ExtractArchive(const std::vector<uint32_t>* only) {
   cancelRequested_ = false;
   lastCompleted_ = 0;
   ErrorCount = 0;
+  PasswordFailures.clear();
   knownFolder_.clear();
   baseFolder_ = ExtractBaseDir.empty() ? ExtractBaseDir : plat::WithSeparator(ExtractBaseDir);
   // The archive listed before the run is extracted as it is; anything else is opened now.
@@ -96,7 +92,10 @@ HRes TSevenZip::ExtractArchive() {
   if (!listed && !OpenArchive()) return kFailure;
   TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
   HRes result = kOk;
-  if (FileSpec.empty()) {
+  if (only) {
+    if (!only->empty())
+      result = inArchive_->Extract(only->data(), static_cast<uint32_t>(only->size()), 0, callback.Get());
+  } else if (FileSpec.empty()) {
     result = inArchive_->Extract(nullptr, 0xFFFFFFFFu, 0, callback.Get());
   } else {
     const std::vector<uint32_t> indices = SelectedIndices();
@@ -145,22 +144,6 @@ std::u16string TSevenZip::ItemPath(uint32_t index) const {
   std::u16string path = FromSystemString(value.String);
   FreeSystemString(value.String);
   return path;
-}
-
-bool TSevenZip::MatchesFileSpec(const std::u16string& path) const {
-  if (path.empty()) return false;
-  const std::u16string lowerPath = plat::LowerCase(path);
-  for (const std::u16string& entry : FileSpec) {
-    if (!entry.empty() && (entry.back() == u'\\' || entry.back() == plat::kPathSeparator)) {
-      // A folder entry: the folder and everything below it.
-      if (lowerPath.rfind(plat::LowerCase(entry), 0) == 0) return true;
-      continue;
-    }
-    const bool dottedEntry = entry.find(u'.') != std::u16string::npos;
-    const bool dottedPath = path.find(u'.') != std::u16string::npos;
-    if (WildcardMatch(dottedEntry && !dottedPath ? path + u"." : path, entry)) return true;
-  }
-  return false;
 }
 
 // ---- What the callbacks and streams call --------------------------------------
@@ -222,7 +205,7 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
     plat::TLockGuard guard(callbackLock_);
     if (!PrepareItem(index, askMode, destination)) return kOk;
     existed = plat::FileExists(destination);
-    facts = TItemFacts{item_.Size, item_.LocalTime};
+    facts = TItemFacts{item_.Size, item_.ModifiedUtc, item_.HasTime};
   }
   bool proceed = !existed;
   if (OnBegin) OnBegin(facts, destination, proceed);
@@ -239,13 +222,17 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
   TPropValue folder = Property(archive, index, kPropIsFolder, kTagBool);
   TPropValue attributes = Property(archive, index, kPropAttributes, kTagUInt64Preset);
   TPropValue size = Property(archive, index, kPropSize, kTagUInt64Preset);
-  TPropValue modified = Property(archive, index, kPropModified, kTagFileTime);
+  TPropValue modified = Property(archive, index, kPropModified, kTagEmpty);
+  TPropValue encrypted = Property(archive, index, kPropEncrypted, kTagBool);
   const std::u16string itemPath = path.Tag == kTagString ? FromSystemString(path.String) : u"";
   if (path.Tag == kTagString) FreeSystemString(path.String);
   item_ = TItem{};
+  item_.Index = index;
+  item_.Encrypted = encrypted.Tag == kTagBool && encrypted.Bool != 0;
   item_.Attributes = attributes.UInt32;
   item_.Size = size.UInt64;
-  item_.LocalTime = LocalItemTime(modified);
+  item_.HasTime = modified.Tag == kTagFileTime;
+  item_.ModifiedUtc = item_.HasTime ? modified.UInt64 : 0;
 
   if (askMode > kAskExtract || CancelRequested()) return false;
   // Never written outside the destination, and never a path the file calls cannot take.
@@ -290,11 +277,10 @@ HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stre
 // the begin event allowed that; a failed one loses its partial file.
 void TSevenZip::SetOperationResult(int32_t result) {
   plat::TLockGuard guard(callbackLock_);
+  if (result != 0 && item_.Encrypted && !item_.Failed) PasswordFailures.push_back(item_.Index);
   if (result != 0) MarkItemFailed();
   if (partial_.IsOpen() && !item_.Failed) {
-    uint64_t packed = 0, utc = 0;
-    const bool hasTime = PackedLocalTime(item_.LocalTime, packed) && plat::LocalToUtc(packed, utc);
-    if (partial_.Commit(item_.Destination, item_.ReplacesExisting, utc, hasTime)) {
+    if (partial_.Commit(item_.Destination, item_.ReplacesExisting, item_.ModifiedUtc, item_.HasTime)) {
       ApplyAttributes();
     } else {
       MarkItemFailed();
@@ -309,8 +295,25 @@ void TSevenZip::ApplyAttributes() const {
   if (attributes != kAttributeArchive) plat::SetAttributes(item_.Destination, attributes);
 }
 
-bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {
-  const std::u16string n = plat::LowerCase(name), m = plat::LowerCase(mask);
+// ---- Selecting items --------------------------------------------------------------
+
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == plat::kPathSeparator; }
+bool HasDot(const std::u16string& text) { return text.find(u'.') != std::u16string::npos; }
+
+// Whether a folder line selects the path: one of them is the path up to one of its
+// separators. Both are in lower case.
+bool InSelectedFolder(const std::unordered_set<std::u16string>& folders, const std::u16string& path) {
+  if (folders.empty()) return false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsSeparator(path[i]) && folders.count(path.substr(0, i + 1)) != 0) return true;
+  }
+  return false;
+}
+
+// Wildcard matching of a name and a mask that are both in lower case.
+bool MatchesMask(const std::u16string& n, const std::u16string& m) {
   size_t i = 0, j = 0, star = std::u16string::npos, resume = 0;
   while (i < n.size()) {
     if (j < m.size() && m[j] == u'*') {  // a star before anything else, even against a "*" in the name
@@ -328,6 +331,39 @@ bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {
   }
   while (j < m.size() && m[j] == u'*') ++j;
   return j == m.size();
+}
+
+}  // namespace
+
+bool WildcardMatch(const std::u16string& name, const std::u16string& mask) {
+  return MatchesMask(plat::LowerCase(name), plat::LowerCase(mask));
+}
+
+TItemSelection::TItemSelection(const std::vector<std::u16string>& lines) {
+  for (const std::u16string& line : lines) {
+    if (line.empty()) continue;  // names nothing
+    std::u16string lower = plat::LowerCase(line);
+    if (IsSeparator(line.back())) {
+      folders_.insert(std::move(lower));
+    } else if (line.find_first_of(u"*?") != std::u16string::npos) {
+      masks_.push_back(TMask{std::move(lower), HasDot(line)});
+    } else {
+      names_.insert(std::move(lower));
+    }
+  }
+}
+
+bool TItemSelection::Matches(const std::u16string& path) const {
+  if (path.empty()) return false;
+  const std::u16string lower = plat::LowerCase(path);
+  const bool dotted = HasDot(path);
+  // A line with a dot matches an item without one as if the item ended in a dot.
+  if (names_.count(lower) != 0 || (!dotted && names_.count(lower + u".") != 0)) return true;
+  if (InSelectedFolder(folders_, lower)) return true;
+  for (const TMask& mask : masks_) {
+    if (MatchesMask(mask.Dotted && !dotted ? lower + u"." : lower, mask.Text)) return true;
+  }
+  return false;
 }
 
 }  // namespace szsfx

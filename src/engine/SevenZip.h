@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/Callbacks.h"
@@ -38,11 +39,11 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   TSevenZip& operator=(const TSevenZip&) = delete;
 
   bool OpenArchive();
-  HRes ExtractArchive();
+  // Extracts the items FileSpec selects (all when it is empty), or exactly those in `only`.
+  HRes ExtractArchive(const std::vector<uint32_t>* only = nullptr);
   void CloseArchive();
   // Lets go of the library's handler, so that the library can be released.
   void ReleaseHandler();
-  bool MatchesFileSpec(const std::u16string& path) const;
   // Asks a running Open or Extract to stop (or withdraws the request).
   void RequestCancel(bool cancel) { cancelRequested_ = cancel; }
 
@@ -62,6 +63,9 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   TBeginEvent OnBegin;
   TOnPasswordEvent OnPassword;
   uint32_t ErrorCount = 0;  // items of the last extraction that failed
+  // Those of them that were encrypted: a wrong password fails them, and another password
+  // may extract them.
+  std::vector<uint32_t> PasswordFailures;
 
   // IStreamOwner: the streams read the cancel request on the library's threads.
   // Memory running out stops the library as a cancel does (and fails the run).
@@ -104,10 +108,13 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
     std::u16string Destination;  // its real path
     std::u16string Folder;       // the destination's folder, with its separator
     uint64_t Size = 0, Done = 0;
-    uint64_t LocalTime = 0;  // 100 ns units since 1601
+    uint64_t ModifiedUtc = 0;  // the archive's time, set on the file as it is
+    bool HasTime = false;      // without one the file keeps the time it was written at
     uint32_t Attributes = 0;
     bool ReplacesExisting = false;  // an existing file is replaced once the item is complete
     bool Failed = false;            // the item already counts in ErrorCount
+    uint32_t Index = 0;
+    bool Encrypted = false;
   };
   TItem item_;
   TPartialFile partial_;  // the item's file until it is complete
@@ -119,6 +126,25 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
 
 // Wildcard matching of item names: "*" any run, "?" any one character, no case.
 bool WildcardMatch(const std::u16string& name, const std::u16string& mask);
+
+// The selected lines (TSevenZip::FileSpec), prepared once for a run so that an item costs
+// about one lookup. A line ending in a separator selects everything below that folder; a
+// line with "*" or "?" is a mask; any other line names one item. Case does not count, and
+// a line with a dot matches an item without one as if the item ended in a dot.
+class TItemSelection {
+ public:
+  explicit TItemSelection(const std::vector<std::u16string>& lines);
+  bool Matches(const std::u16string& path) const;
+
+ private:
+  struct TMask {
+    std::u16string Text;  // in lower case
+    bool Dotted = false;
+  };
+  std::unordered_set<std::u16string> names_;    // plain lines, in lower case
+  std::unordered_set<std::u16string> folders_;  // folder lines with their separator, in lower case
+  std::vector<TMask> masks_;
+};
 
 // Releases the archive library (start-up's clean-up calls this before deleting it).
 void ReleaseArchiveLibrary();

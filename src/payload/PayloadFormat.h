@@ -124,6 +124,7 @@ constexpr int WrongSignature = 42;
 constexpr int ProgressPrefix = 45;
 constexpr int Done = 46;
 constexpr int PasswordPrompt = 50;
+constexpr int IncorrectPassword = 51;
 constexpr int UsageHeading = 52;
 constexpr int UsageAutoExtract = 53;
 constexpr int UsageNoCommand = 54;

@@ -38,6 +38,9 @@ struct TRunSetup {
   // and the after-extraction command after the folder macros and the options.
   std::u16string Title, ExtractFolder, RunCommand;
   int CommandLength = -1;  // where "#" arguments begin in RunCommand; -1 without any
+  // Option "s": no message box and no window waits for a person; a failure ends the run
+  // with its exit code. Only the password window of an encrypted archive still asks.
+  bool Silent = false;
 
   const std::u16string& Message(int index) const { return Messages.Get(index); }
 };

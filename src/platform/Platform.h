@@ -86,7 +86,6 @@ bool RandomBytes(void* buffer, uint32_t size);
 
 // ---- Times (100 ns units since 1601) and the user's formats -----------------
 bool UtcToLocal(uint64_t utc, uint64_t& local);
-bool LocalToUtc(uint64_t local, uint64_t& utc);
 uint64_t LocalNow();
 struct TCalendar {
   int Year, Month, Day, Hour, Minute, Second;

@@ -398,18 +398,6 @@ bool UtcToLocal(uint64_t utc, uint64_t& local) {
   return true;
 }
 
-bool LocalToUtc(uint64_t local, uint64_t& utc) {
-  int64_t since = static_cast<int64_t>(local) - kUnixEpoch;
-  time_t seconds = static_cast<time_t>(since / kPerSecond);
-  struct tm parts;
-  if (!gmtime_r(&seconds, &parts)) return false;
-  parts.tm_isdst = -1;
-  time_t back = mktime(&parts);  // the local wall-clock time read back as a moment
-  if (back == static_cast<time_t>(-1)) return false;
-  utc = static_cast<uint64_t>(static_cast<int64_t>(back) * kPerSecond + since % kPerSecond + kUnixEpoch);
-  return true;
-}
-
 uint64_t LocalNow() {
   uint64_t local = 0;
   UtcToLocal(static_cast<uint64_t>(static_cast<int64_t>(time(nullptr)) * kPerSecond + kUnixEpoch), local);

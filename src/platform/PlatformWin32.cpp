@@ -400,13 +400,6 @@ bool UtcToLocal(uint64_t utc, uint64_t& local) {
   return true;
 }
 
-bool LocalToUtc(uint64_t local, uint64_t& utc) {
-  FILETIME in = ToFileTime(local), out;
-  if (!LocalFileTimeToFileTime(&in, &out)) return false;
-  utc = FromFileTime(out);
-  return true;
-}
-
 uint64_t LocalNow() {
   SYSTEMTIME st;
   GetLocalTime(&st);

@@ -57,21 +57,34 @@ bool TExtractionRun::OpenArchive() {
   archive_.ArchiveFile = &app_.ProgramFile;
   archive_.FileOffset = app_.ArchiveOffset;
   archive_.DLLDir = app_.WorkFolder;
-  bool opened = false;
-  RunWhilePumping([this, &opened] { opened = archive_.OpenArchive(); });  // the open may ask for a password
-  plat::TracePhase("archive open");
-  if (!opened) {
-    archive_.CloseArchive();
-    archive_.ReleaseHandler();
-    return false;
+  for (int tries = 1;; ++tries) {
+    bool opened = false;
+    passwordGiven_ = false;
+    RunWhilePumping([this, &opened] { opened = archive_.OpenArchive(); });  // the open may ask for a password
+    plat::TracePhase("archive open");
+    if (opened) {
+      state_ = RunState::Ready;
+      return true;
+    }
+    if (passwordCancelled_ || !PrepareAnotherPassword(tries)) break;
   }
-  state_ = RunState::Ready;
+  exitCode_ = passwordCancelled_ ? kExitCancelled : kExitFailed;
+  archive_.CloseArchive();
+  archive_.ReleaseHandler();
+  return false;
+}
+
+bool TExtractionRun::PrepareAnotherPassword(int tries) {
+  if (!passwordGiven_ || tries >= kPasswordTries || !passwordWindow_) return false;
+  plat::ShowMessageBox(app_.Message(msg::IncorrectPassword), app_.Title, plat::BoxIcon::Error);
+  passwordWindow_->Forget();
   return true;
 }
 
 void TExtractionRun::Start(const std::u16string& destination, OverwriteChoice choice) {
   if (state_ != RunState::Ready) return;
-  choice_ = choice;
+  // A silent run asks nothing: it overwrites, as option "s" says, unless told to skip.
+  choice_ = app_.Silent && choice == OverwriteChoice::Confirm ? OverwriteChoice::Overwrite : choice;
   destination_ = destination;
   state_ = RunState::Extracting;
 }
@@ -83,7 +96,17 @@ void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
   archive_.FileSpec = items;  // the archive listed in the window stays open for the run
   plat::TracePhase("run prepared");
   HRes result = kOk;
+  passwordGiven_ = false;
   RunWhilePumping([this, &result] { result = archive_.ExtractArchive(); });
+  // Items that failed for another reason stay failed; those a wrong password failed are
+  // extracted again with the next one the user gives.
+  const auto otherFailures = static_cast<uint32_t>(archive_.ErrorCount - archive_.PasswordFailures.size());
+  for (int tries = 1;
+       !archive_.PasswordFailures.empty() && state_ == RunState::Extracting && PrepareAnotherPassword(tries); ++tries) {
+    const std::vector<uint32_t> again = archive_.PasswordFailures;
+    passwordGiven_ = false;
+    RunWhilePumping([this, &result, &again] { result = archive_.ExtractArchive(&again); });
+  }
   if (view_) view_->ShowRunStatus();  // the last progress and item, before any outcome message
   plat::TracePhase("extraction");
   plat::TraceCount("progress and item events", status_.Recorded());
@@ -95,8 +118,9 @@ void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
     state_ = RunState::Finished;
     return;
   }
-  Finish(result);
-  if (!app_.RunCommand.empty()) RunAfterCommand(destination_);  // whatever the outcome
+  Finish(result, otherFailures + archive_.ErrorCount);
+  // An installer never starts over an incomplete or cancelled extraction.
+  if (exitCode_ == kExitOk && !app_.RunCommand.empty()) RunAfterCommand(destination_);
   state_ = RunState::Finished;
 }
 
@@ -105,17 +129,31 @@ void TExtractionRun::RequestStop() {
   state_.compare_exchange_strong(running, RunState::Stopping);
 }
 
+void TExtractionRun::Close() {
+  const RunState state = state_;
+  if (state != RunState::Idle && state != RunState::Ready) return;
+  exitCode_ = kExitCancelled;
+  state_ = RunState::Finished;
+}
+
+void TExtractionRun::Fail() {
+  exitCode_ = kExitFailed;
+  state_ = RunState::Finished;
+}
+
 // The outcome: a failed item or a failed library call fails the run; a run the user
-// stopped without failures ends as cancelled.
-void TExtractionRun::Finish(HRes result) {
+// stopped without failures ends as cancelled. A silent run shows neither message.
+void TExtractionRun::Finish(HRes result, uint32_t failures) {
   const bool stopped = state_ == RunState::Stopping;
-  if (archive_.ErrorCount != 0 || (result != kOk && !stopped)) {
-    plat::ShowMessageBox(app_.Message(msg::ExtractFailed), app_.Title, plat::BoxIcon::Information);
+  if (stopped && passwordCancelled_) {  // the user gave no password: whatever failed before, they said stop
+    exitCode_ = kExitCancelled;
+  } else if (failures != 0 || (result != kOk && !stopped)) {
+    ShowUnlessSilent(app_, app_.Message(msg::ExtractFailed), app_.Title, plat::BoxIcon::Information);
     exitCode_ = kExitFailed;
   } else if (stopped) {
     exitCode_ = kExitCancelled;
   } else if (app_.Settings.ShowDoneMessage == 1) {
-    plat::ShowMessageBox(app_.Message(msg::Done), std::u16string(kFixedCaption), plat::BoxIcon::Information);
+    ShowUnlessSilent(app_, app_.Message(msg::Done), std::u16string(kFixedCaption), plat::BoxIcon::Information);
   }
   plat::TracePhase("outcome");
 }
@@ -157,7 +195,11 @@ void TExtractionRun::AskOverwrite(const std::u16string& destination, bool& repla
 
 // No password given: the run ends as a stopped one, at once (no further item is opened).
 void TExtractionRun::AskPassword(const std::u16string& item, std::u16string& password) {
-  if (passwordWindow_ && passwordWindow_->AskPassword(item, password)) return;
+  if (passwordWindow_ && passwordWindow_->AskPassword(item, password)) {
+    passwordGiven_ = true;
+    return;
+  }
+  passwordCancelled_ = true;
   RequestStop();
   archive_.RequestCancel(true);
   password.clear();

@@ -22,9 +22,13 @@ class TPasswordWindow;
 
 constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
 
-// Process exit codes: a finished or unused window 0, a failed run or a fatal error 1,
-// a run the user cancelled 2.
+// Process exit codes: a complete run 0 (nothing needed extracting counts), a failed run
+// or a fatal error 1, cancelled by the user at any point 2 (before the run, during it, at
+// a question or at the password window).
 enum ExitCode : unsigned { kExitOk = 0, kExitFailed = 1, kExitCancelled = 2 };
+
+// A wrong password is asked again this often in all, then the items it fails stay failed.
+constexpr int kPasswordTries = 3;
 
 // Idle until the archive is open and listed (Ready); Extracting while the library works;
 // Stopping once the user asked it to stop (Cancel, the close box, no password);
@@ -51,18 +55,24 @@ class TExtractionRun {
   void Attach(HWND window, IRunView* view);
   void SetPasswordWindow(TPasswordWindow* window) { passwordWindow_ = window; }
 
-  // Opens the archive where it lies, for the list and the run. False when it cannot be
-  // read (the library is let go again).
+  // Opens the archive where it lies, for the list and the run, asking again for a wrong
+  // password of encrypted headers. False when it cannot be read or the user gave no
+  // password (ExitCode() says which; the library is let go again).
   bool OpenArchive();
   const TSevenZip& Archive() const { return archive_; }
 
   // A run happens at most once per process: Start makes it Extracting (from then on a
   // stop request counts), Extract extracts the selected items (all when `items` is
-  // empty), shows the outcome and starts the command afterwards.
+  // empty), extracts again what a wrong password failed once the user gave another one,
+  // shows the outcome and, after a complete run only, starts the command afterwards.
   void Start(const std::u16string& destination, OverwriteChoice choice);
   void Extract(const std::vector<std::u16string>& items);
   // The user asked the run to stop (Cancel, the close box); nothing when none runs.
   void RequestStop();
+  // The window closes: without a run that began, the user cancelled.
+  void Close();
+  // The run cannot start (a silent run's unusable destination): it ends failed.
+  void Fail();
 
   RunState State() const { return state_; }
   bool InProgress() const;  // from the start of Extract to its outcome
@@ -75,7 +85,10 @@ class TExtractionRun {
   void OnBegin(const std::u16string& destination, bool& replace);
   void AskOverwrite(const std::u16string& destination, bool& replace);
   void AskPassword(const std::u16string& item, std::u16string& password);
-  void Finish(HRes result);
+  // After a pass whose encrypted items failed with the password the user gave: message 51,
+  // and the next pass asks again. False when there is nothing to try again.
+  bool PrepareAnotherPassword(int tries);
+  void Finish(HRes result, uint32_t failures);
   void RunAfterCommand(const std::u16string& destination) const;
   static void StartShown(const std::u16string& line);
   // The library calls back from its own threads too: the questions run on the window
@@ -89,7 +102,9 @@ class TExtractionRun {
   OverwriteChoice choice_ = OverwriteChoice::Overwrite;
   std::u16string destination_;
   unsigned exitCode_ = kExitOk;
-  TRunStatus status_;  // progress and item, recorded by the library's threads
+  bool passwordGiven_ = false;      // the user gave a password in the current library call
+  bool passwordCancelled_ = false;  // the user gave none when asked
+  TRunStatus status_;               // progress and item, recorded by the library's threads
   HWND window_ = nullptr;
   IRunView* view_ = nullptr;
   DWORD windowThread_ = 0;

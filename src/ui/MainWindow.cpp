@@ -10,6 +10,7 @@
 #include "ui/AfterCommand.h"
 #include "ui/FolderBrowser.h"
 #include "ui/PasswordWindow.h"
+#include "ui/RunLogic.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -207,6 +208,7 @@ void TMainWindow::OnClose() {
     run_.RequestStop();
     return;
   }
+  run_.Close();
   DestroyWindow(window_);
 }
 
@@ -219,7 +221,8 @@ unsigned TMainWindow::RunMessageLoop() {
 void TMainWindow::Browse() {
   TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
   browser.SetCaption(app_.Message(msg::BrowseCaption));
-  if (!browser.Execute()) return;
+  // A choice without a file-system path (This PC, the network) leaves the field as it was.
+  if (!browser.Execute() || browser.Selection().empty()) return;
   SetWindowTextW(Control(kIdDestinationEdit), W(browser.Selection()).c_str());
   SetFocus(Control(kIdDestinationEdit));
 }
@@ -235,7 +238,10 @@ void TMainWindow::Cancel() {
 bool TMainWindow::PrepareArchive() {
   scaled_.SetClientHeight(kPreparingHeight);
   if (!run_.OpenArchive()) {
-    plat::ShowMessageBox(app_.Message(msg::ErrorReadingArchive), std::u16string(kFixedCaption), plat::BoxIcon::Error);
+    if (run_.ExitCode() != kExitCancelled) {
+      ShowUnlessSilent(app_, app_.Message(msg::ErrorReadingArchive), std::u16string(kFixedCaption),
+                       plat::BoxIcon::Error);
+    }
     return false;
   }
   fileList_.Fill(run_.Archive());
@@ -274,11 +280,11 @@ void TMainWindow::RunExtraction() {
   if (!run_.CanStart()) return;                                            // a run happens at most once per process
   const std::u16string destination = TextOf(Control(kIdDestinationEdit));  // read once per run
   if (destination.empty()) {
-    plat::ShowMessageBox(app_.Message(msg::FolderEmpty), windowTitle_, plat::BoxIcon::Information);
+    RefuseDestination(msg::FolderEmpty);
     return;
   }
   if (!plat::CreateFolderTree(destination) || !DestinationWritable(destination)) {
-    plat::ShowMessageBox(app_.Message(msg::FolderNotWritable), windowTitle_, plat::BoxIcon::Information);
+    RefuseDestination(msg::FolderNotWritable);
     return;
   }
   SwitchToRunning();
@@ -289,6 +295,17 @@ void TMainWindow::RunExtraction() {
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
   run_.Extract(fileList_.SelectedItems());
   KillTimer(window_, kStatusTimer);
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+// A destination the run cannot use: the user may give another one; a silent run, with
+// nobody there, ends failed.
+void TMainWindow::RefuseDestination(int message) {
+  if (!app_.Silent) {
+    plat::ShowMessageBox(app_.Message(message), windowTitle_, plat::BoxIcon::Information);
+    return;
+  }
+  run_.Fail();
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 

@@ -52,6 +52,8 @@ class TMainWindow final : private IRunView, private IWindowMessages {
   // The preparation, then the window appears. False when the archive cannot be read
   // (the error was shown): the caller cleans up and ends with kExitFailed.
   bool ShowFirstTime();
+  // The process's exit code: of the run, or of the archive that could not be opened.
+  unsigned ExitCode() const { return run_.ExitCode(); }
   unsigned RunMessageLoop();  // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
   // The window that answers the archive's password requests.
@@ -74,6 +76,7 @@ class TMainWindow final : private IRunView, private IWindowMessages {
   // The extraction run: the window lists, starts and shows it.
   bool PrepareArchive();
   void RunExtraction();
+  void RefuseDestination(int message);
   void SwitchToRunning();
   void ShowRunStatus() override;
   void PumpMessages() override { keyboard_.DispatchPending(); }

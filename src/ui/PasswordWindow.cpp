@@ -48,7 +48,7 @@ bool TPasswordWindow::Create(HWND owner) {
   };
   const ControlLayout controls[] = {
       {L"STATIC", kIdPasswordPrompt, SS_LEFT, {8, 8, 64, 22}, 0},
-      {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | WS_TABSTOP, {8, 32, 193, 22}, WS_EX_CLIENTEDGE},
+      {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP, {8, 32, 193, 22}, WS_EX_CLIENTEDGE},
       {L"BUTTON", kIdPasswordOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
       {L"BUTTON", kIdPasswordCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
   };
@@ -104,6 +104,11 @@ void TPasswordWindow::ShowModal() {
   for (int i = 0; i < disabled.count; ++i) EnableWindow(disabled.list[i], TRUE);
   ShowWindow(window_, SW_HIDE);
   if (active && IsWindow(active)) SetActiveWindow(active);
+}
+
+void TPasswordWindow::Forget() {
+  StoredPassword.clear();
+  SetWindowTextW(GetDlgItem(window_, kIdPasswordEdit), L"");
 }
 
 bool TPasswordWindow::AskPassword(const std::u16string& fileName, std::u16string& password) {

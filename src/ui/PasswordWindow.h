@@ -25,6 +25,8 @@ class TPasswordWindow final : private IWindowMessages {
   // The OnPassword answer: the stored password, or the window's, asked modally. False
   // when the user gave none (Cancel, the close box, OK with an empty box).
   bool AskPassword(const std::u16string& fileName, std::u16string& password);
+  // The stored password was wrong: the next request shows the window again, empty.
+  void Forget();
 
   std::u16string StoredPassword;  // kept in UTF-16: no character of a password is lost
   std::u16string PromptName;

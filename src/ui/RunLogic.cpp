@@ -19,6 +19,11 @@ int RadioForOverwriteMode(uint8_t overwriteMode) {
   }
 }
 
+void ShowUnlessSilent(const TRunSetup& app, const std::u16string& text, const std::u16string& caption,
+                      plat::BoxIcon icon) {
+  if (!app.Silent) plat::ShowMessageBox(text, caption, icon);
+}
+
 OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked) {
   if (confirmChecked) return OverwriteChoice::Confirm;
   return skipChecked ? OverwriteChoice::Skip : OverwriteChoice::Overwrite;

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "payload/PayloadFormat.h"
+#include "payload/RunSetup.h"
+#include "platform/Platform.h"
 
 namespace szsfx {
 
@@ -16,6 +18,10 @@ OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked);
 // True when a new file can be created (and deleted) in the folder. The probe name
 // "_BL$TEMP$.$$$" gets more "$" while a file of that name exists; existing files stay.
 bool DestinationWritable(const std::u16string& folder);
+
+// A message box, unless the run is silent: then nobody would be there to close it.
+void ShowUnlessSilent(const TRunSetup& app, const std::u16string& text, const std::u16string& caption,
+                      plat::BoxIcon icon);
 
 // What the item-start handler does with an existing destination file.
 enum class ExistingFileAction { Keep, Delete, Ask };

@@ -84,6 +84,16 @@ uint64_t ModifiedUtc(const fs::path& p) {
 #endif
 }
 
+// A UTC time in 100 ns units since 1601.
+uint64_t Utc(int year, unsigned month, unsigned day, int hour, int minute, int second, uint64_t units = 0) {
+  namespace chrono = std::chrono;
+  constexpr int64_t kDaysFrom1601To1970 = 134774;
+  const int64_t days =
+      chrono::sys_days(chrono::year(year) / chrono::month(month) / chrono::day(day)).time_since_epoch().count();
+  const int64_t seconds = (days + kDaysFrom1601To1970) * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+  return static_cast<uint64_t>(seconds) * 10000000u + units;
+}
+
 // Removes a tree, read-only files included.
 void RemoveTree(const fs::path& root) {
   std::error_code ignored;
@@ -199,7 +209,7 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   EXPECT_EQ(zip_.ErrorCount, 0u);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
   EXPECT_EQ(Contents(dest_ / "readonly.txt"), "locked\n");
-  EXPECT_EQ(ModifiedUtc(existing), CalendarToFileTime({2020, 5, 6, 7, 8, 8}));
+  EXPECT_EQ(ModifiedUtc(existing), Utc(2020, 5, 6, 7, 8, 9));
   ExpectSameTree(Data("tree"), dest_);
 
   // A handler that removes the file itself still gets it written anew.
@@ -302,9 +312,9 @@ TEST_F(Engine, DeviceNamesAndTrailingDotsAreStoredUnderSafeNames) {
   EXPECT_EQ(Contents(dest_ / "_aux" / "x.txt"), "payload of aux/x.txt\n");
 }
 
-TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
+TEST_F(Engine, FilesGetTheArchivesTimeExactlyAndReadOnlyFilesKeepIt) {
   EXPECT_EQ(Extract("tree.7z"), kOk);
-  const uint64_t expected = CalendarToFileTime({2020, 5, 6, 7, 8, 8});  // 07:08:09 UTC, seconds made even
+  const uint64_t expected = Utc(2020, 5, 6, 7, 8, 9);
   EXPECT_EQ(ModifiedUtc(dest_ / "readme.txt"), expected);
   EXPECT_EQ(ModifiedUtc(dest_ / "readonly.txt"), expected);
   EXPECT_FALSE(Writable(dest_ / "readonly.txt"));
@@ -314,6 +324,36 @@ TEST_F(Engine, TimesAreAppliedToTwoSecondsAndReadOnlyFilesKeepTheirTime) {
   const std::u16string description = descriptions_["readme.txt"];
   EXPECT_EQ(description.rfind(u"16 bytes, ", 0), 0u) << Narrow(description);
   EXPECT_NE(description.find(u"2020"), std::u16string::npos) << Narrow(description);
+
+  // To the 100 ns unit, in any year the file system takes; the description shows the
+  // local year (none for the item that is 1969 or 1970 depending on the time zone).
+  RemoveTree(dest_);
+  EXPECT_EQ(Extract("times.7z"), kOk);
+  const struct {
+    const char* name;
+    uint64_t utc;
+    const char16_t* year;
+  } cases[] = {
+      {"odd.txt", Utc(2020, 5, 6, 7, 8, 9, 1234567), u"2020"},
+      {"before-1970.txt", Utc(1969, 12, 31, 23, 59, 59, 5000000), nullptr},
+      {"1975.txt", Utc(1975, 3, 4, 5, 6, 7, 1), u"1975"},
+      {"2200.txt", Utc(2200, 1, 2, 3, 4, 5, 9876543), u"2200"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ModifiedUtc(dest_ / c.name), c.utc) << c.name;
+    if (c.year) {
+      EXPECT_NE(descriptions_[c.name].find(c.year), std::u16string::npos) << Narrow(descriptions_[c.name]);
+    }
+  }
+
+  // An item without a time keeps the one the file system gives it when it is written.
+  RemoveTree(dest_);
+  fs::create_directories(dest_);
+  std::ofstream(dest_ / "earlier.txt") << "written just before the run";
+  const uint64_t before = ModifiedUtc(dest_ / "earlier.txt");
+  EXPECT_EQ(Extract("notime.7z"), kOk);
+  EXPECT_EQ(Contents(dest_ / "odd.txt"), "odd.txt\n");
+  EXPECT_GE(ModifiedUtc(dest_ / "odd.txt"), before);
 }
 
 TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
@@ -535,7 +575,7 @@ TEST(PartialFile, CommitsInOneStepAndLeavesNothingWhenDropped) {
   TPartialFile replacing;
   ASSERT_TRUE(replacing.Create(base, nullptr));
   EXPECT_TRUE(write(replacing, "new"));
-  const uint64_t time = CalendarToFileTime({2021, 3, 4, 5, 6, 8});
+  const uint64_t time = Utc(2021, 3, 4, 5, 6, 7, 1234567);
   EXPECT_TRUE(replacing.Commit(Wide(target), true, time, true)) << "a read-only file is replaced when allowed";
   EXPECT_FALSE(replacing.IsOpen());
   EXPECT_EQ(Contents(target), "new");
@@ -577,13 +617,44 @@ TEST(Selection, WildcardsAndItemDescriptions) {
   EXPECT_TRUE(WildcardMatch(u"a.b.c", u"a**c"));
   EXPECT_TRUE(WildcardMatch(u"*a", u"*")) << "a star in the name is no star of the mask";
   EXPECT_TRUE(WildcardMatch(u"x*yz", u"x*z"));
-  TSevenZip zip;
-  zip.FileSpec = {u"*.*"};
-  EXPECT_TRUE(zip.MatchesFileSpec(u"Makefile")) << "an extensionless name matches *.*";
-  EXPECT_FALSE(zip.MatchesFileSpec(u""));
+  const TItemSelection all({u"*.*"});
+  EXPECT_TRUE(all.Matches(u"Makefile")) << "an extensionless name matches *.*";
+  EXPECT_FALSE(all.Matches(u""));
   EXPECT_EQ(GroupThousands(1234567, u","), u"1,234,567");
   EXPECT_EQ(GroupThousands(999, u"."), u"999");
   EXPECT_EQ(GroupThousands(1000, u"\u00a0"), u"1\u00a0000") << "a separator outside ASCII";
+}
+
+// 20,000 items, 10,000 of them named by plain lines in another case (those without a dot
+// with a dot appended), lines that name no item, a folder entry and a mask: each item is
+// selected exactly when a line says so.
+TEST(Selection, ManyPlainNamesSelectExactlyTheirItems) {
+  const std::u16string sep(1, plat::kPathSeparator);
+  const auto upper = [](std::u16string text) {
+    for (char16_t& c : text) c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    return text;
+  };
+  std::vector<std::u16string> paths, lines = {u"folder199" + sep, u"*7.TXT"};
+  std::set<std::u16string> expected;
+  for (int i = 0; i < 20000; ++i) {
+    const bool dotted = i % 3 != 0;
+    std::u16string path = u"Folder" + Wide(std::to_string(i % 200));
+    path.append(sep).append(dotted ? u"item" : u"Item").append(Wide(std::to_string(i))).append(dotted ? u".Txt" : u"");
+    paths.push_back(path);
+    if (i % 2 == 0) {
+      lines.push_back(upper(path) + (dotted ? u"" : u"."));
+      expected.insert(path);
+    } else if (i % 4 == 1 && dotted) {
+      lines.push_back(path.substr(0, path.size() - 4));  // a dotted item is not named without its dot
+    }
+    if (i % 200 == 199 || (dotted && i % 10 == 7)) expected.insert(path);
+  }
+  const TItemSelection selection(lines);
+  int wrong = 0;
+  for (const std::u16string& path : paths) {
+    if (selection.Matches(path) != (expected.count(path) == 1) && ++wrong <= 5) ADD_FAILURE() << Narrow(path);
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 #ifndef _WIN32

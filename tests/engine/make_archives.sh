@@ -31,6 +31,17 @@ chmod 444 "$t/readonly.txt"
   && seven -pSecret -mhe=off "$out/aes.7z" . && seven -pSecret -mhe=on "$out/aes_headers.7z" . \
   && seven -pSecret -ms=off "$out/aes_nonsolid.7z" .)
 
+# Times the packed DOS form cannot hold, to the 100 ns unit the archive keeps: odd seconds
+# with a fraction, before 1970, before 1980, after 2107; and a file stored without a time.
+m="$out/times"
+mkdir -p "$m"
+for named in 'odd.txt=2020-05-06 07:08:09.1234567' 'before-1970.txt=1969-12-31 23:59:59.5' \
+  '1975.txt=1975-03-04 05:06:07.0000001' '2200.txt=2200-01-02 03:04:05.9876543'; do
+  printf '%s\n' "${named%%=*}" > "$m/${named%%=*}"
+  touch -d "${named#*=}" "$m/${named%%=*}"
+done
+(cd "$m" && seven "$out/times.7z" -- *.txt && seven -mtm=off "$out/notime.7z" odd.txt)
+
 # Damaged copies: bytes flipped in the packed data, and a truncated file.
 cp "$out/tree.7z" "$out/damaged.7z"
 size=$(stat -c %s "$out/tree.7z")
@@ -74,6 +85,13 @@ printf 'CJK\n' > "$u/中文目录/文件.txt"
 printf 'outside the BMP\n' > "$u/emoji-😀-𝄞.txt"
 printf 'deep\n' > "${deep}the-file-at-the-bottom-of-the-tree.txt"
 (cd "$u" && seven "$out/unicode.7z" .)
+
+# One item 60,000 folders deep (120,008 characters, far beyond the 32,767 of a long
+# path), named on the command line, and a normal item after it.
+mkdir -p "$out/deep"
+printf 'normal\n' > "$out/deep/normal.txt"
+(cd "$out/deep" && printf 'deep\n' | seven -ms=off -si"$(printf 'a/%.0s' $(seq 60000))deep.txt" "$out/deep.7z" \
+  && seven -ms=off "$out/deep.7z" normal.txt)
 
 # A program to start after extraction, an INF file to install, a stored 16 MB file
 # that keeps a run going long enough to cancel it.

@@ -103,13 +103,17 @@ TEST_F(Options, FolderOption) {
   EXPECT_EQ(record_.AutoExtract, 1);
   Apply(u"-d %temp%\\x");
   EXPECT_EQ(folder_, u"%temp%\\x") << "no macro expansion";
-  Apply(u"-d " + std::u16string(300, u'f'));
-  EXPECT_EQ(folder_, std::u16string(255, u'f'));
+  // Never cut, however long: one beyond the long-path limit is refused by the run, not here.
+  for (size_t length : {300u, 1000u, 40000u}) {
+    const std::u16string folder = u"C:\\" + std::u16string(length - 3, u'f');
+    outcome_ = ApplyOptions({u"sfx.exe", u"-d", folder}, record_, folder_, command_);
+    EXPECT_TRUE(folder_ == folder) << length << " characters arrived as " << folder_.size();
+  }
 }
 
 TEST_F(Options, HashAppendsTheRestToTheCommand) {
   Apply(u"-# one \"two words\" -a");
-  EXPECT_EQ(command_, u"setup.exe one two words -a");
+  EXPECT_EQ(command_, u"setup.exe one \"two words\" -a");
   EXPECT_EQ(outcome_.CommandLength, 9) << "the program ends where the arguments begin";
   EXPECT_EQ(record_.AutoExtract, 0) << "parsing ends at #";
   SetUp();
@@ -121,6 +125,30 @@ TEST_F(Options, HashAppendsTheRestToTheCommand) {
   SetUp();
   Apply(u"-# " + std::u16string(60, u'a') + u" " + std::u16string(60, u'b') + u" c");
   EXPECT_EQ(command_, u"setup.exe " + std::u16string(60, u'a') + u" " + std::u16string(29, u'b'));
+}
+
+// An argument with a space or a tab is quoted again so that the started program reads it
+// as one: quotes inside are escaped, backslashes doubled where a quote follows them.
+TEST_F(Options, HashArgumentsWithBlanksAreQuotedAgain) {
+  const struct {
+    const char16_t* argument;
+    const char16_t* passed;
+  } cases[] = {
+      {u"two words", u"\"two words\""},
+      {u"tab\there", u"\"tab\there\""},
+      {u"say \"hi\" now", u"\"say \\\"hi\\\" now\""},
+      {u"a b\\\"c", u"\"a b\\\\\\\"c\""},
+      {u"C:\\My Dir\\", u"\"C:\\My Dir\\\\\""},
+      {u"C:\\My Dir\\x", u"\"C:\\My Dir\\x\""},
+      {u"C:\\dir\\", u"C:\\dir\\"},
+      {u"a\"b", u"a\"b"},
+      {u"", u""},
+  };
+  for (const auto& c : cases) {
+    command_ = u"setup.exe";
+    outcome_ = ApplyOptions({u"sfx.exe", u"-#", c.argument, u"/S"}, record_, folder_, command_);
+    EXPECT_EQ(command_, u"setup.exe " + std::u16string(c.passed) + u" /S") << test::Narrow(c.argument);
+  }
 }
 
 // Folders and arguments outside any 8-bit code page reach the run intact.

@@ -185,7 +185,11 @@ TEST(Messages, DefaultTableCarriesTheTypicalTexts) {
   EXPECT_EQ(Bytes(m[0].begin(), m[0].begin() + 4), (Bytes{0x33, 0x19, 0x32, 0x59}));
   EXPECT_EQ(m[3], "Please wait, initialising. . .");
   EXPECT_EQ(m[36], "...already exists, overwrite?");
-  EXPECT_EQ(m[40], "Unknown compression type (currently only ZIP 2.0 is supported)");
+  // The texts say what the stub does when it shows them: 17 is the folder dialog's caption
+  // (no access key), 40 a destination it cannot use, 42 a damaged settings record.
+  EXPECT_EQ(m[17], "Select a folder to extract to");
+  EXPECT_EQ(m[40], "The destination folder cannot be created or written to. Please choose another folder.");
+  EXPECT_EQ(m[42], "The settings of this self-extractor are damaged, please try to download this file again.");
   EXPECT_EQ(m[41], "The selected file(s) couldn't get extracted.");
   EXPECT_EQ(m[45], "Currently extracting: ");
   EXPECT_EQ(m[50], "Please enter the password for %s");

@@ -127,7 +127,7 @@ TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
   ASSERT_EQ(Run(), StartupResult::Ready);
   auto boxes = plat::TakeShownBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, u"Incorrect file size, please try to download this file again.");
+  EXPECT_EQ(boxes[0].text, u"The settings of this self-extractor are damaged, please try to download this file again.");
   EXPECT_EQ(boxes[0].caption, u"Brambleloader SFX");
   EXPECT_EQ(boxes[0].icon, plat::BoxIcon::Error);
   EXPECT_EQ(state_.Title, u"My Title");

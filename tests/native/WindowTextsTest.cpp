@@ -33,10 +33,10 @@ TEST(AfterCommand, ProgramsAndDocumentsOpenFromTheDestination) {
 }
 
 TEST(AfterCommand, HashArgumentsBecomeParameters) {
-  // RunCommand "setup.exe" with -# /S "two words" appended.
-  TAfterCommand c = PlanAfterCommand(u"C:\\my out", u"setup.exe /S two words", 9);
+  // RunCommand "setup.exe" with -# /S "two words" appended (quoted again as one argument).
+  TAfterCommand c = PlanAfterCommand(u"C:\\my out", u"setup.exe /S \"two words\"", 9);
   EXPECT_EQ(c.Text, u"C:\\my out\\setup.exe");
-  EXPECT_EQ(c.Parameters, u"/S two words");
+  EXPECT_EQ(c.Parameters, u"/S \"two words\"");
   EXPECT_EQ(c.Folder, u"C:\\my out\\");
   EXPECT_EQ(PlanAfterCommand(u"C:\\out", u" one", 0).What, Kind::None) << "arguments without a program";
 }

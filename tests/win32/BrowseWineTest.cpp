@@ -17,7 +17,7 @@
 namespace szsfx::test {
 namespace {
 
-const wchar_t kBrowseCaption[] = L"&New Folder Name:";
+const wchar_t kBrowseCaption[] = L"Select a folder to extract to";
 
 HWND TreeOf(HWND dialog) { return FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr); }
 
@@ -50,7 +50,7 @@ class BrowseButton : public ::testing::Test {
   }
   void CloseStub() {
     form_.Click(kIdCancelButton);
-    EXPECT_EQ(stub_.WaitForExit(), 0u);
+    EXPECT_EQ(stub_.WaitForExit(), 2u);
   }
 
   ScratchDir dir_;
@@ -77,12 +77,46 @@ TEST_F(BrowseButton, ChoosingAFolderReplacesTheDestinationAndFocusesIt) {
   CloseStub();
 }
 
-TEST_F(BrowseButton, CancellingLeavesTheDestinationAlone) {
+// Cancel, and a choice that has no file-system path (the computer itself, the network),
+// leave the destination as it was; a folder replaces it. Every item on the desktop is
+// chosen once (their names live in the stub's process, out of this one's reach).
+TEST_F(BrowseButton, CancelOrAChoiceWithoutAPathLeavesTheDestinationAlone) {
   HWND dialog = OpenBrowser();
   ASSERT_NE(dialog, nullptr);
   PressButton(dialog, IDCANCEL);
   WaitUntil([&] { return !IsWindow(dialog); }, 10000, 50);
   EXPECT_EQ(form_.Text(kIdDestinationEdit), L"C:\\Before");
+
+  int kept = 0, replaced = 0;
+  for (int index = 0;; ++index) {
+    SCOPED_TRACE(index);
+    dialog = OpenBrowser();
+    ASSERT_NE(dialog, nullptr);
+    HWND tree = TreeOf(dialog);
+    LPARAM item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, item);
+    item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, item);
+    for (int i = 0; i < index && item; ++i) item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, item);
+    if (!item) {
+      PressButton(dialog, IDCANCEL);
+      WaitUntil([&] { return !IsWindow(dialog); }, 10000, 50);
+      break;
+    }
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, item);
+    PressButton(dialog, IDOK);
+    WaitUntil([&] { return !IsWindow(dialog); }, 10000, 50);
+    Sleep(200);
+    const std::wstring field = form_.Text(kIdDestinationEdit);
+    EXPECT_FALSE(field.empty()) << "the field was emptied";
+    if (field == L"C:\\Before") {
+      ++kept;
+    } else {
+      ++replaced;
+      form_.SetEditText(L"C:\\Before");
+    }
+  }
+  EXPECT_GT(kept, 0) << "no item without a path on the desktop";
+  EXPECT_GT(replaced, 0) << "no folder on the desktop";
   CloseStub();
 }
 

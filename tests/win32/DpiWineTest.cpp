@@ -301,7 +301,7 @@ TEST_F(Dpi, ReadyWindowScalesEveryControlAndItsTexts) {
   PressButton(about, IDOK);
   WaitUntil([&] { return !IsWindow(about); });
   form_.Click(kIdCancelButton);
-  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
 }
 
 TEST_F(Dpi, PasswordWindowScales) {
@@ -323,7 +323,7 @@ TEST_F(Dpi, PasswordWindowScales) {
   HWND form = WaitForReadyForm(stub_);
   ASSERT_NE(form, nullptr);
   FormView(form).Click(kIdCancelButton);
-  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
 }
 
 // Moved to a monitor of another DPI, the window tells the system its exact size there,
@@ -378,7 +378,7 @@ TEST_F(Dpi, LaysItselfOutAgainWhenTheDpiChanges) {
   }
   EXPECT_EQ(ListLineHeight(form_.Item(kIdFileList)), lineHeight);
   form_.Click(kIdCancelButton);
-  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
 }
 
 }  // namespace

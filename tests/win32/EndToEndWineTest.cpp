@@ -116,10 +116,10 @@ Outcome AnswerUntilExit(TestProcess& stub, const std::wstring& password) {
   return outcome;
 }
 
-// Runs `sfx -s -d folder` and answers its windows.
-Outcome ExtractSilently(const std::string& sfx, const std::string& folder, const std::string& password) {
+// Runs `sfx -a -o -d folder` (at once, overwriting, its outcome shown) and answers its windows.
+Outcome ExtractAtOnce(const std::string& sfx, const std::string& folder, const std::string& password) {
   TestProcess stub;
-  if (!stub.Start(Quoted(sfx) + L" -s -d " + Quoted(folder))) return {};
+  if (!stub.Start(Quoted(sfx) + L" -a -o -d " + Quoted(folder))) return {};
   return AnswerUntilExit(stub, FromUtf8(password));
 }
 
@@ -133,7 +133,7 @@ TEST(EndToEnd, EveryIntactArchiveGivesTheTreeOfThe7zCommand) {
     ScratchDir dir;
     const std::string sfx = BuildFromCorpus(dir, entry.archive);
     ASSERT_FALSE(sfx.empty()) << "the builder refused an intact archive";
-    const Outcome outcome = ExtractSilently(sfx, dir / "out", entry.password);
+    const Outcome outcome = ExtractAtOnce(sfx, dir / "out", entry.password);
     EXPECT_EQ(outcome.code, 0u);
     EXPECT_TRUE(outcome.boxes.empty()) << Narrow(outcome.boxes.empty() ? L"" : outcome.boxes[0]);
     EXPECT_EQ(outcome.passwordWindows, entry.password.empty() ? 0 : 1) << "one password window per run";
@@ -151,7 +151,7 @@ TEST(EndToEnd, ItemsOfLeftOutMethodsFailAloneWithMessage41) {
     ScratchDir dir;
     const std::string sfx = BuildFromCorpus(dir, entry.archive);
     ASSERT_FALSE(sfx.empty());
-    const Outcome outcome = ExtractSilently(sfx, dir / "out", "");
+    const Outcome outcome = ExtractAtOnce(sfx, dir / "out", "");
     EXPECT_EQ(outcome.code, 1u);
     EXPECT_EQ(outcome.boxes, std::vector<std::wstring>{kItemsFailed});
     // The LZMA2 folder holds these; the other folder's items are the ones that fail.
@@ -173,7 +173,7 @@ TEST(EndToEnd, BrokenArchivesFailWithAMessageAndLeaveNoWorkFolder) {
     if (sfx.empty()) continue;
     ++runs;
     const std::set<std::string> before = WorkFolders();
-    const Outcome outcome = ExtractSilently(sfx, dir / "out", entry.password);
+    const Outcome outcome = ExtractAtOnce(sfx, dir / "out", entry.password);
     EXPECT_EQ(outcome.code, 1u);
     ASSERT_EQ(outcome.boxes.size(), 1u);
     EXPECT_TRUE(outcome.boxes[0] == kReadError || outcome.boxes[0] == kItemsFailed) << Narrow(outcome.boxes[0]);
@@ -236,7 +236,7 @@ TEST(EndToEnd, ThePrefixHasNo7Zip) {
   ScratchDir dir;
   const std::string sfx = BuildWith(EngineData("lib\\7z.dll"), EngineData("tree.7z"), dir / "sfx.exe");
   ASSERT_FALSE(sfx.empty());
-  const Outcome outcome = ExtractSilently(sfx, dir / "out", "");
+  const Outcome outcome = ExtractAtOnce(sfx, dir / "out", "");
   EXPECT_EQ(outcome.boxes, std::vector<std::wstring>{kReadError});
   EXPECT_EQ(outcome.code, 1u);
 }

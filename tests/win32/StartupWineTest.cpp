@@ -38,7 +38,7 @@ class StubUnderWine : public ::testing::Test {
     }
     std::string folder = Narrow(form.Text(kIdDestinationEdit));
     form.Click(kIdCancelButton);
-    EXPECT_EQ(stub.WaitForExit(), 0u);
+    EXPECT_EQ(stub.WaitForExit(), 2u);
     return folder;
   }
 
@@ -57,7 +57,8 @@ TEST_F(StubUnderWine, WorkFolderHoldsTheLibraryImageWhileRunningAndGoesAtTheEnd)
   HWND box = stub.WaitForWindow(kBoxClass);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(WindowText(box), L"Brambleloader SFX");
-  EXPECT_EQ(MessageBoxText(box), L"Incorrect file size, please try to download this file again.");
+  EXPECT_EQ(MessageBoxText(box),
+            L"The settings of this self-extractor are damaged, please try to download this file again.");
 
   std::set<std::string> added;
   for (const std::string& name : WorkFolders()) {
@@ -70,14 +71,23 @@ TEST_F(StubUnderWine, WorkFolderHoldsTheLibraryImageWhileRunningAndGoesAtTheEnd)
   EXPECT_EQ(random.find_first_not_of("0123456789abcdef"), std::string::npos) << random;
   Bytes image = sfx.library;
   image.resize(kLibraryImageSize, 0);
-  EXPECT_EQ(ReadFile(folder + "\\7Z.DLL"), image);
+  Bytes held;  // the stub holds the image with delete access: read it sharing deletion
+  HANDLE file = CreateFileA((folder + "\\7Z.DLL").c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  held.resize(kLibraryImageSize + 1);
+  DWORD read = 0;
+  ::ReadFile(file, held.data(), static_cast<DWORD>(held.size()), &read, nullptr);
+  CloseHandle(file);
+  held.resize(read);
+  EXPECT_EQ(held, image);
 
   PressButton(box, IDOK);
   HWND window = WaitForReadyForm(stub);
   ASSERT_NE(window, nullptr) << "start-up goes on after the signature box";
   EXPECT_TRUE(FolderExists(folder)) << "the archive copy lives there while the window is open";
   FormView(window).Click(kIdCancelButton);
-  EXPECT_EQ(stub.WaitForExit(), 0u);
+  EXPECT_EQ(stub.WaitForExit(), 2u);
   EXPECT_FALSE(FolderExists(folder));
 }
 

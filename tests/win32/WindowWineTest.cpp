@@ -115,7 +115,7 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
   EXPECT_EQ(form_.ListCount(), 13);
   EXPECT_EQ(form_.ListSelected(), 13);
   form_.Click(kIdCancelButton);
-  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
   EXPECT_TRUE(NoWorkFolderLeft());
 }
 
@@ -153,7 +153,7 @@ TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
   }
   EXPECT_EQ(seen, std::vector<int>(std::begin(order), std::end(order)));
   form_.Click(kIdCancelButton);
-  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
 }
 
 // Counts the pixels of one colour inside a control, as drawn on the screen.
@@ -185,7 +185,7 @@ TEST_F(StubWindow, LinkLabelTurnsRedUnderThePointer) {
   WaitUntil([&] { return PixelsOf(link, RGB(0, 0, 255)) > 50; }, 5000);
   EXPECT_GT(PixelsOf(link, RGB(0, 0, 255)), 50) << "blue again once it has left";
   form_.Click(kIdCancelButton);
-  EXPECT_EQ(stub_.WaitForExit(), 0u);
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
 }
 
 TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
@@ -212,7 +212,7 @@ TEST_F(StubWindow, OverwriteModeGroupAndListSettings) {
     EXPECT_EQ(form.Visible(kIdFileListLabel), c.hideList == 0);
     EXPECT_EQ(form.ListSelected(), 13) << "a hidden list is still filled and selected";
     form.Click(kIdCancelButton);
-    EXPECT_EQ(stub.WaitForExit(), 0u);
+    EXPECT_EQ(stub.WaitForExit(), 2u);
   }
 }
 
@@ -289,7 +289,8 @@ TEST_F(StubWindow, EmptyAndUnusableDestinationsKeepTheWindowReady) {
   WriteFile(dir_ / "plain-file", Bytes{1, 2, 3});
   form_.SetEditText(Widen(dir_ / "plain-file") + L"\\sub");
   form_.Click(kIdExtractButton);
-  EXPECT_EQ(Answer(IDOK).second, L"Unknown compression type (currently only ZIP 2.0 is supported)");
+  EXPECT_EQ(Answer(IDOK).second,
+            L"The destination folder cannot be created or written to. Please choose another folder.");
   Sleep(200);
   EXPECT_TRUE(form_.Enabled(kIdExtractButton));
   EXPECT_TRUE(form_.Visible(kIdLinkLabel));
@@ -406,7 +407,7 @@ TEST_F(StubWindow, DamagedArchiveShowsMessage37AndEnds) {
 TEST_F(StubWindow, FailedItemsGiveMessage41AndNoDoneMessage) {
   settings_.ShowDoneMessage = 1;
   settings_.Title.Set("Fail Title");
-  ASSERT_TRUE(Start("hostile.7z", L"-s"));
+  ASSERT_TRUE(Start("hostile.7z", L"-a"));
   EXPECT_EQ(Answer(IDOK),
             std::make_pair(std::wstring(L"Fail Title"), std::wstring(L"The selected file(s) couldn't get extracted.")));
   EXPECT_EQ(stub_.WaitForExit(), 1u);
@@ -431,6 +432,64 @@ TEST_F(StubWindow, SilentOptionExtractsIntoAFolderWithSpacesAndOverwrites) {
   EXPECT_EQ(stub_.WaitForExit(), 0u) << "no question, no box";
   std::string difference;
   EXPECT_TRUE(SameTree(Tree(), spaced, difference)) << difference;
+}
+
+// A silent run never waits for a person: whatever happens, it ends with its exit code,
+// with no message box and no window left, and the folder it was given is the folder used.
+TEST_F(StubWindow, SilentRunsEndWithTheirExitCodeAndShowNothing) {
+  WriteFile(dir_ / "plain-file", Bytes{1, 2, 3});
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_.path());  // the stub inherits it: "ab" is made in the scratch folder
+  const fs::path current = fs::current_path();
+  std::string longFolder = dir_ / "long";
+  while (longFolder.size() < 300) longFolder += "\\folder-of-a-long-destination";
+  struct Case {
+    const char* what;
+    const char* archive;
+    std::wstring arguments;
+    bool cutShort;  // the self-extractor loses the end of its archive
+    DWORD code;
+    std::string extractedInto;  // the tree's files are there afterwards
+  };
+  const Case cases[] = {
+      {"success, done message set", "tree.7z", L"", false, 0, target_},
+      {"unusable destination", "tree.7z", L"-d " + Quoted(dir_ / "plain-file\\sub"), false, 1, ""},
+      {"damaged archive", "tree.7z", L"", true, 1, ""},
+      {"failed item", "hostile.7z", L"", false, 1, ""},
+      {"confirm mode after -s", "tree.7z", L"-q", false, 0, target_},
+      {"short relative folder", "tree.7z", L"-d ab", false, 0, (current / "ab").string()},
+      {"folder beyond 255 characters", "tree.7z", L"-d " + Quoted(longFolder), false, 0, longFolder},
+  };
+  settings_.ShowDoneMessage = 1;
+  settings_.OverwriteMode = 2;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveWideTree(Widen(target_));
+    fs::create_directories(target_);
+    WriteFile(target_ + "\\readme.txt", Bytes{'o', 'l', 'd'});  // confirm mode would ask
+    sfx_ = BuildSfx(dir_, settings_, c.archive);
+    if (c.cutShort) {
+      Bytes whole = ReadFile(sfx_.path);
+      whole.resize(whole.size() - 200);
+      WriteFile(sfx_.path, whole);
+    }
+    before_ = WorkFolders();
+    ASSERT_TRUE(stub_.Start(Quoted(sfx_.path) + L" -s " + c.arguments));
+    bool boxShown = false;
+    WaitUntil(
+        [&] {
+          boxShown = boxShown || stub_.WaitForWindow(kBoxClass, L"", 0) != nullptr;
+          return !stub_.Running();
+        },
+        60000);
+    EXPECT_FALSE(boxShown);
+    EXPECT_EQ(stub_.WaitForExit(), c.code);
+    EXPECT_TRUE(NoWorkFolderLeft());
+    if (c.extractedInto.empty()) continue;
+    EXPECT_EQ(ReadWideTree(Widen(c.extractedInto)), ReadWideTree(Widen(Tree())));
+  }
+  fs::current_path(before);
+  RemoveWideTree(Widen(dir_.path()));
 }
 
 TEST_F(StubWindow, AutoOptionWithConfirmModeAsks) {

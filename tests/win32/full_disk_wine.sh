@@ -35,7 +35,7 @@ run_limited() {
   SZSFX_OUTSIDE_CAPTION="Fill Test" "${emulator[@]}" "$driver" --gtest_filter=OutsideRun.* > "$work/answer.log" 2>&1 &
   local answer=$!
   sleep 3
-  (trap '' XFSZ; ulimit -f 1024; exec "${emulator[@]}" "$(windows "$work/sfx.exe")" -s -d "$(windows "$work/dest")")
+  (trap '' XFSZ; ulimit -f 1024; exec "${emulator[@]}" "$(windows "$work/sfx.exe")" -a -d "$(windows "$work/dest")")
   code=$?
   wait "$answer" || fail "the driver did not see the box: $(tail -5 "$work/answer.log")"
   grep -q "box text: The selected file(s) couldn't get extracted." "$work/answer.log" ||
