@@ -84,6 +84,7 @@ HRes TSevenZip::ExtractArchive(const std::vector<uint32_t>* only) {
   lastCompleted_ = 0;
   ErrorCount = 0;
   PasswordFailures.clear();
+  EncryptedDone = 0;
   knownFolder_.clear();
   baseFolder_ = ExtractBaseDir.empty() ? ExtractBaseDir : plat::WithSeparator(ExtractBaseDir);
   // The archive listed before the run is extracted as it is; anything else is opened now.
@@ -277,7 +278,10 @@ HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stre
 // the begin event allowed that; a failed one loses its partial file.
 void TSevenZip::SetOperationResult(int32_t result) {
   plat::TLockGuard guard(callbackLock_);
-  if (result != 0 && item_.Encrypted && !item_.Failed) PasswordFailures.push_back(item_.Index);
+  if (item_.Encrypted && !item_.Failed) {
+    if (result != 0) PasswordFailures.push_back(item_.Index);
+    if (result == 0) ++EncryptedDone;
+  }
   if (result != 0) MarkItemFailed();
   if (partial_.IsOpen() && !item_.Failed) {
     if (partial_.Commit(item_.Destination, item_.ReplacesExisting, item_.ModifiedUtc, item_.HasTime)) {

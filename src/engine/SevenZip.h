@@ -64,8 +64,10 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   TOnPasswordEvent OnPassword;
   uint32_t ErrorCount = 0;  // items of the last extraction that failed
   // Those of them that were encrypted: a wrong password fails them, and another password
-  // may extract them.
+  // may extract them. With a right password damaged data fails them too; an encrypted
+  // item that succeeded (EncryptedDone) shows that the password was right.
   std::vector<uint32_t> PasswordFailures;
+  uint32_t EncryptedDone = 0;
 
   // IStreamOwner: the streams read the cancel request on the library's threads.
   // Memory running out stops the library as a cancel does (and fails the run).

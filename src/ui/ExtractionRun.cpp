@@ -101,8 +101,10 @@ void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
   // Items that failed for another reason stay failed; those a wrong password failed are
   // extracted again with the next one the user gives.
   const auto otherFailures = static_cast<uint32_t>(archive_.ErrorCount - archive_.PasswordFailures.size());
-  for (int tries = 1;
-       !archive_.PasswordFailures.empty() && state_ == RunState::Extracting && PrepareAnotherPassword(tries); ++tries) {
+  // An encrypted item that succeeded shows that the password was right: the rest is damage.
+  for (int tries = 1; !archive_.PasswordFailures.empty() && archive_.EncryptedDone == 0 &&
+                      state_ == RunState::Extracting && PrepareAnotherPassword(tries);
+       ++tries) {
     const std::vector<uint32_t> again = archive_.PasswordFailures;
     passwordGiven_ = false;
     RunWhilePumping([this, &result, &again] { result = archive_.ExtractArchive(&again); });
@@ -143,15 +145,15 @@ void TExtractionRun::Fail() {
 
 // The outcome: a failed item or a failed library call fails the run; a run the user
 // stopped without failures ends as cancelled. A silent run shows neither message.
+// Without a password from the user, whatever failed before, the user said stop.
 void TExtractionRun::Finish(HRes result, uint32_t failures) {
   const bool stopped = state_ == RunState::Stopping;
-  if (stopped && passwordCancelled_) {  // the user gave no password: whatever failed before, they said stop
+  const bool failed = failures != 0 || (result != kOk && !stopped);
+  if (stopped && (passwordCancelled_ || !failed)) {
     exitCode_ = kExitCancelled;
-  } else if (failures != 0 || (result != kOk && !stopped)) {
+  } else if (failed) {
     ShowUnlessSilent(app_, app_.Message(msg::ExtractFailed), app_.Title, plat::BoxIcon::Information);
     exitCode_ = kExitFailed;
-  } else if (stopped) {
-    exitCode_ = kExitCancelled;
   } else if (app_.Settings.ShowDoneMessage == 1) {
     ShowUnlessSilent(app_, app_.Message(msg::Done), std::u16string(kFixedCaption), plat::BoxIcon::Information);
   }

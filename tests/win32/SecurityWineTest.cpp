@@ -327,9 +327,9 @@ TEST_F(Security, WhatTheStubHoldsCannotBeWrittenRenamedOrRemovedWhileItRuns) {
     EXPECT_TRUE(Refused(Try(probe.action, paths[probe.target]))) << probe.what << ", at the ready window";
   }
   form.Click(kIdCancelButton);
-  EXPECT_NE(stub_.WaitForExit(), static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_EQ(stub_.WaitForExit(), 2u);
   EXPECT_EQ(WorkFolders(), before);
-  RemoveDirectoryA(paths[Target::UniqueFolder].c_str());
+  EXPECT_FALSE(FolderExists(paths[Target::UniqueFolder])) << "the unused %temp-unique% folder goes";
 }
 
 TEST_F(Security, ALibrarySwappedIntoTheWorkFolderNeverRuns) {
@@ -437,7 +437,7 @@ const SilentCase kSilentCases[] = {
        std::string difference;
        EXPECT_TRUE(SameTree(EngineData("tree"), run.out_, difference)) << difference;
      }},
-    {"AnItemFarBeyondTheLongPathLimit", "deep.7z", 1, L"The selected file(s) couldn't get extracted.", [](Security&) {},
+    {"AnItemFarBeyondTheLongPathLimit", "deep.7z", 1, L"", [](Security&) {},
      [](const Security& run) {
        EXPECT_EQ(ReadFile(run.out_ + "\\normal.txt"), (Bytes{'n', 'o', 'r', 'm', 'a', 'l', '\n'}));
      }},

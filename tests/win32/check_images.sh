@@ -15,7 +15,7 @@ check() { if ! eval "$2"; then echo "FAIL: $1"; failures=$((failures + 1)); fi; 
 stub="$build/szsfx.exe" fwd="$build/7zfwd.dll" lib="$build/7zextract.dll"
 stub_headers=$("$objdump" -p "$stub")
 fwd_headers=$("$objdump" -p "$fwd")
-system_dlls='^(advapi32|comctl32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|user32)\.dll$'
+system_dlls='^(advapi32|comctl32|gdi32|kernel32|msvcrt|ntdll|ole32|oleaut32|shell32|user32)\.dll$'
 
 check "the stub is exactly $size bytes" "[ \$(stat -c %s '$stub') -eq $size ]"
 check "the stub is a $format image" "grep -q 'file format $format' <<< \"\$stub_headers\""

@@ -29,12 +29,15 @@ for reg in "$private"/*.reg; do cp --remove-destination "$WINEPREFIX/$(basename 
 export WINEPREFIX=$private
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$private"' EXIT
 
+# Work folders an earlier, killed run left in the prefix are not this run's.
+work_folders() { ls -d "$private"/drive_c/users/*/Temp/_BLSFX* 2>/dev/null; }
+before=$(work_folders)
 env -u DISPLAY -u WAYLAND_DISPLAY "$wine" "$(windows "$work/sfx.exe")" -s -d "$(windows "$work/dest")" \
   > "$work/run.log" 2>&1
 code=$?
 [ "$code" -eq 1 ] || fail "exit code $code, expected 1 (the run cannot have succeeded)"
 [ -z "$(ls -A "$work/dest")" ] || fail "files were extracted: $(ls -A "$work/dest")"
-leftover=$(ls -d "$private"/drive_c/users/*/Temp/_BLSFX* 2>/dev/null)
+leftover=$(comm -13 <(echo "$before") <(work_folders))
 [ -z "$leftover" ] || fail "the work folder stayed: $leftover"
 [ "$failed" -eq 0 ] && echo "no display: exit code 1, nothing extracted, no work folder left"
 exit "$failed"
