@@ -14,8 +14,10 @@
 # Prints medians (RUNS, default 5; RUNS_MANY, default 3, for the many-files archive) of wall
 # time and of CPU time (user+system), the ratios, the marginal ratio (big - tiny against
 # big - tiny) and peak resident memory. Every output is compared with the source files.
+# With BASELINE=FILE (a stub of the same bitness, say one built from an earlier commit), the
+# same self-extractors built on that stub run too, and the ratio new / baseline is printed.
 # Not a test: it asserts nothing.
-#   bench/e2e.sh            SHAPES="big many tiny" ARCHS="win64" RUNS=5 FILES=20000
+#   bench/e2e.sh            SHAPES="big many tiny" ARCHS="win64" RUNS=5 FILES=20000 BASELINE="" 
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -131,6 +133,11 @@ bench_arch() {
   for shape in $shapes; do
     build/native/mksfx --stub "build/$arch/szsfx.exe" --archive "$work/$shape.7z" \
       -o "$work/$arch/$shape-sfx.exe" --overwrite 0 >/dev/null
+    rm -f "$work/$arch/$shape-base.exe"
+    if [ -n "${BASELINE:-}" ]; then
+      build/native/mksfx --stub "$BASELINE" --library "build/$arch/7zextract.dll" --archive "$work/$shape.7z" \
+        -o "$work/$arch/$shape-base.exe" --overwrite 0 >/dev/null
+    fi
   done
   local results=$work/$arch/results
   : > "$results"
@@ -147,6 +154,10 @@ for shape in $shapes; do
   n=$runs; [ "\$shape" = many ] && n=$runs_many
   echo "\$shape stub \$(median_of \$n "\$out_unix" "\$wine" '$work/$arch/'\$shape-sfx.exe -s -d 'C:\\bench-out')" >> '$results'
   check "\$out_unix" \$shape "the $arch stub"
+  if [ -f '$work/$arch/'\$shape-base.exe ]; then
+    echo "\$shape stub-base \$(median_of \$n "\$out_unix" "\$wine" '$work/$arch/'\$shape-base.exe -s -d 'C:\\bench-out')" >> '$results'
+    check "\$out_unix" \$shape "the $arch baseline stub"
+  fi
   echo "\$shape 7z \$(median_of \$n "\$out_unix" "\$wine" '$work/$arch/7zip/7z.exe' x -bd -y -o'C:\\bench-out' "Z:$work/\$shape.7z")" >> '$results'
   check "\$out_unix" \$shape "7z.exe ($arch)"
   if [ "\$shape" = big ]; then
@@ -190,7 +201,7 @@ for arch in $ARCHS; do
     while read -r s program wall cpu peak; do
       [ "$s" = "$shape" ] || continue
       case $program in
-        stub) name="self-extractor -s -d" ;; 7z) name="7z.exe x" ;;
+        stub) name="self-extractor -s -d" ;; stub-base) name="baseline stub -s -d" ;; 7z) name="7z.exe x" ;;
         szrun-ours) name="szrun.exe, our library" ;; szrun-7zip) name="szrun.exe, 7-Zip's 7z.dll" ;;
       esac
       printf '%-6s %-26s %8.3f %8.3f %9s\n' "$s" "$name" "$wall" "$cpu" "$peak"
@@ -200,6 +211,10 @@ for arch in $ARCHS; do
     printf 'ratio self-extractor / 7z.exe, %-5s wall %6s  cpu %6s   (goal: at most 1.15)\n' "$shape" \
       "$(ratio "$(value "$r" "$shape" stub 1)" "$(value "$r" "$shape" 7z 1)")" \
       "$(ratio "$(value "$r" "$shape" stub 2)" "$(value "$r" "$shape" 7z 2)")"
+    [ -n "$(value "$r" "$shape" stub-base 1)" ] || continue
+    printf 'ratio self-extractor / baseline, %-5s wall %6s  cpu %6s\n' "$shape" \
+      "$(ratio "$(value "$r" "$shape" stub 1)" "$(value "$r" "$shape" stub-base 1)")" \
+      "$(ratio "$(value "$r" "$shape" stub 2)" "$(value "$r" "$shape" stub-base 2)")"
   done
   if [[ " $shapes " == *" big "* && " $shapes " == *" tiny "* ]]; then
     ours=$(echo "$(value "$r" big stub 1) - $(value "$r" tiny stub 1)" | bc -l)
