@@ -127,6 +127,9 @@ void TMainWindow::SetDefaultButton(int id) {
 
 bool TMainWindow::ShowFirstTime() {
   if (!PrepareArchive()) return false;
+  // An automatic run has ended inside the preparation, before the window was ever shown:
+  // showing it now would only flash it before it closes.
+  if (run_.State() == RunState::Finished) return true;
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
   plat::TracePhase("window shown");
