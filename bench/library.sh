@@ -5,6 +5,7 @@
 # with all processors, and the peak resident memory of each. Median of RUNS (default 3).
 # Not a test: it asserts nothing, but warns when an output differs from its source.
 # Then bench/library-wine.sh compares the Windows builds under Wine (WINE=0 skips it).
+# OURS=<lib7zextract.so> measures another build of ours (say, one with -DSZSFX_LZMA_ASM=OFF).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -14,7 +15,7 @@ runs=${RUNS:-3}
 work=$top/build/bench-library
 data=$work/data
 mkdir -p "$work/ours" "$work/7zip" "$data"
-cp build/native/lib7zextract.so "$work/ours/7z.dll"
+cp "${OURS:-build/native/lib7zextract.so}" "$work/ours/7z.dll"
 cp build/native/7zfwd.so "$work/7zip/7z.dll"
 seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
 
