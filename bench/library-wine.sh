@@ -8,7 +8,8 @@
 # the two libraries take turns so that a busy machine slows both alike.
 # The 32-bit pair runs only where build/cache/runs-i386 says the kernel executes 32-bit
 # code. Not a test: it asserts nothing, but warns when an output or a result is wrong.
-#   [RUNS=5] [ARCHIVES="lzma ppmd ..."] bench/library-wine.sh [win64] [win32]
+#   [RUNS=5] [ARCHIVES="lzma ppmd ..."] [OURS=<7zextract.dll>] bench/library-wine.sh [win64] [win32]
+# OURS measures another build of ours (one preset, say a -DSZSFX_LZMA_ASM=OFF build of it).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -118,11 +119,11 @@ column() { awk -v c="$1" '{print $c}' "$2" | median; }
 bench_preset() {
   local preset=$1 arch=$2 library=$3
   echo
-  echo "== $preset: build/$preset/7zextract.dll against 7-Zip's $(basename "$library") ($preset Wine, median of $runs)"
+  echo "== $preset: ${OURS:-build/$preset/7zextract.dll} against 7-Zip's $(basename "$library") ($preset Wine, median of $runs)"
   ./tools/build.sh "$preset" > /dev/null
   ./tools/wineprefix.sh "$arch-bare" > /dev/null
   mkdir -p "$work/ours" "$work/7zip"
-  cp "build/$preset/7zextract.dll" "$work/ours/7z.dll"
+  cp "${OURS:-build/$preset/7zextract.dll}" "$work/ours/7z.dll"
   cp "$library" "$work/7zip/7z.dll"
   # shellcheck source=/dev/null
   . tools/wine-env.sh "$arch-bare"  # sets WINEPREFIX and wine

@@ -5,6 +5,7 @@
 # with all processors, and the peak resident memory of each. Median of RUNS (default 3).
 # Not a test: it asserts nothing, but warns when an output differs from its source.
 # Then bench/library-wine.sh compares the Windows builds under Wine (WINE=0 skips it).
+# OURS=<lib7zextract.so> measures another build of ours (say, one with -DSZSFX_LZMA_ASM=OFF).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -14,7 +15,7 @@ runs=${RUNS:-3}
 work=$top/build/bench-library
 data=$work/data
 mkdir -p "$work/ours" "$work/7zip" "$data"
-cp build/native/lib7zextract.so "$work/ours/7z.dll"
+cp "${OURS:-build/native/lib7zextract.so}" "$work/ours/7z.dll"
 cp build/native/7zfwd.so "$work/7zip/7z.dll"
 seven() { 7z a -bd -bso0 -bsp0 -y "$@"; }
 
@@ -49,6 +50,8 @@ sys.stdout.buffer.write(out)
 }
 
 make_archives() {
+  # LZMA alone (one thread in both libraries): the decoder loop itself.
+  [ -e "$work/lzma.7z" ] || (cd "$data/mixed" && seven -m0=LZMA -mx=5 "$work/lzma.7z" .)
   [ -e "$work/done" ] && return
   echo "== making the archives (once)"
   (cd "$data/mixed" && seven -m0=LZMA2 -mx=5 "$work/lzma2.7z" .)
@@ -89,7 +92,7 @@ make_data
 make_archives
 printf '\n%-10s %9s %9s %7s   %9s %9s %7s   %10s %10s\n' archive "ours 1cpu" "7z 1cpu" ratio \
   "ours all" "7z all" ratio "ours KiB" "7z KiB"
-for pair in lzma2:mixed ppmd:text bcj2:exe aes:mixed gig:gig; do
+for pair in lzma:mixed lzma2:mixed ppmd:text bcj2:exe aes:mixed gig:gig; do
   name=${pair%%:*} source=$data/${pair#*:}
   ours1=$(time_runs "$work/ours" "$name.7z" taskset -c 0)
   check_output "$source"

@@ -55,6 +55,10 @@ add same lzma2-nonsolid.7z - -ms=off
 add same lzma2-two-per-folder.7z - -ms=2f
 add same lzma2-raw-header.7z - -mhc=off
 add same lzma-header-filter.7z - -m0=LZMA -mhc=on -mhcf=on
+# Other literal and position bits than the usual 3/0/2, a window smaller than the data
+# (matches that reach across its end), and a stream that ends with the end marker.
+add same lzma-lc0-lp2-pb0-d64k.7z - -m0=LZMA:d=64k:lc=0:lp=2:pb=0
+add same lzma-lc8-pb4-d64k-eos.7z - -m0=LZMA:d=64k:lc=8:pb=4:eos
 add same ppmd.7z - -m0=PPMd
 add same ppmd-o32-mem24.7z - -m0=PPMd:o=32:mem=24
 add same ppmd-nonsolid.7z - -m0=PPMd -ms=off
