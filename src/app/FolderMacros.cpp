@@ -1,9 +1,9 @@
 #include "app/FolderMacros.h"
 
-#include "app/FreshFolder.h"
-
 #include <array>
 #include <functional>
+
+#include "app/FreshFolder.h"
 
 namespace szsfx {
 

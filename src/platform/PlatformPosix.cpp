@@ -19,6 +19,8 @@
 #include <ctime>
 #include <cwctype>
 
+#include "platform/Paths.h"
+
 namespace plat {
 
 namespace {
@@ -169,7 +171,7 @@ FileHandle OpenFileHeld(const std::u16string& path) {
 }
 
 FileHandle CreatePrivateFolder(const std::u16string& parent, const std::u16string& name) {
-  const std::string path = Native(parent) + (parent.empty() || parent.back() == u'/' ? "" : "/") + Native(name);
+  const std::string path = Native(JoinPath(parent, name));
   if (name.empty() || ::mkdir(path.c_str(), 0700) != 0) return kInvalidHandle;
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   struct stat st;

@@ -304,10 +304,8 @@ void TMainWindow::RunExtraction() {
 // A destination the run cannot use: the user may give another one; a silent run, with
 // nobody there, ends failed.
 void TMainWindow::RefuseDestination(int message) {
-  if (!app_.Silent) {
-    plat::ShowMessageBox(app_.Message(message), windowTitle_, plat::BoxIcon::Information);
-    return;
-  }
+  ShowUnlessSilent(app_, app_.Message(message), windowTitle_, plat::BoxIcon::Information);
+  if (!app_.Silent) return;
   run_.Fail();
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
