@@ -12,8 +12,9 @@
 set -uo pipefail
 src=${1:-$(cd "$(dirname "$0")/.." && pwd)/src}
 declare -A allowed=(
-  [app]="app ui payload engine interface format platform"
-  [ui]="ui engine payload interface format platform"
+  [app]="app ui run payload engine interface format platform"
+  [ui]="ui run engine payload interface format platform"
+  [run]="run payload format platform"
   [engine]="engine interface format platform"
   [payload]="payload format platform"
   [platform]="platform"
@@ -29,7 +30,7 @@ for layer in "${!allowed[@]}"; do
     if [[ "$include" != *'#include "'*'/'* ]]; then
       # Only our library names headers without a folder: the decoders' own, never one of ours.
       name=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"$include")
-      if [ "$layer" = library ] && [ -z "$(find "$src" -name "$name" -print -quit)" ]; then continue; fi
+      if [[ "$layer" = library || "$layer" = payload ]] && [ -z "$(find "$src" -name "$name" -print -quit)" ]; then continue; fi
       echo "$file:$line: include without a folder: $include"
       status=1
       continue

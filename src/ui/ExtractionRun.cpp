@@ -4,7 +4,7 @@
 
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
-#include "ui/AfterCommand.h"
+#include "run/AfterCommand.h"
 #include "ui/PasswordWindow.h"
 #include "ui/WinHandles.h"
 #include "ui/WinText.h"

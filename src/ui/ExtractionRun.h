@@ -13,8 +13,8 @@
 
 #include "engine/SevenZip.h"
 #include "payload/RunSetup.h"
-#include "ui/RunLogic.h"
-#include "ui/RunStatus.h"
+#include "run/RunLogic.h"
+#include "run/RunStatus.h"
 
 namespace szsfx {
 

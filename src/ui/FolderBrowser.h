@@ -9,7 +9,7 @@
 #include <string>
 
 #include "interface/ComPtr.h"
-#include "ui/BrowseLogic.h"
+#include "run/BrowseLogic.h"
 
 namespace szsfx {
 

@@ -7,10 +7,10 @@
 #include "platform/Paths.h"
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
-#include "ui/AfterCommand.h"
+#include "run/AfterCommand.h"
+#include "run/RunLogic.h"
 #include "ui/FolderBrowser.h"
 #include "ui/PasswordWindow.h"
-#include "ui/RunLogic.h"
 #include "ui/WinText.h"
 
 namespace szsfx {

@@ -1,6 +1,6 @@
 #include "ui/PasswordWindow.h"
 
-#include "ui/PasswordCaption.h"
+#include "run/PasswordCaption.h"
 #include "ui/WinText.h"
 
 namespace szsfx {

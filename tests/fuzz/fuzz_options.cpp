@@ -10,7 +10,7 @@
 #include "engine/SevenZip.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
-#include "ui/BrowseLogic.h"
+#include "run/BrowseLogic.h"
 
 using namespace szsfx;
 

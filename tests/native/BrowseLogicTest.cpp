@@ -1,7 +1,7 @@
 // The folder browser's window-free rules: roots, flags, the preselection, fitting.
 #include <gtest/gtest.h>
 
-#include "ui/BrowseLogic.h"
+#include "run/BrowseLogic.h"
 
 namespace szsfx {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "PayloadBuilder.h"
 #include "TestFiles.h"
 #include "payload/Payload.h"
+#include "payload/PayloadBuilder.h"
 #include "platform/Platform.h"
 
 namespace szsfx {

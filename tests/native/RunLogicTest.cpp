@@ -6,7 +6,7 @@
 #include "TestFiles.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
-#include "ui/RunLogic.h"
+#include "run/RunLogic.h"
 
 namespace szsfx {
 namespace {

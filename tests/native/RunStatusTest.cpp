@@ -1,5 +1,5 @@
 // The run's status as the window sees it while the library's threads report.
-#include "ui/RunStatus.h"
+#include "run/RunStatus.h"
 
 #include <gtest/gtest.h>
 

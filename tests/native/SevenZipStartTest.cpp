@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "InputChecks.h"
 #include "TestFiles.h"
 #include "format/SevenZipStart.h"
+#include "payload/InputChecks.h"
 
 namespace szsfx {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "PayloadBuilder.h"
 #include "TestFiles.h"
 #include "app/Startup.h"
+#include "payload/PayloadBuilder.h"
 #include "platform/Platform.h"
 
 namespace szsfx {

@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "InputChecks.h"
+#include "payload/InputChecks.h"
 
 #include <cstdlib>
 #include <cstring>

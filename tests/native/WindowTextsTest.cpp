@@ -1,8 +1,8 @@
 // The password caption and the after-extraction command, without windows.
 #include <gtest/gtest.h>
 
-#include "ui/AfterCommand.h"
-#include "ui/PasswordCaption.h"
+#include "run/AfterCommand.h"
+#include "run/PasswordCaption.h"
 
 namespace szsfx {
 namespace {

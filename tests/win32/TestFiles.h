@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "PayloadBuilder.h"
 #include "common/FileBytes.h"
+#include "payload/PayloadBuilder.h"
 
 namespace szsfx::test {
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "PayloadBuilder.h"
+#include "payload/PayloadBuilder.h"
 
 using namespace szsfx;
 

@@ -1,4 +1,4 @@
-#include "ui/BrowseLogic.h"
+#include "run/BrowseLogic.h"
 
 namespace szsfx {
 

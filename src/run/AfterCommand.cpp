@@ -1,4 +1,4 @@
-#include "ui/AfterCommand.h"
+#include "run/AfterCommand.h"
 
 #include "platform/Platform.h"
 

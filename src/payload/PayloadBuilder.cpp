@@ -1,11 +1,11 @@
-#include "PayloadBuilder.h"
+#include "payload/PayloadBuilder.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 
-#include "InputChecks.h"
+#include "payload/InputChecks.h"
 #include "platform/Platform.h"
 
 namespace szsfx {

@@ -1,5 +1,5 @@
 // The builder's default English message table, indices 0 to 65.
-#include "PayloadBuilder.h"
+#include "payload/PayloadBuilder.h"
 
 namespace szsfx {
 

@@ -1,4 +1,4 @@
-#include "ui/RunLogic.h"
+#include "run/RunLogic.h"
 
 #include "platform/FileIO.h"
 #include "platform/Paths.h"

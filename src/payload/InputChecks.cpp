@@ -1,4 +1,4 @@
-#include "InputChecks.h"
+#include "payload/InputChecks.h"
 
 #include <cstdio>
 #include <memory>

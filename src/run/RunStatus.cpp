@@ -1,4 +1,4 @@
-#include "ui/RunStatus.h"
+#include "run/RunStatus.h"
 
 namespace szsfx {
 

@@ -1,4 +1,4 @@
-#include "ui/PasswordCaption.h"
+#include "run/PasswordCaption.h"
 
 namespace szsfx {
 
