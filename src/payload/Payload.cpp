@@ -88,11 +88,13 @@ bool ReadMessageBlocks(TInFile& stub, TMessageTable& table, TCopyBuffer& buffer,
   uint64_t position = 0;
   if (!stub.Seek(kFirstBlockPosition, plat::SeekOrigin::Begin, position)) return false;
   for (;;) {
-    char marker[5] = {0, 0, 0, 0, 0};
+    char marker[sizeof kBlockMarker] = {};
     uint32_t read = 0;
-    if (!ReadFully(stub, marker, 5, read)) return false;
-    if (read < 5) return true;
-    if (std::memcmp(marker, kBlockMarker, 5) != 0) return stub.Seek(-5, plat::SeekOrigin::Current, position);
+    if (!ReadFully(stub, marker, sizeof marker, read)) return false;
+    if (read < sizeof marker) return true;
+    if (std::memcmp(marker, kBlockMarker, sizeof marker) != 0) {
+      return stub.Seek(-static_cast<int64_t>(sizeof marker), plat::SeekOrigin::Current, position);
+    }
     uint32_t length = 0;
     if (!ReadU32(stub, length, read)) return false;
     // A length below the 9-byte head reads as an empty block that ends right behind its head.

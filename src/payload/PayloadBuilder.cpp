@@ -209,7 +209,7 @@ std::vector<uint8_t> StringArea(const std::vector<std::string>& messages, std::s
 }
 
 std::vector<uint8_t> EncodeBlock(const std::vector<uint8_t>& area) {
-  std::vector<uint8_t> block(kBlockMarker, kBlockMarker + 5);
+  std::vector<uint8_t> block(std::begin(kBlockMarker), std::end(kBlockMarker));
   uint32_t length = static_cast<uint32_t>(area.size()) + kBlockHeadSize;
   for (int shift = 0; shift < 32; shift += 8) block.push_back(static_cast<uint8_t>(length >> shift));
   block.insert(block.end(), area.begin(), area.end());
