@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr WORD kSystemFolderOnly = 0x0800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+constexpr WORD kSystemFolderOnly = LOAD_LIBRARY_SEARCH_SYSTEM32;
 
 constexpr IMAGE_LOAD_CONFIG_DIRECTORY LoadConfiguration() {
   IMAGE_LOAD_CONFIG_DIRECTORY config{};

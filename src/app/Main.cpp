@@ -19,7 +19,7 @@ constexpr size_t kMemoryReserve = 1 << 20;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  TStartupState& app = App();
+  TStartupState app;
   // First thing: from here on the program's file cannot be renamed away or replaced.
   OpenProgramFile(app, plat::ModuleFileName());  // start-up fails without it
   plat::RestrictLibrarySearchPath();

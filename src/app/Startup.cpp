@@ -76,11 +76,6 @@ void SettleExtractFolder(TStartupState& state) {
 
 }  // namespace
 
-TStartupState& App() {
-  static TStartupState* state = new TStartupState();  // lives until the process ends
-  return *state;
-}
-
 bool OpenProgramFile(TRunSetup& state, const std::u16string& path) {
   return state.ProgramFile.Open(path, plat::FileSharing::Read);
 }
@@ -93,7 +88,7 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& commandLine
     std::u16string folder, command;
     state.Silent = ApplyOptions(args, scratch, folder, command).Silent;
   }
-  if (!state.ProgramFile.Opened) return StartupResult::OpeningError;
+  if (!state.ProgramFile.IsOpen()) return StartupResult::OpeningError;
   state.TempPath = plat::TempPath();
   if (!CreateWorkFolder(state) || !HoldLibraryImage(state) || !ReadPayload(state)) {
     return StartupResult::OpeningError;

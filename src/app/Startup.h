@@ -33,8 +33,6 @@ struct TStartupState : TRunSetup {
   bool UsageRequested = false;
 };
 
-TStartupState& App();
-
 // Opens the program's own file first thing: without write or delete sharing, so that it
 // stays the file that was started. False when it cannot be opened.
 bool OpenProgramFile(TRunSetup& state, const std::u16string& path);

@@ -1,5 +1,5 @@
-// What the extraction callbacks work out for one item: where it may go, how it is
-// described to the user, which attributes and time the written file gets.
+// What the extraction callbacks work out for one item: where it may go, which
+// attributes and time the written file gets.
 #pragma once
 
 #include <cstdint>
@@ -9,21 +9,11 @@
 
 namespace szsfx {
 
-// Calendar fields of a time in 100 ns units since 1601 (no time zone involved).
-plat::TCalendar FileTimeToCalendar(uint64_t time);
-
-// "1,234,567 bytes, <short date> <time without seconds>" in the user's formats.
-std::u16string ItemDescription(uint64_t size, uint64_t localTime);
-std::u16string GroupThousands(uint64_t value, const std::u16string& separator);
-
-// What the begin event knows of an item besides its destination; the description is
-// formatted on request only (it costs locale calls, and few handlers show it).
+// What the begin event knows of an item besides its destination.
 struct TItemFacts {
   uint64_t Size = 0;
   uint64_t ModifiedUtc = 0;  // the archive's time: UTC in 100 ns units since 1601
   bool HasTime = false;      // false: the archive has none, and the file is written now
-  // The time in local time (the present one for an item without a time).
-  std::u16string Description() const;
 };
 
 // Attributes the file system accepts: archives made on POSIX systems carry the

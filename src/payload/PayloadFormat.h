@@ -21,7 +21,6 @@ constexpr uint32_t kSettingsRecordSize = 832;
 constexpr char kBlockMarker[5] = {'{', 'S', 'L', 'F', '}'};
 constexpr uint32_t kBlockHeadSize = 9;                      // marker + 32-bit length
 constexpr uint32_t kMaxStringArea = kLibraryImageSize - 1;  // 76,287
-constexpr uint32_t kMaxBlockLength = kBlockHeadSize + kMaxStringArea;
 constexpr int kMaxBlocks = 32;
 constexpr int kMaxStringsPerBlock = 100;
 

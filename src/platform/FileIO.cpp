@@ -7,40 +7,37 @@ namespace szsfx {
 bool TFileBase::OpenFile(const std::u16string& name, plat::FileAccess access, plat::FileSharing sharing,
                          plat::FileCreation creation) {
   Close();
-  Handle = plat::OpenFile(name, access, sharing, creation);
-  Opened = Handle != 0 && Handle != plat::kInvalidHandle;
-  return Opened;
+  handle_ = plat::OpenFile(name, access, sharing, creation);
+  if (handle_ == 0) handle_ = plat::kInvalidHandle;
+  return IsOpen();
 }
 
 bool TFileBase::Close() {
-  if (Opened) {
-    plat::CloseFile(Handle);
-    Handle = plat::kInvalidHandle;
-    Opened = false;
+  if (IsOpen()) {
+    plat::CloseFile(std::exchange(handle_, plat::kInvalidHandle));
   }
   return true;
 }
 
 bool TFileBase::Seek(int64_t distance, plat::SeekOrigin origin, uint64_t& newPosition) {
-  return Opened && plat::SeekFile(Handle, distance, origin, newPosition);
+  return IsOpen() && plat::SeekFile(handle_, distance, origin, newPosition);
 }
 
 bool TInFile::Read(void* buffer, uint32_t size, uint32_t& read) {
   read = 0;
-  return Opened && plat::ReadFile(Handle, buffer, size, read);
+  return IsOpen() && plat::ReadFile(handle_, buffer, size, read);
 }
 
 bool TInFile::OpenSame(const TInFile& other) {
   Close();
-  if (!other.Opened) return false;
-  Handle = plat::DuplicateFile(other.Handle);
-  Opened = Handle != plat::kInvalidHandle;
-  return Opened;
+  if (!other.IsOpen()) return false;
+  handle_ = plat::DuplicateFile(other.handle_);
+  return IsOpen();
 }
 
 bool TInFile::ReadAt(uint64_t position, void* buffer, uint32_t size, uint32_t& read) {
   read = 0;
-  return Opened && plat::ReadFileAt(Handle, position, buffer, size, read);
+  return IsOpen() && plat::ReadFileAt(handle_, position, buffer, size, read);
 }
 
 THeldPath& THeldPath::operator=(THeldPath&& other) noexcept {
@@ -63,10 +60,10 @@ void THeldPath::Release() {
 
 bool TOutFile::Write(const void* buffer, uint32_t size, uint32_t& written) {
   written = 0;
-  return Opened && plat::WriteFile(Handle, buffer, size, written);
+  return IsOpen() && plat::WriteFile(handle_, buffer, size, written);
 }
 
-bool TOutFile::Truncate() { return Opened && plat::TruncateFile(Handle); }
+bool TOutFile::Truncate() { return IsOpen() && plat::TruncateFile(handle_); }
 
 bool TOutFile::SetLength(uint64_t length) {
   uint64_t position = 0;

@@ -21,9 +21,10 @@ class TFileBase {
   bool Close();
   bool Seek(int64_t distance, plat::SeekOrigin origin, uint64_t& newPosition);
   bool GetPosition(uint64_t& position) { return Seek(0, plat::SeekOrigin::Current, position); }
+  bool IsOpen() const { return handle_ != plat::kInvalidHandle; }
 
-  bool Opened = false;
-  plat::FileHandle Handle = plat::kInvalidHandle;
+ protected:
+  plat::FileHandle handle_ = plat::kInvalidHandle;
 };
 
 class TInFile : public TFileBase {
@@ -38,7 +39,7 @@ class TInFile : public TFileBase {
   bool Read(void* buffer, uint32_t size, uint32_t& read);
   // Reads at `position`, leaving the file's position to other readers of the same file.
   bool ReadAt(uint64_t position, void* buffer, uint32_t size, uint32_t& read);
-  bool Size(uint64_t& size) const { return Opened && plat::FileSize(Handle, size); }
+  bool Size(uint64_t& size) const { return IsOpen() && plat::FileSize(handle_, size); }
 };
 
 class TOutFile : public TFileBase {
@@ -51,7 +52,7 @@ class TOutFile : public TFileBase {
   bool Truncate();
   bool SetLength(uint64_t length);
   // Sets the last-write time (100 ns units since 1601, UTC); after the last write.
-  bool SetModifiedTime(uint64_t utc) { return Opened && plat::SetFileModifiedTime(Handle, utc); }
+  bool SetModifiedTime(uint64_t utc) { return IsOpen() && plat::SetFileModifiedTime(handle_, utc); }
   plat::FileCreation Creation = plat::FileCreation::CreateNew;
 };
 

@@ -55,7 +55,6 @@ std::u16string CommandLine();                 // the process's command line
 bool FileExists(const std::u16string& path);  // a file, not a folder
 bool FolderExists(const std::u16string& path);
 bool CreateFolder(const std::u16string& path);  // one level; false when it exists already
-bool RemoveFolder(const std::u16string& path);
 bool DeleteFileNamed(const std::u16string& path);
 // Gives a file its final name in one step. With `replace` an existing file of that name
 // is replaced (it stays as it was if the call fails); without, the call fails instead.
@@ -84,16 +83,7 @@ bool DeleteHeld(FileHandle handle, const std::u16string& path);
 // Bytes from the system's cryptographic generator; false when it gives none.
 bool RandomBytes(void* buffer, uint32_t size);
 
-// ---- Times (100 ns units since 1601) and the user's formats -----------------
-bool UtcToLocal(uint64_t utc, uint64_t& local);
-uint64_t LocalNow();
-struct TCalendar {
-  int Year, Month, Day, Hour, Minute, Second;
-};
-std::u16string ThousandSeparator();
-// The user's short date and time-without-seconds; empty when they do not fit 15 characters.
-std::u16string FormatShortDate(const TCalendar& when);
-std::u16string FormatTimeNoSeconds(const TCalendar& when);
+// The text in lower case by the system's rules.
 std::u16string LowerCase(const std::u16string& text);
 
 // ---- Loadable modules ------------------------------------------------------
@@ -119,8 +109,6 @@ enum class CodePageResult { Ok, UnknownCodePage, NotUtf8, NotRepresentable };
 CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::string& out);
 
 // ---- Clocks ----------------------------------------------------------------
-// Low 32 bits of the high-resolution counter; false when there is none.
-bool PerformanceCounterLow(uint32_t& value);
 uint32_t TickCount();
 // Microseconds since the process was created (on Linux: since its first call).
 uint64_t MicrosecondsSinceStart();

@@ -236,7 +236,6 @@ bool FileExists(const std::u16string& path) {
 }
 
 bool CreateFolder(const std::u16string& path) { return ::mkdir(Native(path).c_str(), 0755) == 0; }
-bool RemoveFolder(const std::u16string& path) { return ::rmdir(Native(path).c_str()) == 0; }
 bool DeleteFileNamed(const std::u16string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
 std::u16string ModuleFileName() {
@@ -297,13 +296,6 @@ CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::s
   if (ConvertWith(target.c_str(), "UTF-8", utf8, out, known)) return CodePageResult::Ok;
   out.clear();
   return known ? CodePageResult::NotRepresentable : CodePageResult::UnknownCodePage;
-}
-
-bool PerformanceCounterLow(uint32_t& value) {
-  timespec ts;
-  if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
-  value = static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec));
-  return true;
 }
 
 uint32_t TickCount() {
@@ -390,35 +382,6 @@ bool SetFileModifiedTime(FileHandle handle, uint64_t utc) {
   timespec times[2];
   ModifiedTimes(utc, times);
   return futimens(static_cast<int>(handle), times) == 0;
-}
-
-bool UtcToLocal(uint64_t utc, uint64_t& local) {
-  time_t seconds = static_cast<time_t>((static_cast<int64_t>(utc) - kUnixEpoch) / kPerSecond);
-  struct tm parts;
-  if (!localtime_r(&seconds, &parts)) return false;
-  local = static_cast<uint64_t>(static_cast<int64_t>(utc) + static_cast<int64_t>(parts.tm_gmtoff) * kPerSecond);
-  return true;
-}
-
-uint64_t LocalNow() {
-  uint64_t local = 0;
-  UtcToLocal(static_cast<uint64_t>(static_cast<int64_t>(time(nullptr)) * kPerSecond + kUnixEpoch), local);
-  return local;
-}
-
-std::u16string ThousandSeparator() { return u","; }
-
-std::u16string FormatShortDate(const TCalendar& when) {
-  char buffer[32];
-  int n = std::snprintf(buffer, sizeof buffer, "%d/%d/%04d", when.Month, when.Day, when.Year);
-  return n > 0 && n <= 15 ? FromNative(buffer) : std::u16string();
-}
-
-std::u16string FormatTimeNoSeconds(const TCalendar& when) {
-  char buffer[32];
-  int hour = when.Hour % 12 == 0 ? 12 : when.Hour % 12;
-  int n = std::snprintf(buffer, sizeof buffer, "%d:%02d %s", hour, when.Minute, when.Hour < 12 ? "AM" : "PM");
-  return n > 0 && n <= 15 ? FromNative(buffer) : std::u16string();
 }
 
 std::u16string LowerCase(const std::u16string& text) {

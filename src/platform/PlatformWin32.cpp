@@ -1,6 +1,7 @@
 // Win32 side of the platform layer.
 #include "platform/ExtendedPath.h"
 #include "platform/Platform.h"
+#include "platform/Win32Helpers.h"
 
 #include <windows.h>
 // after windows.h
@@ -15,7 +16,6 @@ namespace plat {
 namespace {
 
 const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-std::u16string WideText(const wchar_t* s) { return reinterpret_cast<const char16_t*>(s); }
 
 HANDLE H(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -290,13 +290,6 @@ CodePageResult Utf8ToCodePage(const std::string& utf8, unsigned codePage, std::s
   return CodePageResult::Ok;
 }
 
-bool PerformanceCounterLow(uint32_t& value) {
-  LARGE_INTEGER c;
-  if (!QueryPerformanceCounter(&c)) return false;
-  value = static_cast<uint32_t>(c.QuadPart);
-  return true;
-}
-
 uint32_t TickCount() { return GetTickCount(); }
 
 uint64_t MicrosecondsSinceStart() {
@@ -320,7 +313,8 @@ std::u16string EnvironmentValue(const char16_t* name) {
 }
 
 BoxAnswer ShowMessageBox(const std::u16string& text, const std::u16string& caption, BoxIcon icon, BoxButtons buttons) {
-  UINT flags = buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
+  // A question is a service notification: shown on the active desktop.
+  UINT flags = buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL | MB_SERVICE_NOTIFICATION : MB_OK;
   switch (icon) {
     case BoxIcon::Error:
       flags |= MB_ICONERROR;
@@ -359,7 +353,6 @@ bool FolderExists(const std::u16string& path) {
 }
 
 bool CreateFolder(const std::u16string& path) { return CreateDirectoryW(Wide(PathForSystem(path)), nullptr) != 0; }
-bool RemoveFolder(const std::u16string& path) { return RemoveDirectoryW(Wide(PathForSystem(path))) != 0; }
 bool DeleteFileNamed(const std::u16string& path) { return DeleteFileW(Wide(PathForSystem(path))) != 0; }
 
 bool RenameFile(const std::u16string& from, const std::u16string& to, bool replace) {
@@ -374,56 +367,6 @@ bool SetAttributes(const std::u16string& path, uint32_t attributes) {
 bool GetAttributes(const std::u16string& path, uint32_t& attributes) {
   attributes = GetFileAttributesW(Wide(PathForSystem(path)));
   return attributes != INVALID_FILE_ATTRIBUTES;
-}
-
-namespace {
-FILETIME ToFileTime(uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; }
-uint64_t FromFileTime(const FILETIME& ft) {
-  return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-SYSTEMTIME ToSystemTime(const TCalendar& c) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(c.Year);
-  st.wMonth = static_cast<WORD>(c.Month);
-  st.wDay = static_cast<WORD>(c.Day);
-  st.wHour = static_cast<WORD>(c.Hour);
-  st.wMinute = static_cast<WORD>(c.Minute);
-  st.wSecond = static_cast<WORD>(c.Second);
-  return st;
-}
-}  // namespace
-
-bool UtcToLocal(uint64_t utc, uint64_t& local) {
-  FILETIME in = ToFileTime(utc), out;
-  if (!FileTimeToLocalFileTime(&in, &out)) return false;
-  local = FromFileTime(out);
-  return true;
-}
-
-uint64_t LocalNow() {
-  SYSTEMTIME st;
-  GetLocalTime(&st);
-  FILETIME ft;
-  SystemTimeToFileTime(&st, &ft);
-  return FromFileTime(ft);
-}
-
-std::u16string ThousandSeparator() {
-  wchar_t buffer[8];
-  int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8);
-  return n > 1 ? WideText(buffer) : std::u16string();
-}
-
-std::u16string FormatShortDate(const TCalendar& when) {
-  SYSTEMTIME st = ToSystemTime(when);
-  wchar_t buffer[16];
-  return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, 16) ? WideText(buffer) : u"";
-}
-
-std::u16string FormatTimeNoSeconds(const TCalendar& when) {
-  SYSTEMTIME st = ToSystemTime(when);
-  wchar_t buffer[16];
-  return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buffer, 16) ? WideText(buffer) : u"";
 }
 
 std::u16string LowerCase(const std::u16string& text) {
@@ -448,10 +391,9 @@ void* SystemStringFunction(void*, const char* name) {
 void RestrictLibrarySearchPath() {
   // SetDefaultDllDirectories exists from Windows 7 with KB2533623 on; look it up.
   using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto set_default =
-      reinterpret_cast<SetDefaultDirs>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (set_default) set_default(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+  if (auto setDefault = SystemFunction<SetDefaultDirs>(L"kernel32.dll", "SetDefaultDllDirectories")) {
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
   SetDllDirectoryA("");  // takes the current folder out of the search order
 }
 

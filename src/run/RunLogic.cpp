@@ -48,7 +48,7 @@ ExistingFileAction ActionForExistingFile(OverwriteChoice choice) {
     case OverwriteChoice::Skip:
       return ExistingFileAction::Keep;
     case OverwriteChoice::Overwrite:
-      return ExistingFileAction::Delete;
+      return ExistingFileAction::ReplaceOnceComplete;
     default:
       return ExistingFileAction::Ask;
   }

@@ -24,7 +24,8 @@ void ShowUnlessSilent(const TRunSetup& app, const std::u16string& text, const st
                       plat::BoxIcon icon);
 
 // What the item-start handler does with an existing destination file.
-enum class ExistingFileAction { Keep, Delete, Ask };
+// ReplaceOnceComplete: the new file takes the old one's name once it is whole.
+enum class ExistingFileAction { Keep, ReplaceOnceComplete, Ask };
 ExistingFileAction ActionForExistingFile(OverwriteChoice choice);
 
 // Message 45, one space and the path.

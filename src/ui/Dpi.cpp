@@ -10,18 +10,16 @@ namespace {
 
 using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-using TMemoryDc = TOwnedHandle<HDC, DeleteDC>;
 
 // A call of user32 that older systems lack; nullptr there.
 template <typename Call>
 Call UserCall(const char* name) {
-  return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+  return plat::SystemFunction<Call>(L"user32.dll", name);
 }
 
 UINT SystemDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
+  const TWindowDc screen(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
   return dpi > 0 ? static_cast<UINT>(dpi) : kBaseDpi;
 }
 
@@ -65,48 +63,46 @@ HFONT CreateWindowFont(UINT dpi, bool underlined) {
 HBITMAP ScaledBitmap(HBITMAP source, int width, int height) {
   BITMAP info{};
   if (!source || !GetObjectW(source, sizeof info, &info)) return nullptr;
-  HDC screen = GetDC(nullptr);
+  const TWindowDc screen(nullptr);
   if (!screen) return nullptr;
-  TMemoryDc from(CreateCompatibleDC(screen)), to(CreateCompatibleDC(screen));
-  TGdi<HBITMAP> result(CreateCompatibleBitmap(screen, width, height));
-  ReleaseDC(nullptr, screen);
+  TMemoryDc from(CreateCompatibleDC(screen.Get())), to(CreateCompatibleDC(screen.Get()));
+  TGdi<HBITMAP> result(CreateCompatibleBitmap(screen.Get(), width, height));
   if (!from || !to || !result) return nullptr;
-  HGDIOBJ fromBefore = SelectObject(from.Get(), source), toBefore = SelectObject(to.Get(), result.Get());
-  SetStretchBltMode(to.Get(), HALFTONE);
-  SetBrushOrgEx(to.Get(), 0, 0, nullptr);  // the halftone filter needs it set after the mode
-  const bool drawn =
-      StretchBlt(to.Get(), 0, 0, width, height, from.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY) != FALSE;
-  SelectObject(from.Get(), fromBefore);
-  SelectObject(to.Get(), toBefore);
+  bool drawn = false;
+  {
+    const TSelectedObject fromPicture(from.Get(), source), toPicture(to.Get(), result.Get());
+    SetStretchBltMode(to.Get(), HALFTONE);
+    SetBrushOrgEx(to.Get(), 0, 0, nullptr);  // the halftone filter needs it set after the mode
+    drawn = StretchBlt(to.Get(), 0, 0, width, height, from.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY) != FALSE;
+  }
   return drawn ? result.Release() : nullptr;
 }
 
 namespace {
 
-// The control's rectangle at `dpi`: left, top, width, height.
-RECT ScaledPlace(const TPlace& p, UINT dpi) {
+// The control's place at `dpi`.
+TPlace ScaledPlace(const TPlace& p, UINT dpi) {
   const int left = Scaled(p.x, dpi), top = Scaled(p.y, dpi);
-  return RECT{left, top, Scaled(p.x + p.width, dpi) - left, Scaled(p.y + p.height, dpi) - top};
+  return TPlace{left, top, Scaled(p.x + p.width, dpi) - left, Scaled(p.y + p.height, dpi) - top};
 }
 
 }  // namespace
 
-HWND TScaledLayout::Add(HWND parent, const wchar_t* cls, int id, DWORD style, DWORD exStyle, TPlace place, UINT dpi,
-                        HFONT font) {
-  const RECT r = ScaledPlace(place, dpi);
-  HWND control =
-      CreateWindowExW(exStyle, cls, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right, r.bottom, parent,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+HWND TScaledLayout::Add(HWND parent, const TControlLayout& layout, UINT dpi, HFONT font) {
+  const TPlace p = ScaledPlace(layout.place, dpi);
+  HWND control = CreateWindowExW(layout.exStyle, layout.cls, L"", WS_CHILD | WS_VISIBLE | layout.style, p.x, p.y,
+                                 p.width, p.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
+                                 GetModuleHandleW(nullptr), nullptr);
   if (!control) return nullptr;
-  entries_.push_back(Entry{control, place});
+  entries_.push_back(Entry{control, layout.place});
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
 }
 
 void TScaledLayout::Apply(UINT dpi, HFONT font) const {
   for (const Entry& entry : entries_) {
-    const RECT r = ScaledPlace(entry.place, dpi);
-    SetWindowPos(entry.control, nullptr, r.left, r.top, r.right, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    const TPlace p = ScaledPlace(entry.place, dpi);
+    SetWindowPos(entry.control, nullptr, p.x, p.y, p.width, p.height, SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(entry.control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 }
@@ -126,8 +122,8 @@ HWND TScaledWindow::Create(const wchar_t* className, const std::wstring& caption
   return window_;
 }
 
-HWND TScaledWindow::Add(HWND parent, const wchar_t* cls, int id, DWORD style, TPlace place, DWORD exStyle) {
-  return layout_.Add(parent, cls, id, style, exStyle, place, dpi_, font_.Get());
+HWND TScaledWindow::Add(HWND parent, const TControlLayout& control) {
+  return layout_.Add(parent, control, dpi_, font_.Get());
 }
 
 void TScaledWindow::SetClientHeight(int height) {

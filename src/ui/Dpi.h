@@ -43,12 +43,21 @@ struct TPlace {
   int x, y, width, height;
 };
 
+// One control of a window: its class, identifier, style and place (pixels at 96 DPI).
+struct TControlLayout {
+  const wchar_t* cls;
+  int id;
+  DWORD style;
+  TPlace place;
+  DWORD exStyle;
+};
+
 // The controls of one window with their places at 96 DPI, placed again at any DPI. Edges
 // are scaled, so controls that meet at 96 DPI still meet.
 class TScaledLayout {
  public:
   // Creates a visible child control at its place scaled to `dpi`, with `font`.
-  HWND Add(HWND parent, const wchar_t* cls, int id, DWORD style, DWORD exStyle, TPlace place, UINT dpi, HFONT font);
+  HWND Add(HWND parent, const TControlLayout& layout, UINT dpi, HFONT font);
   // Moves and sizes every control for `dpi` and gives it `font`.
   void Apply(UINT dpi, HFONT font) const;
 
@@ -85,8 +94,8 @@ class TScaledWindow {
   HWND Create(const wchar_t* className, const std::wstring& caption, HWND owner, IWindowMessages* handler);
   UINT Dpi() const { return dpi_; }
   HFONT Font() const { return font_.Get(); }
-  // A visible child control of `parent` with the window's font, at `place` (pixels at 96 DPI).
-  HWND Add(HWND parent, const wchar_t* cls, int id, DWORD style, TPlace place, DWORD exStyle = 0);
+  // A visible child control of `parent` with the window's font.
+  HWND Add(HWND parent, const TControlLayout& control);
   void SetClientHeight(int height);  // pixels at 96 DPI; the window keeps its top-left corner
 
  private:

@@ -13,8 +13,6 @@ namespace szsfx {
 
 namespace {
 
-constexpr UINT kOverwriteQuestionStyle = 0x00200023;  // Yes/No/Cancel, question icon, service notification
-
 DWORD WINAPI WorkThread(LPVOID work) {
   (*static_cast<const std::function<void()>*>(work))();
   return 0;
@@ -170,7 +168,7 @@ void TExtractionRun::OnBegin(const std::u16string& destination, bool& replace) {
   switch (ActionForExistingFile(choice_)) {
     case ExistingFileAction::Keep:
       return;
-    case ExistingFileAction::Delete:
+    case ExistingFileAction::ReplaceOnceComplete:
       replace = true;
       return;
     case ExistingFileAction::Ask:
@@ -181,12 +179,12 @@ void TExtractionRun::OnBegin(const std::u16string& destination, bool& replace) {
 
 void TExtractionRun::AskOverwrite(const std::u16string& destination, bool& replace) {
   if (view_) view_->ShowRunStatus();  // the question's item is the one the window shows
-  const std::wstring question = W(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)));
-  switch (MessageBoxW(nullptr, question.c_str(), W(std::u16string(kFixedCaption)).c_str(), kOverwriteQuestionStyle)) {
-    case IDYES:
+  switch (plat::ShowMessageBox(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)),
+                               std::u16string(kFixedCaption), plat::BoxIcon::Question, plat::BoxButtons::YesNoCancel)) {
+    case plat::BoxAnswer::Yes:
       replace = true;
       break;
-    case IDCANCEL:
+    case plat::BoxAnswer::Cancel:
       state_ = RunState::CancelledAtQuestion;
       archive_.RequestCancel(true);  // the library ends its extraction
       break;

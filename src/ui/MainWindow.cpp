@@ -42,42 +42,14 @@ bool TMainWindow::Create() {
   return true;
 }
 
-// Positions and sizes are pixels at 96 DPI.
 void TMainWindow::CreateControls() {
-  struct ControlLayout {
-    const wchar_t* cls;
-    int id;
-    DWORD style;
-    TPlace place;
-    DWORD ex;
-  };
-  const DWORD oneLine = SS_LEFTNOWORDWRAP, button = BS_PUSHBUTTON | WS_TABSTOP;
-  const DWORD list = LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
-  const int side = TBanner::kSide;
-  const ControlLayout controls[] = {
-      {L"STATIC", kIdDestinationLabel, oneLine, {64, 8, 225, 22}, 0},
-      {L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, {0, 205, 393, 17}, 0},
-      {L"STATIC", kIdFileListLabel, oneLine, {8, 59, 281, 19}, 0},
-      {L"EDIT", kIdDestinationEdit, ES_AUTOHSCROLL | WS_TABSTOP, {64, 32, 193, 22}, WS_EX_CLIENTEDGE},
-      {L"BUTTON", kIdBrowseButton, button, {264, 32, 25, 18}, 0},
-      {L"BUTTON", kIdExtractButton, button, {312, 8, 72, 24}, 0},
-      {L"BUTTON", kIdCancelButton, button, {312, 40, 72, 24}, 0},
-      {L"BUTTON", kIdAboutButton, button, {312, 72, 72, 24}, 0},
-      {L"LISTBOX", kIdFileList, list, {8, 79, 281, 75}, 0},
-      {L"STATIC", kIdBanner, SS_LEFT, {8, 8, side, side}, WS_EX_TRANSPARENT},
-      {PROGRESS_CLASSW, kIdProgressBar, 0, {8, 200, 377, 20}, 0},
-      {L"BUTTON", kIdOverwriteGroup, BS_GROUPBOX, {8, 157, 281, 41}, WS_EX_CONTROLPARENT},
-  };
-  for (const ControlLayout& c : controls) scaled_.Add(window_, c.cls, c.id, c.style, c.place, c.ex);
+  for (const TControlLayout& control : kMainWindowControls) scaled_.Add(window_, control);
   link_.Attach(Control(kIdLinkLabel), scaled_.Dpi(), scaled_.Font());
   banner_.Attach(Control(kIdBanner), scaled_.Dpi());
   fileList_.Attach(Control(kIdFileList));
   SendMessageW(Control(kIdProgressBar), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   group_.Attach(Control(kIdOverwriteGroup));
-  HWND group = group_.Handle();
-  scaled_.Add(group, L"BUTTON", kIdConfirmRadio, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, {8, 16, 89, 22});
-  scaled_.Add(group, L"BUTTON", kIdSkipRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, {104, 16, 81, 22});
-  scaled_.Add(group, L"BUTTON", kIdOverwriteRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, {192, 16, 81, 22});
+  for (const TControlLayout& radio : kOverwriteRadios) scaled_.Add(group_.Handle(), radio);
   std::vector<HWND> marked;
   for (int id : {kIdExtractButton, kIdCancelButton, kIdAboutButton, kIdConfirmRadio, kIdSkipRadio, kIdOverwriteRadio}) {
     marked.push_back(Control(id));

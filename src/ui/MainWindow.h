@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -42,6 +44,37 @@ enum ControlId : int {
 
 constexpr wchar_t kMainWindowClass[] = L"TForm1";
 
+// The main window's controls inside its client area, and the radio buttons inside the
+// overwrite group.
+constexpr DWORD kOneLineStyle = SS_LEFTNOWORDWRAP, kButtonStyle = BS_PUSHBUTTON | WS_TABSTOP;
+constexpr DWORD kListStyle = LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
+constexpr TControlLayout kMainWindowControls[] = {
+    {L"STATIC", kIdDestinationLabel, kOneLineStyle, {64, 8, 225, 22}, 0},
+    {L"STATIC", kIdLinkLabel, SS_CENTER | SS_NOPREFIX | SS_NOTIFY, {0, 205, 393, 17}, 0},
+    {L"STATIC", kIdFileListLabel, kOneLineStyle, {8, 59, 281, 19}, 0},
+    {L"EDIT", kIdDestinationEdit, ES_AUTOHSCROLL | WS_TABSTOP, {64, 32, 193, 22}, WS_EX_CLIENTEDGE},
+    {L"BUTTON", kIdBrowseButton, kButtonStyle, {264, 32, 25, 18}, 0},
+    {L"BUTTON", kIdExtractButton, kButtonStyle, {312, 8, 72, 24}, 0},
+    {L"BUTTON", kIdCancelButton, kButtonStyle, {312, 40, 72, 24}, 0},
+    {L"BUTTON", kIdAboutButton, kButtonStyle, {312, 72, 72, 24}, 0},
+    {L"LISTBOX", kIdFileList, kListStyle, {8, 79, 281, 75}, 0},
+    {L"STATIC", kIdBanner, SS_LEFT, {8, 8, TBanner::kSide, TBanner::kSide}, WS_EX_TRANSPARENT},
+    {PROGRESS_CLASSW, kIdProgressBar, 0, {8, 200, 377, 20}, 0},
+    {L"BUTTON", kIdOverwriteGroup, BS_GROUPBOX, {8, 157, 281, 41}, WS_EX_CONTROLPARENT},
+};
+constexpr TControlLayout kOverwriteRadios[] = {
+    {L"BUTTON", kIdConfirmRadio, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, {8, 16, 89, 22}, 0},
+    {L"BUTTON", kIdSkipRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, {104, 16, 81, 22}, 0},
+    {L"BUTTON", kIdOverwriteRadio, BS_AUTORADIOBUTTON | WS_TABSTOP, {192, 16, 81, 22}, 0},
+};
+
+constexpr bool IsOverwriteRadio(int id) {
+  for (const TControlLayout& radio : kOverwriteRadios) {
+    if (radio.id == id) return true;
+  }
+  return false;
+}
+
 class TMainWindow final : private IRunView, private IWindowMessages {
  public:
   explicit TMainWindow(TRunSetup& app);
@@ -67,7 +100,7 @@ class TMainWindow final : private IRunView, private IWindowMessages {
   void OnActivate(bool inactive);
   void OnClose();
 
-  HWND Control(int id) const { return GetDlgItem(id >= kIdConfirmRadio ? group_.Handle() : window_, id); }
+  HWND Control(int id) const { return GetDlgItem(IsOverwriteRadio(id) ? group_.Handle() : window_, id); }
   void CreateControls();
   void ApplyTextsAndStates();
   void SetText(int id, const std::u16string& text);

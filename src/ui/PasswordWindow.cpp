@@ -39,20 +39,7 @@ TPasswordWindow::~TPasswordWindow() {
 bool TPasswordWindow::Create(HWND owner) {
   window_ = scaled_.Create(kPasswordWindowClass, L"", owner, this);
   if (!window_) return false;
-  struct ControlLayout {
-    const wchar_t* cls;
-    int id;
-    DWORD style;
-    TPlace place;  // pixels at 96 DPI
-    DWORD ex;
-  };
-  const ControlLayout controls[] = {
-      {L"STATIC", kIdPasswordPrompt, SS_LEFT, {8, 8, 64, 22}, 0},
-      {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP, {8, 32, 193, 22}, WS_EX_CLIENTEDGE},
-      {L"BUTTON", kIdPasswordOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
-      {L"BUTTON", kIdPasswordCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
-  };
-  for (const ControlLayout& c : controls) scaled_.Add(window_, c.cls, c.id, c.style, c.place, c.ex);
+  for (const TControlLayout& control : kPasswordWindowControls) scaled_.Add(window_, control);
   SetWindowTextW(GetDlgItem(window_, kIdPasswordOkButton), W(app_.Message(msg::OkButton)).c_str());
   SetWindowTextW(GetDlgItem(window_, kIdPasswordCancelButton), W(app_.Message(msg::CancelButton)).c_str());
   // Alt+letter presses a button; Enter, Escape and Tab have no binding here.

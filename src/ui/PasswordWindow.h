@@ -15,6 +15,13 @@ namespace szsfx {
 enum PasswordControlId : int { kIdPasswordPrompt = 200, kIdPasswordEdit, kIdPasswordOkButton, kIdPasswordCancelButton };
 constexpr wchar_t kPasswordWindowClass[] = L"TForm2";
 
+constexpr TControlLayout kPasswordWindowControls[] = {
+    {L"STATIC", kIdPasswordPrompt, SS_LEFT, {8, 8, 64, 22}, 0},
+    {L"EDIT", kIdPasswordEdit, ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP, {8, 32, 193, 22}, WS_EX_CLIENTEDGE},
+    {L"BUTTON", kIdPasswordOkButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 8, 64, 22}, 0},
+    {L"BUTTON", kIdPasswordCancelButton, BS_PUSHBUTTON | WS_TABSTOP, {208, 40, 64, 22}, 0},
+};
+
 class TPasswordWindow final : private IWindowMessages {
  public:
   explicit TPasswordWindow(const TRunSetup& app);

@@ -1,5 +1,5 @@
-// Owners of the Win32 resources the windows make (Win32): GDI objects, thread handles,
-// and the strings posted through the message queue.
+// Owners of the Win32 resources the windows make (Win32): GDI objects, device contexts
+// and what is selected into them, thread handles.
 #pragma once
 
 #include <windows.h>
@@ -40,6 +40,40 @@ class TOwnedHandle {
 
 using TGdiObject = TOwnedHandle<HGDIOBJ, DeleteObject>;
 using TKernelHandle = TOwnedHandle<HANDLE, CloseHandle>;
+using TMemoryDc = TOwnedHandle<HDC, DeleteDC>;
+
+// A window's device context (the screen's for nullptr), released when the holder goes.
+class TWindowDc {
+ public:
+  explicit TWindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  TWindowDc(const TWindowDc&) = delete;
+  TWindowDc& operator=(const TWindowDc&) = delete;
+  ~TWindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  HDC Get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// An object selected into a device context while the holder lives; the object selected
+// before comes back when it goes.
+class TSelectedObject {
+ public:
+  TSelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), before_(SelectObject(dc, object)) {}
+  TSelectedObject(const TSelectedObject&) = delete;
+  TSelectedObject& operator=(const TSelectedObject&) = delete;
+  ~TSelectedObject() {
+    if (before_ && before_ != HGDI_ERROR) SelectObject(dc_, before_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ before_;
+};
 
 // A GDI object of a known type (font, brush, bitmap), deleted when the holder goes.
 template <typename T>

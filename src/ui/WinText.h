@@ -7,15 +7,13 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/Win32Helpers.h"
 #include "ui/Dpi.h"
 
 namespace szsfx {
 
 inline std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-inline std::u16string WideText(const wchar_t* s) {
-  const std::wstring text(s);
-  return std::u16string(text.begin(), text.end());
-}
+using plat::WideText;
 
 inline std::u16string TextOf(HWND control) {
   int length = GetWindowTextLengthW(control);

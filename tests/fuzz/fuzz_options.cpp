@@ -10,7 +10,6 @@
 #include "engine/SevenZip.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
-#include "run/BrowseLogic.h"
 
 using namespace szsfx;
 
@@ -32,7 +31,7 @@ class InputMachine : public TMacroSource {
   std::u16string value_;
 };
 
-// Item paths, wildcards and the status-text fitting, on the same input.
+// Item paths and wildcards, on the same input.
 void CheckPathRules(const std::string& text) {
   const std::u16string path = plat::FromSystemCodePage(text);
   if (ItemPathIsSafe(path)) {
@@ -44,11 +43,6 @@ void CheckPathRules(const std::string& text) {
   const bool plain = path.find_first_of(u"*?") == std::u16string::npos;
   if (plain && !WildcardMatch(path, path)) std::abort();  // a plain name matches itself
   if (!WildcardMatch(path, u"*")) std::abort();
-  const TTextWidth length = [](const std::u16string& s) { return static_cast<int>(s.size()); };
-  const int width = static_cast<int>(path.size() / 2);
-  const std::u16string cut = FitTextToWidth(path, width, length);
-  if (static_cast<int>(cut.size()) > width && cut != u"...") std::abort();
-  FitPathToWidth(path, width, length);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class Builder : public ::testing::Test {
     EXPECT_FALSE(test::Exists(request_.OutputPath + ".part"));
   }
 
-  test::TempDir dir_;
+  test::ScratchDir dir_;
   Bytes archive_;
   TBuildRequest request_;
 };

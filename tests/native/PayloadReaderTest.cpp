@@ -39,7 +39,7 @@ class PayloadReader : public ::testing::Test {
     return r;
   }
 
-  test::TempDir dir_;
+  test::ScratchDir dir_;
 };
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

@@ -23,12 +23,12 @@ TEST(RunLogic, RadiosAndTheOverwriteChoice) {
   EXPECT_EQ(ChoiceFromRadios(false, true), OverwriteChoice::Skip);
   EXPECT_EQ(ChoiceFromRadios(false, false), OverwriteChoice::Overwrite) << "none checked overwrites";
   EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Skip), ExistingFileAction::Keep);
-  EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Overwrite), ExistingFileAction::Delete);
+  EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Overwrite), ExistingFileAction::ReplaceOnceComplete);
   EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Confirm), ExistingFileAction::Ask);
 }
 
 TEST(RunLogic, DestinationFoldersAreCreatedWithTheirParents) {
-  test::TempDir dir;
+  test::ScratchDir dir;
   const std::string deep = dir / "a/b/c";
   EXPECT_TRUE(plat::CreateFolderTree(W(deep + "/")));
   EXPECT_TRUE(fs::is_directory(deep));
@@ -59,7 +59,7 @@ TEST(RunLogic, DestinationFoldersAreCreatedWithTheirParents) {
 }
 
 TEST(RunLogic, WritabilityProbeLeavesExistingNamesAlone) {
-  test::TempDir dir;
+  test::ScratchDir dir;
   test::WriteFile(dir / "_BL$TEMP$.$$$", {'k'});
   fs::create_directory(dir / "_BL$TEMP$.$$$$");
   EXPECT_TRUE(DestinationWritable(W(dir.path())));

@@ -15,7 +15,7 @@ namespace {
 using test::Bytes;
 
 TEST(SevenZipStart, FieldsOfARealArchiveLeadToItsHeaderAndMatchItsChecksums) {
-  test::TempDir dir;
+  test::ScratchDir dir;
   test::WriteFile(dir / "data.txt", test::ToBytes(std::string(20000, 'x') + "an end that differs"));
   const std::string command = "cd '" + dir.path() + "' && 7z a -bd -bso0 -bsp0 a.7z data.txt";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;

@@ -50,7 +50,7 @@ class Startup : public ::testing::Test {
     return names;
   }
 
-  test::TempDir dir_;
+  test::ScratchDir dir_;
   std::string temp_;
   Bytes library_;
   TBuildRequest request_;

@@ -6,23 +6,10 @@
 #include <vector>
 
 #include "common/FileBytes.h"
+#include "common/ScratchDir.h"
 #include "payload/PayloadFormat.h"
 
 namespace szsfx::test {
-
-// A fresh folder under the system temp folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 bool Exists(const std::string& path);
 

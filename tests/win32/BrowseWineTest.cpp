@@ -1,5 +1,4 @@
-// The shell's folder dialog: through the stub's browse button, and TBrowseDirectoryDlg
-// itself, under Wine.
+// The shell's folder dialog through the stub's browse button, under Wine.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,12 +6,9 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <thread>
-
 #include "Driver.h"
 #include "Form.h"
 #include "TestFiles.h"
-#include "ui/FolderBrowser.h"
 
 namespace szsfx::test {
 namespace {
@@ -20,18 +16,6 @@ namespace {
 const wchar_t kBrowseCaption[] = L"Select a folder to extract to";
 
 HWND TreeOf(HWND dialog) { return FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr); }
-
-std::wstring SelectedItemText(HWND tree) {
-  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  wchar_t text[MAX_PATH] = L"";
-  TVITEMW info{};
-  info.mask = TVIF_TEXT;
-  info.hItem = item;
-  info.pszText = text;
-  info.cchTextMax = MAX_PATH;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
-  return text;
-}
 
 class BrowseButton : public ::testing::Test {
  protected:
@@ -118,63 +102,6 @@ TEST_F(BrowseButton, CancelOrAChoiceWithoutAPathLeavesTheDestinationAlone) {
   EXPECT_GT(kept, 0) << "no item without a path on the desktop";
   EXPECT_GT(replaced, 0) << "no folder on the desktop";
   CloseStub();
-}
-
-// Drives a dialog of this process from a second thread while the test thread is in Execute.
-class DialogHelper {
- public:
-  explicit DialogHelper(bool accept) : accept_(accept), thread_([this] { Run(); }) {}
-  ~DialogHelper() { thread_.join(); }
-  std::wstring selected;
-  std::wstring caption;
-
- private:
-  void Run() {
-    HWND dialog = nullptr;
-    WaitUntil(
-        [&] {
-          HWND candidate = FindWindowW(L"#32770", nullptr);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(candidate, &pid);
-          if (candidate && pid == GetCurrentProcessId() && IsWindowVisible(candidate)) dialog = candidate;
-          return dialog != nullptr;
-        },
-        20000, 50);
-    if (!dialog) return;
-    Sleep(300);
-    caption = WindowText(dialog);
-    selected = SelectedItemText(TreeOf(dialog));
-    PostMessageW(dialog, WM_COMMAND, accept_ ? IDOK : IDCANCEL, 0);
-  }
-  bool accept_;
-  std::thread thread_;
-};
-
-TEST(BrowseDirectoryDlg, ASecondExecutePreselectsTheFirstChoice) {
-  wchar_t buffer[MAX_PATH];
-  GetWindowsDirectoryW(buffer, MAX_PATH);
-  const std::u16string windows = reinterpret_cast<const char16_t*>(buffer);
-  TBrowseDirectoryDlg dialog;
-  dialog.SetSelection(windows);
-  EXPECT_EQ(dialog.Selection(), windows + u"\\") << "an existing folder gets its backslash";
-  dialog.SetCaption(u"Pick one");
-  bool chosen = false;
-  {
-    DialogHelper helper(true);
-    chosen = dialog.Execute();
-    EXPECT_EQ(helper.caption, L"Pick one");
-  }
-  ASSERT_TRUE(chosen);
-  EXPECT_EQ(_wcsicmp(reinterpret_cast<const wchar_t*>(dialog.Selection().c_str()), buffer), 0);
-  EXPECT_NE(dialog.SelectionPIDL(), nullptr);
-  {
-    DialogHelper helper(false);
-    EXPECT_FALSE(dialog.Execute());
-    EXPECT_STRCASEEQ(Narrow(helper.selected).c_str(), "windows") << "the previous choice is preselected";
-  }
-  EXPECT_EQ(dialog.Selection(), u"");
-  EXPECT_EQ(dialog.SelectionPIDL(), nullptr);
-  EXPECT_EQ(dialog.Caption(), u"Pick one") << "read after Execute: the stored caption";
 }
 
 }  // namespace

@@ -17,7 +17,9 @@
 #include "Driver.h"
 #include "Form.h"
 #include "TestFiles.h"
+#include "platform/Win32Helpers.h"
 #include "ui/PasswordWindow.h"
+#include "ui/WinHandles.h"
 
 namespace szsfx::test {
 namespace {
@@ -30,49 +32,22 @@ UINT ExpectedDpi() {
 }
 
 UINT ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return static_cast<UINT>(dpi);
+  const TWindowDc screen(nullptr);
+  return static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY));
 }
 
 // The test sees the stub's windows in physical pixels, as a per-monitor aware program.
 void BecomeDpiAware() {
   using SetContext = HANDLE(WINAPI*)(HANDLE);
-  auto set = reinterpret_cast<SetContext>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
-  if (set) set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));  // per monitor, version 2
+  if (auto set = plat::SystemFunction<SetContext>(L"user32.dll", "SetThreadDpiAwarenessContext"))
+    set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));  // per monitor, version 2
 }
-
-// A control's place at 96 DPI: left, top, right, bottom inside its parent.
-struct Place {
-  int id;
-  RECT at96;
-};
-
-// Every control of the main window at 96 DPI, as laid out in the ready window.
-const Place kMainWindow[] = {
-    {kIdDestinationLabel, {64, 8, 289, 30}}, {kIdLinkLabel, {0, 205, 393, 222}},
-    {kIdFileListLabel, {8, 59, 289, 78}},    {kIdDestinationEdit, {64, 32, 257, 54}},
-    {kIdBrowseButton, {264, 32, 289, 50}},   {kIdExtractButton, {312, 8, 384, 32}},
-    {kIdCancelButton, {312, 40, 384, 64}},   {kIdAboutButton, {312, 72, 384, 96}},
-    {kIdFileList, {8, 79, 289, 154}},        {kIdBanner, {8, 8, 58, 58}},
-    {kIdProgressBar, {8, 200, 385, 220}},    {kIdOverwriteGroup, {8, 157, 289, 198}},
-    {kIdConfirmRadio, {8, 16, 97, 38}},      {kIdSkipRadio, {104, 16, 185, 38}},
-    {kIdOverwriteRadio, {192, 16, 273, 38}},
-};
-
-const Place kPasswordWindow[] = {
-    {kIdPasswordPrompt, {8, 8, 72, 30}},
-    {kIdPasswordEdit, {8, 32, 201, 54}},
-    {kIdPasswordOkButton, {208, 8, 272, 30}},
-    {kIdPasswordCancelButton, {208, 40, 272, 62}},
-};
 
 double At(int pixels, UINT dpi) { return pixels * static_cast<double>(dpi) / 96.0; }
 
 // Each edge within a pixel of the 96-DPI edge times the scale.
-void ExpectScaled(const RECT& actual, const RECT& at96, UINT dpi) {
+void ExpectScaled(const RECT& actual, const TPlace& place, UINT dpi) {
+  const RECT at96 = Edges(place);
   EXPECT_LE(std::abs(actual.left - At(at96.left, dpi)), 1.0) << actual.left;
   EXPECT_LE(std::abs(actual.top - At(at96.top, dpi)), 1.0) << actual.top;
   EXPECT_LE(std::abs(actual.right - At(at96.right, dpi)), 1.0) << actual.right;
@@ -101,18 +76,15 @@ void ExpectClientScaled(HWND window, int width, int height, UINT dpi) {
 // The size of a control's text drawn in 8-point Tahoma at `dpi`, the font the stub's
 // windows use; `wrapWidth` > 0 lets the text wrap at that width.
 SIZE TextSize(HWND control, UINT dpi, bool prefix, int wrapWidth = 0) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HFONT font =
-      CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-  HGDIOBJ before = SelectObject(dc, font);
+  const TMemoryDc dc(CreateCompatibleDC(nullptr));
+  const TGdi<HFONT> font(CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  const TSelectedObject selected(dc.Get(), font.Get());
   const std::wstring text = WindowText(control);
   RECT r{0, 0, wrapWidth, 0};
   const UINT format = DT_CALCRECT | (prefix ? 0 : DT_NOPREFIX) | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
-  SelectObject(dc, before);
-  DeleteObject(font);
-  DeleteDC(dc);
+  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, format);
   return SIZE{r.right, r.bottom};
 }
 
@@ -251,13 +223,13 @@ class Dpi : public ::testing::Test {
   }
   std::map<int, RECT> MainWindowBounds() const {
     std::map<int, RECT> bounds;
-    for (const Place& p : kMainWindow) bounds[p.id] = form_.Bounds(p.id);
+    for (const TControlLayout& c : MainWindowControls()) bounds[c.id] = form_.Bounds(c.id);
     return bounds;
   }
   void ExpectControlsAt(UINT dpi) {
-    for (const Place& p : kMainWindow) {
-      SCOPED_TRACE(p.id);
-      ExpectScaled(form_.Bounds(p.id), p.at96, dpi);
+    for (const TControlLayout& c : MainWindowControls()) {
+      SCOPED_TRACE(c.id);
+      ExpectScaled(form_.Bounds(c.id), c.place, dpi);
     }
   }
 
@@ -309,9 +281,9 @@ TEST_F(Dpi, PasswordWindowScales) {
   HWND window = stub_.WaitForWindow(kPasswordWindowClass);
   ASSERT_NE(window, nullptr);
   ExpectClientScaled(window, 280, 73, dpi_);
-  for (const Place& p : kPasswordWindow) {
-    SCOPED_TRACE(p.id);
-    ExpectScaled(BoundsIn(GetDlgItem(window, p.id)), p.at96, dpi_);
+  for (const TControlLayout& c : kPasswordWindowControls) {
+    SCOPED_TRACE(c.id);
+    ExpectScaled(BoundsIn(GetDlgItem(window, c.id)), c.place, dpi_);
   }
   ExpectTextFits(GetDlgItem(window, kIdPasswordOkButton), TextKind::Button, dpi_);
   ExpectTextFits(GetDlgItem(window, kIdPasswordCancelButton), TextKind::Button, dpi_);
@@ -372,9 +344,9 @@ TEST_F(Dpi, LaysItselfOutAgainWhenTheDpiChanges) {
   GetWindowRect(form_.Window(), &now);
   EXPECT_TRUE(EqualRect(&now, &original));
   const std::map<int, RECT> after = MainWindowBounds();
-  for (const Place& p : kMainWindow) {
-    SCOPED_TRACE(p.id);
-    EXPECT_TRUE(EqualRect(&after.at(p.id), &before.at(p.id)));
+  for (const TControlLayout& c : MainWindowControls()) {
+    SCOPED_TRACE(c.id);
+    EXPECT_TRUE(EqualRect(&after.at(c.id), &before.at(c.id)));
   }
   EXPECT_EQ(ListLineHeight(form_.Item(kIdFileList)), lineHeight);
   form_.Click(kIdCancelButton);

@@ -5,8 +5,23 @@
 namespace szsfx::test {
 
 HWND FormView::Item(int id) const {
-  HWND parent = id >= kIdConfirmRadio ? GetDlgItem(form_, kIdOverwriteGroup) : form_;
+  HWND parent = IsOverwriteRadio(id) ? GetDlgItem(form_, kIdOverwriteGroup) : form_;
   return GetDlgItem(parent, id);
+}
+
+std::vector<TControlLayout> MainWindowControls() {
+  std::vector<TControlLayout> controls(std::begin(kMainWindowControls), std::end(kMainWindowControls));
+  controls.insert(controls.end(), std::begin(kOverwriteRadios), std::end(kOverwriteRadios));
+  return controls;
+}
+
+RECT Edges(const TPlace& place) { return RECT{place.x, place.y, place.x + place.width, place.y + place.height}; }
+
+TPlace PlaceOf(int id) {
+  for (const TControlLayout& control : MainWindowControls()) {
+    if (control.id == id) return control.place;
+  }
+  return TPlace{};
 }
 
 RECT FormView::Bounds(int id) const {

@@ -4,11 +4,18 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "Driver.h"
 #include "ui/MainWindow.h"
 
 namespace szsfx::test {
+
+// Every control of the main window as the window lays itself out (the radio buttons'
+// places inside the overwrite group), and a place's edges: left, top, right, bottom.
+std::vector<TControlLayout> MainWindowControls();
+RECT Edges(const TPlace& place);
+TPlace PlaceOf(int id);  // of a main window's control
 
 class FormView {
  public:

@@ -30,30 +30,7 @@ std::string TempPath() {
   return std::string(path, n);
 }
 
-ScratchDir::ScratchDir() {
-  static int counter = 0;
-  path_ = TempPath() + "szsfx-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-  fs::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  for (const auto& e : fs::recursive_directory_iterator(path_, ignored)) {  // read-only files too
-    fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-  }
-  RemoveTree(path_);
-}
-
 bool FolderExists(const std::string& path) { return fs::is_directory(path); }
-
-void RemoveTree(const std::string& path) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    std::error_code error;
-    fs::remove_all(path, error);
-    if (!error) return;
-    Sleep(100);
-  }
-}
 
 std::set<std::string> WorkFolders() {
   std::set<std::string> names;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/FileBytes.h"
+#include "common/ScratchDir.h"
 #include "payload/PayloadBuilder.h"
 
 namespace szsfx::test {
@@ -21,23 +22,7 @@ std::wstring Quoted(const std::string& path);  // in double quotes, for a comman
 // tests/engine/make_archives.sh before the Win32 tests run.
 std::string EngineData(const std::string& name);
 
-// A fresh folder in the temp path, removed with its contents at the end.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 bool FolderExists(const std::string& path);
-// Removes a tree, waiting up to five seconds for programs that still use it to end.
-void RemoveTree(const std::string& path);
 
 // The names of the _BLSFX work folders in the temp path now.
 std::set<std::string> WorkFolders();

@@ -9,6 +9,7 @@
 #include "Driver.h"
 #include "Form.h"
 #include "TestFiles.h"
+#include "ui/WinHandles.h"
 
 namespace szsfx::test {
 namespace {
@@ -68,41 +69,36 @@ TEST_F(StubWindow, ReadyWindowShowsTextsLayoutAndStates) {
   struct Expected {
     int id;
     const wchar_t* text;
-    RECT bounds;
     bool enabled, visible;
   };
   const std::wstring folder = Widen(target_);
   const Expected controls[] = {
-      {kIdDestinationLabel, L"E&xtract To:", {64, 8, 289, 30}, true, true},
-      {kIdLinkLabel,
-       L"Created with Brambleloader  --  https://brambleloader.example/sfx",
-       {0, 205, 393, 222},
-       true,
-       true},
-      {kIdFileListLabel, L"&Files to Extract:", {8, 59, 289, 78}, true, true},
-      {kIdDestinationEdit, folder.c_str(), {64, 32, 257, 54}, true, true},
-      {kIdBrowseButton, L"...", {264, 32, 289, 50}, true, true},
-      {kIdExtractButton, L"&Extract", {312, 8, 384, 32}, true, true},
-      {kIdCancelButton, L"&Cancel", {312, 40, 384, 64}, true, true},
-      {kIdAboutButton, L"&About", {312, 72, 384, 96}, true, true},
-      {kIdFileList, nullptr, {8, 79, 289, 154}, true, true},
-      {kIdBanner, L"", {8, 8, 58, 58}, true, true},
-      {kIdProgressBar, nullptr, {8, 200, 385, 220}, true, false},
-      {kIdOverwriteGroup, L"&Existing Files - Overwrite Mode", {8, 157, 289, 198}, true, true},
-      {kIdConfirmRadio, L"C&onfirm", {8, 16, 97, 38}, true, true},
-      {kIdSkipRadio, L"&Skip", {104, 16, 185, 38}, true, true},
-      {kIdOverwriteRadio, L"O&verwrite", {192, 16, 273, 38}, true, true},
+      {kIdDestinationLabel, L"E&xtract To:", true, true},
+      {kIdLinkLabel, L"Created with Brambleloader  --  https://brambleloader.example/sfx", true, true},
+      {kIdFileListLabel, L"&Files to Extract:", true, true},
+      {kIdDestinationEdit, folder.c_str(), true, true},
+      {kIdBrowseButton, L"...", true, true},
+      {kIdExtractButton, L"&Extract", true, true},
+      {kIdCancelButton, L"&Cancel", true, true},
+      {kIdAboutButton, L"&About", true, true},
+      {kIdFileList, nullptr, true, true},
+      {kIdBanner, L"", true, true},
+      {kIdProgressBar, nullptr, true, false},
+      {kIdOverwriteGroup, L"&Existing Files - Overwrite Mode", true, true},
+      {kIdConfirmRadio, L"C&onfirm", true, true},
+      {kIdSkipRadio, L"&Skip", true, true},
+      {kIdOverwriteRadio, L"O&verwrite", true, true},
   };
   for (const Expected& c : controls) {
     SCOPED_TRACE(c.id);
     if (c.text) {
       EXPECT_EQ(form_.Text(c.id), c.text);
     }
-    RECT r = form_.Bounds(c.id);
-    EXPECT_EQ(r.left, c.bounds.left);
-    EXPECT_EQ(r.top, c.bounds.top);
-    EXPECT_EQ(r.right, c.bounds.right);
-    EXPECT_EQ(r.bottom, c.bounds.bottom);
+    const RECT r = form_.Bounds(c.id), expected = Edges(PlaceOf(c.id));
+    EXPECT_EQ(r.left, expected.left);
+    EXPECT_EQ(r.top, expected.top);
+    EXPECT_EQ(r.right, expected.right);
+    EXPECT_EQ(r.bottom, expected.bottom);
     EXPECT_EQ(form_.Enabled(c.id), c.enabled);
     EXPECT_EQ(form_.Visible(c.id), c.visible);
   }
@@ -160,12 +156,11 @@ TEST_F(StubWindow, TabMovesThroughTheControlsInCreationOrder) {
 int PixelsOf(HWND control, COLORREF colour) {
   RECT r;
   GetWindowRect(control, &r);
-  HDC screen = GetDC(nullptr);
+  const TWindowDc screen(nullptr);
   int count = 0;
   for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) count += GetPixel(screen, x, y) == colour;
+    for (int x = r.left; x < r.right; ++x) count += GetPixel(screen.Get(), x, y) == colour;
   }
-  ReleaseDC(nullptr, screen);
   return count;
 }
 

@@ -67,7 +67,11 @@ bool Parse(int argc, char** argv, Options& o) {
 void Attach(TSevenZip& zip, const Options& o) {
   zip.OnBegin = [&o](const TItemFacts& item, const std::u16string& dest, bool& proceed) {
     if (o.overwrite) proceed = true;
-    if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(item.Description()).c_str());
+    if (!o.quiet) {
+      std::printf("begin %s | %llu bytes, time %llu%s\n", Narrow(dest).c_str(),
+                  static_cast<unsigned long long>(item.Size), static_cast<unsigned long long>(item.ModifiedUtc),
+                  item.HasTime ? "" : " (none)");
+    }
   };
   zip.OnPassword = [&o](const std::u16string& name, std::u16string& password) {
     std::printf("password asked for \"%s\"\n", Narrow(name).c_str());
