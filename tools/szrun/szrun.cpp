@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/Library.h"
 #include "engine/SevenZip.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 
 using namespace szsfx;
@@ -64,19 +66,34 @@ bool Parse(int argc, char** argv, Options& o) {
   return true;
 }
 
-void Attach(TSevenZip& zip, const Options& o) {
-  zip.OnBegin = [&o](const TItemFacts& item, const std::u16string& dest, bool& proceed) {
-    if (o.overwrite) proceed = true;
-    if (!o.quiet) std::printf("begin %s | %s\n", Narrow(dest).c_str(), Narrow(item.Description()).c_str());
-  };
-  zip.OnPassword = [&o](const std::u16string& name, std::u16string& password) {
-    std::printf("password asked for \"%s\"\n", Narrow(name).c_str());
-    password = plat::FromSystemCodePage(o.password);
-  };
-  zip.OnProgress = [&o](uint8_t file, uint8_t total, bool& cancel) {
-    if (!o.quiet) std::printf("progress %u %u\n", file, total);
-    if (o.cancelAt >= 0 && total >= o.cancelAt) cancel = true;
-  };
+// Prints what the component reports, answers its questions from the options.
+class TPrintingEvents final : public ISevenZipEvents {
+ public:
+  explicit TPrintingEvents(const Options& o) : o_(o) {}
+
+  bool OnBegin(const TItemFacts& item, const std::u16string& destination, bool fileExists) override {
+    if (!o_.quiet) std::printf("begin %s | %s\n", Narrow(destination).c_str(), Narrow(item.Description()).c_str());
+    return !fileExists || o_.overwrite;
+  }
+  bool OnProgress(uint8_t itemPercent, uint8_t totalPercent) override {
+    if (!o_.quiet) std::printf("progress %u %u\n", itemPercent, totalPercent);
+    return o_.cancelAt < 0 || totalPercent < o_.cancelAt;
+  }
+  std::u16string OnPassword(const std::u16string& item) override {
+    std::printf("password asked for \"%s\"\n", Narrow(item).c_str());
+    return plat::FromSystemCodePage(o_.password);
+  }
+
+ private:
+  const Options& o_;
+};
+
+// The folder of the running program, with its separator.
+std::u16string ProgramFolder() {
+  const std::u16string path = plat::ModuleFileName();
+  size_t cut = path.size();
+  while (cut > 0 && !plat::IsPathSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
+  return path.substr(0, cut);
 }
 
 // "peak virtual N KB resident M KB", from the kernel's account of the process.
@@ -103,29 +120,26 @@ int main(int argc, char** argv) {
                  "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet] [--peak]\n");
     return 2;
   }
+  const TArchiveLibrary library(o.dllDir.empty() ? ProgramFolder() : plat::FromSystemCodePage(o.dllDir));
+  TSevenZip zip(library);
+  TPrintingEvents events(o);
+  TExtractRequest request;
+  request.Source.FileName = plat::FromSystemCodePage(o.archive);
+  request.Destination = plat::FromSystemCodePage(o.destination);
+  request.UseFolderNames = !o.flat;
+  for (const std::string& path : o.selected) request.Selection.push_back(plat::FromSystemCodePage(path));
   int code = 1;
-  {
-    TSevenZip zip;
-    zip.FileName = plat::FromSystemCodePage(o.archive);
-    if (!o.dllDir.empty()) zip.DLLDir = plat::FromSystemCodePage(o.dllDir);
-    zip.ExtractBaseDir = plat::FromSystemCodePage(o.destination);
-    zip.UseFolderNames = !o.flat;
-    for (const std::string& path : o.selected) zip.FileSpec.push_back(plat::FromSystemCodePage(path));
-    Attach(zip, o);
-    if (o.list) {
-      bool opened = zip.OpenArchive();
-      std::printf("open %s\n", opened ? "ok" : "failed");
-      for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i)
-        std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
-      zip.CloseArchive();
-      code = opened ? 0 : 1;
-    } else {
-      HRes result = zip.ExtractArchive();
-      std::printf("result 0x%08X errors %u\n", static_cast<unsigned>(result), zip.ErrorCount);
-      code = result == kOk && zip.ErrorCount == 0 ? 0 : 1;
-    }
+  if (o.list) {
+    const bool opened = zip.Open(request.Source, events);
+    std::printf("open %s\n", opened ? "ok" : "failed");
+    for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i) std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
+    zip.Close();
+    code = opened ? 0 : 1;
+  } else {
+    const TExtractOutcome outcome = zip.Extract(request, events);
+    std::printf("result 0x%08X errors %u\n", static_cast<unsigned>(outcome.Result), outcome.ErrorCount);
+    code = outcome.Result == kOk && outcome.ErrorCount == 0 ? 0 : 1;
   }
-  ReleaseArchiveLibrary();
   if (o.peak) PrintPeakMemory();
   return code;
 }
