@@ -114,6 +114,16 @@ void TSevenZip::Close() {
   ReplaceInStream();
 }
 
+std::u16string TSevenZip::OpenRefusal() const {
+  if (!inArchive_) return std::u16string();
+  TPropValue value{};
+  static_cast<IInArchiveFull*>(inArchive_.Get())->GetArchiveProperty(kArchivePropRefusal, &value);
+  if (value.Tag != kTagString) return std::u16string();
+  std::u16string text = FromSystemString(value.String);
+  library_.FreeString(value.String);
+  return text;
+}
+
 uint32_t TSevenZip::ItemCount() const {
   uint32_t count = 0;
   if (inArchive_) inArchive_->GetNumberOfItems(&count);

@@ -93,6 +93,9 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   // Asks a running Open or Extract to stop (or withdraws the request).
   void RequestCancel(bool cancel) { cancelRequested_ = cancel; }
 
+  // Why the library refused the archive at the last Open, where it says (ours does).
+  // A test and measuring aid: it calls a slot of the handler beyond those a run uses.
+  std::u16string OpenRefusal() const;
   // Item count and path of the opened archive (0 and empty when nothing is open).
   uint32_t ItemCount() const;
   std::u16string ItemPath(uint32_t index) const;

@@ -84,7 +84,10 @@ void TExtractionRun::Start(OverwriteChoice choice) {
 void TExtractionRun::Extract(const std::u16string& destination, const std::vector<std::u16string>& items) {
   if (state_ != RunState::Extracting && state_ != RunState::Stopping) return;
   // The archive listed in the window stays open for the run.
-  TExtractRequest request{ProgramArchive(), destination, items};
+  TExtractRequest request;
+  request.Source = ProgramArchive();
+  request.Destination = destination;
+  request.Selection = items;
   plat::TracePhase("run prepared");
   TExtractOutcome outcome;
   passwordGiven_ = false;

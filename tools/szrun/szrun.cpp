@@ -2,6 +2,8 @@
 //   szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT] [--overwrite]
 //         [--flat] [--cancel-at PERCENT] [--list] [--quiet] [--peak]
 // Prints the events and "result 0x........ errors N"; exits 0 only when both are zero.
+// An archive the library refuses is reported as "open failed: REASON" first (the
+// reason where the library gives one).
 // --peak (Linux) also prints the process's peak virtual and resident memory.
 #include <cstdio>
 #include <cstdlib>
@@ -128,13 +130,17 @@ int main(int argc, char** argv) {
   request.Destination = plat::FromSystemCodePage(o.destination);
   request.UseFolderNames = !o.flat;
   for (const std::string& path : o.selected) request.Selection.push_back(plat::FromSystemCodePage(path));
-  int code = 1;
+  // The open comes first, as in the stub (which lists the archive before the run), so
+  // that a refused archive is reported with the library's reason where it gives one.
+  const bool opened = zip.Open(request.Source, events);
+  if (!opened) std::printf("open failed: %s\n", Narrow(zip.OpenRefusal()).c_str());
+  int code = opened ? 0 : 1;
   if (o.list) {
-    const bool opened = zip.Open(request.Source, events);
-    std::printf("open %s\n", opened ? "ok" : "failed");
+    if (opened) std::printf("open ok\n");
     for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i) std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
     zip.Close();
-    code = opened ? 0 : 1;
+  } else if (!opened) {
+    std::printf("result 0x%08X errors 0\n", static_cast<unsigned>(kFailure));
   } else {
     const TExtractOutcome outcome = zip.Extract(request, events);
     std::printf("result 0x%08X errors %u\n", static_cast<unsigned>(outcome.Result), outcome.ErrorCount);
