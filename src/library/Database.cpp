@@ -116,7 +116,8 @@ bool ReadBits(TReader& r, size_t count, TArray<uint8_t>& bits) {
 
 bool ReadDefined(TReader& r, size_t count, TArray<uint8_t>& defined) {
   if (r.Byte() == 0) return ReadBits(r, count, defined);
-  if (count > static_cast<size_t>(kMaxFiles) * 8u || !defined.Resize(count)) return r.Fail("a defined vector is too long");
+  if (count > static_cast<size_t>(kMaxFiles) * 8u || !defined.Resize(count))
+    return r.Fail("a defined vector is too long");
   for (size_t i = 0; i < count; ++i) defined[i] = 1;
   return r.Ok();
 }
@@ -135,14 +136,17 @@ bool ReadDigests(TReader& r, size_t count, TArray<uint8_t>& defined, TArray<uint
 bool ReadPackInfo(TReader& r, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
   const uint64_t packPos = r.Number();
   const uint32_t count = r.Count(kMaxPackStreams);
-  if (!r.Ok() || packPos > archiveSize || db.PackSizes.Size() != 0) return r.Fail("the packed streams' start is beyond the archive");
+  if (!r.Ok() || packPos > archiveSize || db.PackSizes.Size() != 0)
+    return r.Fail("the packed streams' start is beyond the archive");
   uint8_t id = r.Byte();
   if (id == kSize) {
     uint64_t position = dataOffset + packPos;
     for (uint32_t i = 0; i < count; ++i) {
       const uint64_t size = r.Number();
-      if (!r.Ok() || size > archiveSize || position > archiveSize - size) return r.Fail("a packed stream lies beyond the archive");
-      if (!db.PackSizes.Append(size) || !db.PackPositions.Append(position) || !db.Affords()) return r.Fail("too many packed streams for the header's memory");
+      if (!r.Ok() || size > archiveSize || position > archiveSize - size)
+        return r.Fail("a packed stream lies beyond the archive");
+      if (!db.PackSizes.Append(size) || !db.PackPositions.Append(position) || !db.Affords())
+        return r.Fail("too many packed streams for the header's memory");
       position += size;
     }
     id = r.Byte();
@@ -225,7 +229,7 @@ bool IsAes(const TCoderInfo& c) {
 bool ReadCoder(TReader& r, TDatabase& db, TFolder& f, uint32_t& numInTotal) {
   TCoderInfo c{};
   const uint8_t flags = r.Byte();
-  if ((flags & 0xC0) != 0) return r.Fail("a coder with alternative methods");  // alternative methods are not used by any writer
+  if ((flags & 0xC0) != 0) return r.Fail("a coder with alternative methods");  // no writer makes them
   c.IdSize = flags & 0x0F;
   if (c.IdSize > kMaxMethodIdSize) return r.Fail("a method identifier is too long");
   const uint8_t* id = r.Take(c.IdSize);
@@ -278,7 +282,8 @@ bool ReadFolder(TReader& r, TDatabase& db, TFolder& f) {
     }
     if (!r.Ok() || !db.PackedStreams.Append(in)) return r.Fail("a packed stream index is malformed");
   }
-  if (!FolderIsConsistent(db, f, numInTotal) || !db.Affords()) return r.Fail("a folder's coders are not connected as one chain");
+  if (!FolderIsConsistent(db, f, numInTotal) || !db.Affords())
+    return r.Fail("a folder's coders are not connected as one chain");
   f.IdleCoders = !EveryCoderFeedsTheOutput(db, f);
   return true;
 }
@@ -286,18 +291,21 @@ bool ReadFolder(TReader& r, TDatabase& db, TFolder& f) {
 bool ReadUnpackInfo(TReader& r, TDatabase& db) {
   if (!r.Expect(kFolder, "the folders are missing")) return false;
   const uint32_t count = r.Count(kMaxFolders);
-  if (r.Byte() != 0 || !r.Ok() || db.Folders.Size() != 0) return r.Fail("external folder records, or folders read twice");  // external data: unsupported
+  if (r.Byte() != 0 || !r.Ok() || db.Folders.Size() != 0)
+    return r.Fail("external folder records, or folders read twice");
   uint32_t packStream = 0;
   for (uint32_t i = 0; i < count; ++i) {
     TFolder f{};
     if (!ReadFolder(r, db, f)) return false;
     f.FirstPackStream = packStream;
-    if (f.NumPackedStreams > db.PackSizes.Size() - packStream) return r.Fail("a folder uses more packed streams than there are");
+    if (f.NumPackedStreams > db.PackSizes.Size() - packStream)
+      return r.Fail("a folder uses more packed streams than there are");
     packStream += f.NumPackedStreams;
     f.NumUnpackStreams = 1;
     if (!db.Folders.Append(f) || !db.Affords()) return r.Fail("too many folders for the header's memory");
   }
-  if (!r.Expect(kCodersUnpackSize, "the coders' sizes are missing") || !db.CoderUnpackSizes.Resize(db.Coders.Size())) return r.Fail("the coders' sizes are missing");
+  if (!r.Expect(kCodersUnpackSize, "the coders' sizes are missing") || !db.CoderUnpackSizes.Resize(db.Coders.Size()))
+    return r.Fail("the coders' sizes are missing");
   for (size_t i = 0; i < db.Coders.Size(); ++i) db.CoderUnpackSizes[i] = r.Number();
   for (uint32_t i = 0; i < count; ++i) {
     TFolder& f = db.Folders[i];
@@ -343,15 +351,18 @@ bool ReadSubStreamsInfo(TReader& r, TDatabase& db, TSubStreams& sub) {
     uint64_t sum = 0;
     for (uint32_t j = 1; j < f.NumUnpackStreams && id == kSize; ++j) {
       const uint64_t size = r.Number();
-      if (!r.Ok() || size > f.UnpackSize - sum || !sub.Sizes.Append(size)) return r.Fail("a file's size is beyond its folder's");
+      if (!r.Ok() || size > f.UnpackSize - sum || !sub.Sizes.Append(size))
+        return r.Fail("a file's size is beyond its folder's");
       sum += size;
     }
     if (id != kSize && f.NumUnpackStreams > 1) return r.Fail("files of a folder without sizes");
-    if (!sub.Sizes.Append(f.UnpackSize - sum) || !db.Affords(sub.Sizes.Bytes())) return r.Fail("too many file sizes for the header's memory");
+    if (!sub.Sizes.Append(f.UnpackSize - sum) || !db.Affords(sub.Sizes.Bytes()))
+      return r.Fail("too many file sizes for the header's memory");
   }
   if (id == kSize) id = r.Byte();
   // Checksums come for every stream whose checksum the folder does not already give.
-  if (!sub.HasCrc.Resize(static_cast<size_t>(total)) || !sub.Crcs.Resize(static_cast<size_t>(total))) return r.Fail("too many checksums for the header's memory");
+  if (!sub.HasCrc.Resize(static_cast<size_t>(total)) || !sub.Crcs.Resize(static_cast<size_t>(total)))
+    return r.Fail("too many checksums for the header's memory");
   size_t unknown = 0;
   for (size_t i = 0; i < db.Folders.Size(); ++i) {
     const TFolder& f = db.Folders[i];
@@ -396,7 +407,8 @@ bool ReadStreamsInfo(TReader& r, uint64_t dataOffset, uint64_t archiveSize, TDat
   }
   if (!hasSub) {  // one file per folder, with the folder's checksum
     const size_t n = db.Folders.Size();
-    if (!sub.Sizes.Resize(n) || !sub.HasCrc.Resize(n) || !sub.Crcs.Resize(n)) return r.Fail("too many files for the header's memory");
+    if (!sub.Sizes.Resize(n) || !sub.HasCrc.Resize(n) || !sub.Crcs.Resize(n))
+      return r.Fail("too many files for the header's memory");
     for (size_t i = 0; i < n; ++i) {
       sub.Sizes[i] = db.Folders[i].UnpackSize;
       sub.HasCrc[i] = db.Folders[i].HasUnpackCrc;
@@ -410,7 +422,8 @@ bool ReadNames(TReader& r, uint64_t size, TDatabase& db) {
   if (r.Byte() != 0 || size < 1 || (size - 1) % 2 != 0) return r.Fail("the names are malformed");
   const uint8_t* data = r.Take(size - 1);
   const size_t units = static_cast<size_t>((size - 1) / 2);
-  if (!data || !db.Affords(units * sizeof(uint16_t)) || !db.Names.Resize(units)) return r.Fail("the names do not fit the header's memory");
+  if (!data || !db.Affords(units * sizeof(uint16_t)) || !db.Names.Resize(units))
+    return r.Fail("the names do not fit the header's memory");
   size_t file = 0, start = 0;
   for (size_t i = 0; i < units; ++i) {
     db.Names[i] = szsfx::LoadLe16(data + 2 * i);
@@ -427,7 +440,8 @@ bool ReadNames(TReader& r, uint64_t size, TDatabase& db) {
 template <typename Store>
 bool ReadFileValues(TReader& r, TDatabase& db, unsigned width, Store store) {
   TArray<uint8_t> defined;
-  if (!ReadDefined(r, db.Files.Size(), defined) || r.Byte() != 0) return r.Fail("a file time or attribute vector is malformed");
+  if (!ReadDefined(r, db.Files.Size(), defined) || r.Byte() != 0)
+    return r.Fail("a file time or attribute vector is malformed");
   for (size_t i = 0; i < db.Files.Size(); ++i) {
     if (defined[i]) store(db.Files[i], width == 8 ? r.UInt64() : r.UInt32());
   }

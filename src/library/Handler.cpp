@@ -128,7 +128,8 @@ class TPasswordKeys final : public TKeySource {
 void SetText(TPropValue* value, const char* text) {
   uint16_t units[128];
   size_t count = 0;
-  for (; text[count] != 0 && count < sizeof units / sizeof units[0]; ++count) units[count] = static_cast<uint8_t>(text[count]);
+  for (; text[count] != 0 && count < sizeof units / sizeof units[0]; ++count)
+    units[count] = static_cast<uint8_t>(text[count]);
   value->String = NewSystemString(units, count);
   if (value->String) value->Tag = kTagString;
 }
@@ -243,7 +244,8 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   const uint32_t crc = fields.NextHeaderCrc;
   if (size == 0) return offset == 0 ? kOk : Refuse("an empty header away from the start");  // an empty archive
   const uint64_t room = archiveSize - kSevenZipStartSize;
-  if (offset > room || size > room - offset || size > kMaxHeaderSize) return Refuse("the header lies beyond the archive");
+  if (offset > room || size > room - offset || size > kMaxHeaderSize)
+    return Refuse("the header lies beyond the archive");
   TBuffer header;
   if (!header.Allocate(static_cast<size_t>(size))) return kOutOfMemory;
   if ((r = stream->Seek(static_cast<int64_t>(kSevenZipStartSize + offset), 0, &position)) != kOk) return r;

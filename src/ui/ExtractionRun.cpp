@@ -47,7 +47,9 @@ bool TExtractionRun::InProgress() const {
 }
 
 // The archive is read in place, behind the payload: no copy costs time or temp space.
-TArchiveSource TExtractionRun::ProgramArchive() const { return TArchiveSource{u"", &app_.ProgramFile, app_.ArchiveOffset}; }
+TArchiveSource TExtractionRun::ProgramArchive() const {
+  return TArchiveSource{u"", &app_.ProgramFile, app_.ArchiveOffset};
+}
 
 bool TExtractionRun::OpenArchive() {
   const TArchiveSource source = ProgramArchive();
