@@ -6,7 +6,6 @@
 #include "app/CommandLine.h"
 #include "app/FolderMacros.h"
 #include "app/FreshFolder.h"
-#include "engine/SevenZip.h"
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
@@ -121,7 +120,6 @@ std::u16string UsageText(const TStartupState& state) {
 }
 
 void CleanUpWorkFolder(TStartupState& state) {
-  ReleaseArchiveLibrary();  // loaded from the work folder: release it before deleting it
   if (state.LibraryImage.Held()) {
     state.LibraryImage.Delete();
   } else if (state.WorkFolderHold.Held()) {  // written but not held: whatever has its name in our folder

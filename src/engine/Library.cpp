@@ -1,23 +1,10 @@
 #include "engine/Library.h"
 
-#include "engine/SevenZip.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
 
 namespace {
-
-struct TArchiveLibrary {
-  void* Module = nullptr;
-  TCreateObject CreateObject = nullptr;
-  TSysAllocString Alloc = nullptr;
-  TSysFreeString Free = nullptr;
-};
-
-TArchiveLibrary& Library() {
-  static TArchiveLibrary library;
-  return library;
-}
 
 template <typename F>
 F Symbol(void* address) {
@@ -26,45 +13,37 @@ F Symbol(void* address) {
 
 }  // namespace
 
-bool BindArchiveLibrary(const std::u16string& folder) {
-  TArchiveLibrary& lib = Library();
-  if (!lib.Module) {
-    lib.Module = plat::LoadModule(folder + u"7z.dll");
-    if (!lib.Module) return false;
-    lib.CreateObject = Symbol<TCreateObject>(plat::ModuleSymbol(lib.Module, "CreateObject"));
-    lib.Alloc = Symbol<TSysAllocString>(plat::SystemStringFunction(lib.Module, "SysAllocString"));
-    lib.Free = Symbol<TSysFreeString>(plat::SystemStringFunction(lib.Module, "SysFreeString"));
-  }
-  return lib.CreateObject && lib.Alloc && lib.Free;
+TArchiveLibrary::TArchiveLibrary(const std::u16string& folder) : module_(plat::LoadModule(folder + u"7z.dll")) {
+  if (!module_) return;
+  createObject_ = Symbol<TCreateObject>(plat::ModuleSymbol(module_, "CreateObject"));
+  alloc_ = Symbol<TSysAllocString>(plat::SystemStringFunction(module_, "SysAllocString"));
+  free_ = Symbol<TSysFreeString>(plat::SystemStringFunction(module_, "SysFreeString"));
 }
 
-IInArchive* CreateArchiveHandler() {
-  TArchiveLibrary& lib = Library();
-  if (!lib.CreateObject) return nullptr;
+TArchiveLibrary::~TArchiveLibrary() {
+  if (module_) plat::UnloadModule(module_);
+}
+
+IInArchive* TArchiveLibrary::CreateHandler() const {
+  if (!Loaded()) return nullptr;
   void* handler = nullptr;
-  if (lib.CreateObject(&CLSID_Format7z, &IID_IInArchive, &handler) != kOk) return nullptr;
+  if (createObject_(&CLSID_Format7z, &IID_IInArchive, &handler) != kOk) return nullptr;
   return static_cast<IInArchive*>(handler);
 }
 
-TSystemString AllocSystemString(const std::u16string& text) {
+TSystemString TArchiveLibrary::AllocString(const std::u16string& text) const {
   std::wstring units(text.begin(), text.end());  // one UTF-16 unit per wchar_t, on both targets
-  return Library().Alloc ? Library().Alloc(units.c_str()) : nullptr;
+  return alloc_ ? alloc_(units.c_str()) : nullptr;
 }
 
-void FreeSystemString(TSystemString text) {
-  if (text && Library().Free) Library().Free(text);
+void TArchiveLibrary::FreeString(TSystemString text) const {
+  if (text && free_) free_(text);
 }
 
 std::u16string FromSystemString(const wchar_t* text) {
   std::u16string out;
   for (; text && *text; ++text) out += static_cast<char16_t>(*text);
   return out;
-}
-
-void ReleaseArchiveLibrary() {
-  TArchiveLibrary& lib = Library();
-  if (lib.Module) plat::UnloadModule(lib.Module);
-  lib = TArchiveLibrary();
 }
 
 }  // namespace szsfx

@@ -1,7 +1,8 @@
 #include "engine/SevenZip.h"
 
+#include <cassert>
+
 #include "engine/ItemInfo.h"
-#include "engine/Library.h"
 #include "engine/PartialFile.h"
 #include "engine/WindowsNames.h"
 #include "platform/Paths.h"
@@ -10,14 +11,6 @@
 namespace szsfx {
 
 namespace {
-
-// The folder of the running program, with its separator.
-std::u16string ProgramFolder() {
-  const std::u16string path = plat::ModuleFileName();
-  size_t cut = path.size();
-  while (cut > 0 && !plat::IsPathSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
-  return path.substr(0, cut);
-}
 
 // Reads one property into a zero-filled value whose tag is preset.
 TPropValue Property(IInArchive* archive, uint32_t index, uint32_t id, uint16_t presetTag) {
@@ -29,48 +22,40 @@ TPropValue Property(IInArchive* archive, uint32_t index, uint32_t id, uint16_t p
 
 }  // namespace
 
-TSevenZip::TSevenZip() : DLLDir(ProgramFolder()) { ReplaceInStream(); }
+TSevenZip::TSevenZip(const TArchiveLibrary& library) : library_(library) { ReplaceInStream(); }
 
-TSevenZip::~TSevenZip() {
-  CloseArchive();
-  ReleaseHandler();
-}
+TSevenZip::~TSevenZip() { Close(); }
 
 void TSevenZip::ReplaceInStream() { inStream_ = TComPtr<TInFileStream>(new TInFileStream(this)); }
 
-bool TSevenZip::OpenArchive() {
+bool TSevenZip::Open(const TArchiveSource& source, ISevenZipEvents& events) {
   cancelRequested_ = false;
-  archiveOpen_ = false;
-  if (!BindArchiveLibrary(DLLDir)) return false;
-  if (inArchive_) {  // a fresh handler for every open
-    inArchive_->Close();
-    inArchive_.Reset();
-  }
-  inArchive_ = TComPtr<IInArchive>::Adopt(CreateArchiveHandler());
+  call_.Events = &events;
+  return OpenSource(source);
+}
+
+bool TSevenZip::OpenSource(const TArchiveSource& source) {
+  Close();  // a fresh handler for every open
+  inArchive_ = TComPtr<IInArchive>::Adopt(library_.CreateHandler());
   if (!inArchive_) return false;
-  if (ArchiveFile) {
-    inStream_->Open(*ArchiveFile, FileOffset);  // a file that cannot be read makes the handler's Open fail
+  if (source.File) {
+    inStream_->Open(*source.File, source.Offset);  // a file that cannot be read makes the handler's Open fail
   } else {
-    if (!plat::FileExists(FileName)) return false;
-    inStream_->Open(FileName, FileOffset);
+    if (!plat::FileExists(source.FileName)) return false;
+    inStream_->Open(source.FileName, source.Offset);
   }
   TComPtr<TArchiveOpenCallback> callback(new TArchiveOpenCallback(*this));
   const HRes result = inArchive_->Open(inStream_.Get(), nullptr, callback.Get());
-  uint32_t count = 0;
-  inArchive_->GetNumberOfItems(&count);
   if (result != kOk || plat::OutOfMemory()) {
     inStream_->InFile.Close();
     return false;
   }
-  archiveOpen_ = true;
-  openedName_ = FileName;
-  openedFile_ = ArchiveFile;
-  openedOffset_ = FileOffset;
+  opened_ = source;
   return true;
 }
 
-std::vector<uint32_t> TSevenZip::SelectedIndices() const {
-  const TItemSelection selection(FileSpec);
+std::vector<uint32_t> TSevenZip::SelectedIndices(const std::vector<std::u16string>& lines) const {
+  const TItemSelection selection(lines);
   std::vector<uint32_t> indices;
   const uint32_t count = ItemCount();
   for (uint32_t i = 0; i < count; ++i) {
@@ -79,57 +64,65 @@ std::vector<uint32_t> TSevenZip::SelectedIndices() const {
   return indices;
 }
 
-HRes TSevenZip::ExtractArchive(const std::vector<uint32_t>* only) {
+TExtractOutcome TSevenZip::Extract(const TExtractRequest& request, ISevenZipEvents& events) {
   cancelRequested_ = false;
-  lastCompleted_ = 0;
-  ErrorCount = 0;
-  PasswordFailures.clear();
-  EncryptedDone = 0;
-  knownFolder_.clear();
-  baseFolder_ = ExtractBaseDir.empty() ? ExtractBaseDir : plat::WithSeparator(ExtractBaseDir);
+  call_ = TCall{};
+  call_.Events = &events;
+  call_.BaseFolder = request.Destination.empty() ? request.Destination : plat::WithSeparator(request.Destination);
+  call_.UseFolderNames = request.UseFolderNames;
+  TExtractOutcome& outcome = call_.Outcome;
   // The archive listed before the run is extracted as it is; anything else is opened now.
-  const bool listed =
-      archiveOpen_ && openedName_ == FileName && openedFile_ == ArchiveFile && openedOffset_ == FileOffset;
-  if (!listed && !OpenArchive()) return kFailure;
-  TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
-  HRes result = kOk;
-  if (only) {
-    if (!only->empty())
-      result = inArchive_->Extract(only->data(), static_cast<uint32_t>(only->size()), 0, callback.Get());
-  } else if (FileSpec.empty()) {
-    result = inArchive_->Extract(nullptr, 0xFFFFFFFFu, 0, callback.Get());
-  } else {
-    const std::vector<uint32_t> indices = SelectedIndices();
-    if (!indices.empty()) {
-      result = inArchive_->Extract(indices.data(), static_cast<uint32_t>(indices.size()), 0, callback.Get());
-    }
+  if (opened_ != request.Source && !OpenSource(request.Source)) {
+    outcome.Result = kFailure;
+    return std::move(outcome);
   }
-  callback.Reset();
+  outcome.Result = ExtractSelected(request);
   {
     plat::TLockGuard guard(callbackLock_);
     partial_.Discard();  // the library may stop mid-item without a result
   }
-  CloseArchive();
+  Close();
   if (plat::OutOfMemory()) {  // whatever the library said: the run did not complete
-    if (ErrorCount == 0) ErrorCount = 1;
-    return kFailure;
+    if (outcome.ErrorCount == 0) outcome.ErrorCount = 1;
+    outcome.Result = kFailure;
+  } else if (cancelRequested_) {
+    if (outcome.Result == kOk) outcome.Result = kAborted;
+  } else {
+    events.OnProgress(100, 100);
   }
-  if (cancelRequested_) return result != kOk ? result : kAborted;
-  if (OnProgress) {
-    bool cancel = false;
-    OnProgress(100, 100, cancel);
-  }
-  return result;
+  return std::move(outcome);
 }
 
-void TSevenZip::CloseArchive() {
-  archiveOpen_ = false;
+HRes TSevenZip::ExtractSelected(const TExtractRequest& request) {
+  TComPtr<TArchiveExtractCallback> callback(new TArchiveExtractCallback(*this));
+  if (request.Only) {
+    const std::vector<uint32_t>& only = *request.Only;
+    if (only.empty()) return kOk;
+    return inArchive_->Extract(only.data(), static_cast<uint32_t>(only.size()), 0, callback.Get());
+  }
+  if (request.Selection.empty()) return inArchive_->Extract(nullptr, 0xFFFFFFFFu, 0, callback.Get());
+  const std::vector<uint32_t> indices = SelectedIndices(request.Selection);
+  if (indices.empty()) return kOk;
+  return inArchive_->Extract(indices.data(), static_cast<uint32_t>(indices.size()), 0, callback.Get());
+}
+
+void TSevenZip::Close() {
+  opened_.reset();
   if (inArchive_) inArchive_->Close();
+  inArchive_.Reset();
   inStream_->InFile.Close();
   ReplaceInStream();
 }
 
-void TSevenZip::ReleaseHandler() { inArchive_.Reset(); }
+std::u16string TSevenZip::OpenRefusal() const {
+  if (!inArchive_) return std::u16string();
+  TPropValue value{};
+  static_cast<IInArchiveFull*>(inArchive_.Get())->GetArchiveProperty(kArchivePropRefusal, &value);
+  if (value.Tag != kTagString) return std::u16string();
+  std::u16string text = FromSystemString(value.String);
+  library_.FreeString(value.String);
+  return text;
+}
 
 uint32_t TSevenZip::ItemCount() const {
   uint32_t count = 0;
@@ -143,14 +136,15 @@ std::u16string TSevenZip::ItemPath(uint32_t index) const {
   inArchive_->GetProperty(index, kPropPath, &value);
   if (value.Tag != kTagString) return std::u16string();
   std::u16string path = FromSystemString(value.String);
-  FreeSystemString(value.String);
+  library_.FreeString(value.String);
   return path;
 }
 
 // ---- What the callbacks and streams call --------------------------------------
 
 void TSevenZip::MarkItemFailed() {
-  if (!item_.Failed) ++ErrorCount;
+  assert(callbackLock_.HeldByThisThread());
+  if (!item_.Failed) ++call_.Outcome.ErrorCount;
   item_.Failed = true;
 }
 
@@ -169,26 +163,23 @@ HRes TSevenZip::AskPassword(TSystemString* password) {
     plat::TLockGuard guard(callbackLock_);
     item = item_.Destination;
   }
-  std::u16string text;
-  if (OnPassword) OnPassword(item, text);
-  *password = AllocSystemString(text);
+  *password = library_.AllocString(call_.Events->OnPassword(item));
   return *password ? kOk : kFailure;
 }
 
 void TSevenZip::SetTotal(uint64_t total) {
   plat::TLockGuard guard(callbackLock_);
-  totalSize_ = total;
+  call_.TotalSize = total;
 }
 
 HRes TSevenZip::SetCompleted(uint64_t completed) {
   plat::TLockGuard guard(callbackLock_);
-  item_.Done += completed - lastCompleted_;
-  lastCompleted_ = completed;
-  if (totalSize_ != 0 && item_.Size != 0 && OnProgress) {
-    bool cancel = cancelRequested_;
-    OnProgress(static_cast<uint8_t>(item_.Done * 100 / item_.Size), static_cast<uint8_t>(completed * 100 / totalSize_),
-               cancel);
-    cancelRequested_ = cancel;
+  item_.Done += completed - call_.LastCompleted;
+  call_.LastCompleted = completed;
+  if (call_.TotalSize != 0 && item_.Size != 0) {
+    const bool goOn = call_.Events->OnProgress(static_cast<uint8_t>(item_.Done * 100 / item_.Size),
+                                               static_cast<uint8_t>(completed * 100 / call_.TotalSize));
+    if (!goOn) cancelRequested_ = true;
   }
   // A cancel also stops the library here, not only at its next read of the archive.
   return CancelRequested() ? kAborted : kOk;
@@ -208,8 +199,7 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
     existed = plat::FileExists(destination);
     facts = TItemFacts{item_.Size, item_.ModifiedUtc, item_.HasTime};
   }
-  bool proceed = !existed;
-  if (OnBegin) OnBegin(facts, destination, proceed);
+  const bool proceed = call_.Events->OnBegin(facts, destination, existed);
   plat::TLockGuard guard(callbackLock_);
   return OpenItem(existed, proceed, stream);
 }
@@ -217,6 +207,7 @@ HRes TSevenZip::GetStream(uint32_t index, ISequentialOutStream** stream, int32_t
 // Under callbackLock_: reads the item's properties and works out its destination. False
 // when nothing is to be written (a test or skip, a cancel, a refused path, a folder).
 bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& destination) {
+  assert(callbackLock_.HeldByThisThread());
   partial_.Discard();  // the previous item never got its result
   IInArchive* archive = inArchive_.Get();
   TPropValue path = Property(archive, index, kPropPath, kTagEmpty);
@@ -226,7 +217,7 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
   TPropValue modified = Property(archive, index, kPropModified, kTagEmpty);
   TPropValue encrypted = Property(archive, index, kPropEncrypted, kTagBool);
   const std::u16string itemPath = path.Tag == kTagString ? FromSystemString(path.String) : u"";
-  if (path.Tag == kTagString) FreeSystemString(path.String);
+  if (path.Tag == kTagString) library_.FreeString(path.String);
   item_ = TItem{};
   item_.Index = index;
   item_.Encrypted = encrypted.Tag == kTagBool && encrypted.Bool != 0;
@@ -237,19 +228,19 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
 
   if (askMode > kAskExtract || CancelRequested()) return false;
   // Never written outside the destination, and never a path the file calls cannot take.
-  if (!plat::WithinLongPathLimit(baseFolder_ + itemPath) || !ItemPathIsSafe(itemPath)) {
+  if (!plat::WithinLongPathLimit(call_.BaseFolder + itemPath) || !ItemPathIsSafe(itemPath)) {
     MarkItemFailed();
     return false;
   }
   // Device names and names ending in a dot or a space are stored under safe names.
   const std::u16string safePath = SafeItemPath(itemPath);
   if (folder.Bool != 0) {
-    if (UseFolderNames) plat::CreateFolderTree(baseFolder_ + safePath);
+    if (call_.UseFolderNames) plat::CreateFolderTree(call_.BaseFolder + safePath);
     return false;
   }
   std::u16string folderPart, namePart;
   SplitItemPath(safePath, folderPart, namePart);
-  item_.Folder = UseFolderNames ? baseFolder_ + folderPart : baseFolder_;
+  item_.Folder = call_.UseFolderNames ? call_.BaseFolder + folderPart : call_.BaseFolder;
   item_.Destination = item_.Folder + namePart;
   destination = item_.Destination;
   return true;
@@ -259,12 +250,13 @@ bool TSevenZip::PrepareItem(uint32_t index, int32_t askMode, std::u16string& des
 // set `proceed` (it is then replaced once the item is complete) or removed it itself.
 // A failure reported meanwhile (a cancel, a failed write) still counts.
 HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stream) {
+  assert(callbackLock_.HeldByThisThread());
   item_.ReplacesExisting = existed && plat::FileExists(item_.Destination);
   if (!proceed && item_.ReplacesExisting) return kOk;  // an existing file is kept
   if (CancelRequested() || item_.Failed) return kOk;
-  if (item_.Folder != knownFolder_) {  // items come folder by folder: one look per folder
+  if (item_.Folder != call_.KnownFolder) {  // items come folder by folder: one look per folder
     if (!plat::FolderExists(item_.Folder)) plat::CreateFolderTree(item_.Folder);
-    knownFolder_ = item_.Folder;
+    call_.KnownFolder = item_.Folder;
   }
   if (!partial_.Create(item_.Folder, this)) {
     MarkItemFailed();
@@ -279,8 +271,8 @@ HRes TSevenZip::OpenItem(bool existed, bool proceed, ISequentialOutStream** stre
 void TSevenZip::SetOperationResult(int32_t result) {
   plat::TLockGuard guard(callbackLock_);
   if (item_.Encrypted && !item_.Failed) {
-    if (result != 0) PasswordFailures.push_back(item_.Index);
-    if (result == 0) ++EncryptedDone;
+    if (result != 0) call_.Outcome.PasswordFailures.push_back(item_.Index);
+    if (result == 0) ++call_.Outcome.EncryptedDone;
   }
   if (result != 0) MarkItemFailed();
   if (partial_.IsOpen() && !item_.Failed) {

@@ -1,10 +1,10 @@
 // TSevenZip: opens the archive through the archive library, selects items and drives
-// the extraction, reporting through three events.
+// the extraction, reporting to the caller's ISevenZipEvents.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "engine/Callbacks.h"
 #include "engine/FileStreams.h"
 #include "engine/ItemInfo.h"
+#include "engine/Library.h"
 #include "engine/PartialFile.h"
 #include "interface/ComPtr.h"
 #include "interface/IArchive.h"
@@ -20,54 +21,84 @@
 
 namespace szsfx {
 
-using TProgressEvent = std::function<void(uint8_t FileProgress, uint8_t TotalProgress, bool& Cancel)>;
-// Proceed comes in true when no file exists at the destination; a handler sets it to
-// have an existing file replaced. Item.Description() formats the item's size and time
-// when a handler wants to show them.
-using TBeginEvent =
-    std::function<void(const TItemFacts& Item, const std::u16string& DestinationFileName, bool& Proceed)>;
-using TOnPasswordEvent = std::function<void(const std::u16string& FileName, std::u16string& Password)>;
-
-// The component: what it is given (file, selection, destination, events) is public; its
-// working state is private and reached by the callbacks and streams it makes through
-// IArchiveEvents and IStreamOwner.
-class TSevenZip final : public IStreamOwner, private IArchiveEvents {
- public:
-  TSevenZip();
-  ~TSevenZip();
-  TSevenZip(const TSevenZip&) = delete;
-  TSevenZip& operator=(const TSevenZip&) = delete;
-
-  bool OpenArchive();
-  // Extracts the items FileSpec selects (all when it is empty), or exactly those in `only`.
-  HRes ExtractArchive(const std::vector<uint32_t>* only = nullptr);
-  void CloseArchive();
-  // Lets go of the library's handler, so that the library can be released.
-  void ReleaseHandler();
-  // Asks a running Open or Extract to stop (or withdraws the request).
-  void RequestCancel(bool cancel) { cancelRequested_ = cancel; }
-
-  // Item count and path of the opened archive (0 and empty when nothing is open).
-  uint32_t ItemCount() const;
-  std::u16string ItemPath(uint32_t index) const;
-
+// Where an archive lies: a file by name, or an open file (the program's own) when File
+// is set; Offset is where the archive starts in the file.
+struct TArchiveSource {
   std::u16string FileName;
-  // When set, the archive is read from this open file (the program's own), not by name.
-  const TInFile* ArchiveFile = nullptr;
-  uint64_t FileOffset = 0;  // where the archive starts in the file
-  std::vector<std::u16string> FileSpec;
-  std::u16string ExtractBaseDir;
-  std::u16string DLLDir;  // the folder of the archive library, with its separator
-  bool UseFolderNames = false;
-  TProgressEvent OnProgress;
-  TBeginEvent OnBegin;
-  TOnPasswordEvent OnPassword;
-  uint32_t ErrorCount = 0;  // items of the last extraction that failed
+  const TInFile* File = nullptr;
+  uint64_t Offset = 0;
+  bool operator==(const TArchiveSource&) const = default;
+};
+
+// One extraction: the archive, the folder the items go to and which items.
+struct TExtractRequest {
+  TArchiveSource Source;
+  std::u16string Destination;
+  // Lines that select items (TItemSelection; all items when there are none), or, when
+  // Only is set, exactly the items with those indices.
+  std::vector<std::u16string> Selection;
+  std::optional<std::vector<uint32_t>> Only;
+  bool UseFolderNames = true;  // false: every file lands in Destination itself, and no folder is made
+};
+
+// How an extraction ended.
+struct TExtractOutcome {
+  HRes Result = kOk;
+  uint32_t ErrorCount = 0;  // items that failed
   // Those of them that were encrypted: a wrong password fails them, and another password
   // may extract them. With a right password damaged data fails them too; an encrypted
   // item that succeeded (EncryptedDone) shows that the password was right.
   std::vector<uint32_t> PasswordFailures;
   uint32_t EncryptedDone = 0;
+};
+
+// What the component asks and tells its caller during Open and Extract. OnBegin and
+// OnProgress come on the library's threads; OnBegin and OnPassword may wait for another
+// thread (a window asking the user), OnProgress must not.
+class ISevenZipEvents {
+ public:
+  // An item is about to be written to `destination`; `fileExists` says whether a file is
+  // there already. The answer says whether that file may be replaced (it is, once the
+  // item is complete); without a file there the item is written whatever it says.
+  // `item` holds the item's size and time.
+  virtual bool OnBegin(const TItemFacts& item, const std::u16string& destination, bool fileExists) = 0;
+  // The current item's and the whole run's progress in percent; false asks the run to stop.
+  virtual bool OnProgress(uint8_t itemPercent, uint8_t totalPercent) = 0;
+  // The password for an encrypted item (`item` its destination, empty for encrypted headers).
+  virtual std::u16string OnPassword(const std::u16string& item) = 0;
+
+ protected:
+  ~ISevenZipEvents() = default;
+};
+
+// The component: opens an archive through the archive library it is given, lists it,
+// and extracts it as a request says. Its working state is private and reached by the
+// callbacks and streams it makes through IArchiveEvents and IStreamOwner.
+class TSevenZip final : public IStreamOwner, private IArchiveEvents {
+ public:
+  // The library must outlive the component.
+  explicit TSevenZip(const TArchiveLibrary& library);
+  ~TSevenZip();
+  TSevenZip(const TSevenZip&) = delete;
+  TSevenZip& operator=(const TSevenZip&) = delete;
+
+  // Opens the archive for the list (and for an extraction of the same source). False
+  // when the library or the archive cannot be read, or a password was wrong.
+  bool Open(const TArchiveSource& source, ISevenZipEvents& events);
+  // Extracts what the request selects from the archive that is open when it is the
+  // request's source, else from the source opened anew; the archive is closed afterwards.
+  TExtractOutcome Extract(const TExtractRequest& request, ISevenZipEvents& events);
+  // Closes the archive and lets go of the library's handler.
+  void Close();
+  // Asks a running Open or Extract to stop (or withdraws the request).
+  void RequestCancel(bool cancel) { cancelRequested_ = cancel; }
+
+  // Why the library refused the archive at the last Open, where it says (ours does).
+  // A test and measuring aid: it calls a slot of the handler beyond those a run uses.
+  std::u16string OpenRefusal() const;
+  // Item count and path of the opened archive (0 and empty when nothing is open).
+  uint32_t ItemCount() const;
+  std::u16string ItemPath(uint32_t index) const;
 
   // IStreamOwner: the streams read the cancel request on the library's threads.
   // Memory running out stops the library as a cancel does (and fails the run).
@@ -85,25 +116,32 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
   HRes GetStream(uint32_t index, ISequentialOutStream** stream, int32_t askMode) override;
   void SetOperationResult(int32_t result) override;
 
-  // Counts the current item in ErrorCount, once however often it fails.
+  bool OpenSource(const TArchiveSource& source);
+  HRes ExtractSelected(const TExtractRequest& request);
+  // Counts the current item in the outcome's ErrorCount, once however often it fails.
   void MarkItemFailed();
   bool PrepareItem(uint32_t index, int32_t askMode, std::u16string& destination);
   HRes OpenItem(bool existed, bool proceed, ISequentialOutStream** stream);
   void ApplyAttributes() const;
   void ReplaceInStream();
-  std::vector<uint32_t> SelectedIndices() const;
+  std::vector<uint32_t> SelectedIndices(const std::vector<std::u16string>& selection) const;
 
+  const TArchiveLibrary& library_;
   TComPtr<IInArchive> inArchive_;
   TComPtr<TInFileStream> inStream_;
   std::atomic<bool> cancelRequested_{false};  // read by the input stream on the library's threads
-  uint64_t totalSize_ = 0, lastCompleted_ = 0;
-  // The archive that is open, if one is.
-  bool archiveOpen_ = false;
-  std::u16string openedName_;
-  const TInFile* openedFile_ = nullptr;
-  uint64_t openedOffset_ = 0;
-  std::u16string baseFolder_;   // ExtractBaseDir with its separator, for the run
-  std::u16string knownFolder_;  // the last destination folder known to exist
+  std::optional<TArchiveSource> opened_;      // the archive that is open, if one is
+
+  // What the current Open or Extract works with and records; each Extract starts afresh.
+  struct TCall {
+    ISevenZipEvents* Events = nullptr;
+    std::u16string BaseFolder;  // the destination with its separator
+    bool UseFolderNames = true;
+    std::u16string KnownFolder;  // the last destination folder known to exist
+    uint64_t TotalSize = 0, LastCompleted = 0;
+    TExtractOutcome Outcome;
+  };
+  TCall call_;
 
   // The item the library is writing, from GetStream to its result.
   struct TItem {
@@ -129,7 +167,7 @@ class TSevenZip final : public IStreamOwner, private IArchiveEvents {
 // Wildcard matching of item names: "*" any run, "?" any one character, no case.
 bool WildcardMatch(const std::u16string& name, const std::u16string& mask);
 
-// The selected lines (TSevenZip::FileSpec), prepared once for a run so that an item costs
+// The selected lines (TExtractRequest::Selection), prepared once for a run so that an item costs
 // about one lookup. A line ending in a separator selects everything below that folder; a
 // line with "*" or "?" is a mask; any other line names one item. Case does not count, and
 // a line with a dot matches an item without one as if the item ended in a dot.
@@ -147,8 +185,5 @@ class TItemSelection {
   std::unordered_set<std::u16string> folders_;  // folder lines with their separator, in lower case
   std::vector<TMask> masks_;
 };
-
-// Releases the archive library (start-up's clean-up calls this before deleting it).
-void ReleaseArchiveLibrary();
 
 }  // namespace szsfx

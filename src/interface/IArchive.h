@@ -179,6 +179,21 @@ class IInArchive : public IUnknownSlots {
   ~IInArchive() = default;
 };
 
+// The handler's further slots: every 7z library has them; the stub never calls them, the
+// engine harness asks one for our library's reason for refusing an archive.
+class IInArchiveFull : public IInArchive {
+ public:
+  virtual HRes SZ_STDCALL GetArchiveProperty(uint32_t propId, TPropValue* value) = 0;
+  virtual HRes SZ_STDCALL GetNumberOfProperties(uint32_t* count) = 0;
+  virtual HRes SZ_STDCALL GetPropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId, uint16_t* type) = 0;
+  virtual HRes SZ_STDCALL GetNumberOfArchiveProperties(uint32_t* count) = 0;
+  virtual HRes SZ_STDCALL GetArchivePropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId,
+                                                 uint16_t* type) = 0;
+
+ protected:
+  ~IInArchiveFull() = default;
+};
+
 using TCreateObject = HRes(SZ_STDCALL*)(const TGuid* classId, const TGuid* interfaceId, void** object);
 
 // Further item properties, and the results an extraction reports per item.
@@ -191,6 +206,9 @@ enum : uint32_t {
   kPropIsAnti = 21
 };
 enum : int32_t { kResultOk = 0, kResultUnsupportedMethod = 1, kResultDataError = 2, kResultCrcError = 3 };
+// An archive property of our own library (beyond the ids other libraries use): after an
+// Open that refused the archive, why, as a string; nothing after a successful one.
+constexpr uint32_t kArchivePropRefusal = 0x10000;
 // The library's description of its handler: GetHandlerProperty(id, value); id 0 is the name.
 using TGetHandlerProperty = HRes(SZ_STDCALL*)(uint32_t propId, TPropValue* value);
 

@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "library/Coders.h"
+#include "library/Common.h"
 
 namespace szlib {
 
@@ -30,6 +32,91 @@ uint64_t KeyRounds(const TAesParams& params);
 
 // The key for a password given as UTF-16LE bytes.
 void DeriveKey(const TAesParams& params, const uint8_t* password, size_t passwordSize, uint8_t key[kKeySize]);
+
+// What one opened archive may spend on deriving keys: eight derivations of the most
+// rounds there are, or 256 of the 7z command's usual 2^19.
+constexpr uint64_t kKeyRoundsPerArchive = uint64_t{1} << 27;
+constexpr size_t kCachedKeys = 8;
+
+// The keys made from one password, by salt and rounds, and the derivations left.
+class TKeyCache {
+ public:
+  TKeyCache() = default;
+  TKeyCache(const TKeyCache&) = delete;
+  TKeyCache& operator=(const TKeyCache&) = delete;
+  ~TKeyCache() { Forget(); }
+
+  void Reset() {
+    Forget();
+    roundsLeft_ = kKeyRoundsPerArchive;
+  }
+  // The key for this password and these parameters, from the cache or derived; false
+  // when it is not cached and the archive's derivations are used up.
+  bool Key(const TArray<uint8_t>& password, const TAesParams& params, uint8_t key[kKeySize]) {
+    if (!SamePassword(password)) Forget();
+    for (size_t i = 0; i < count_; ++i) {
+      if (Matches(entries_[i], params)) {
+        std::memcpy(key, entries_[i].Key, kKeySize);
+        return true;
+      }
+    }
+    const uint64_t rounds = KeyRounds(params);
+    if (rounds > roundsLeft_ || !Remember(password)) return false;
+    roundsLeft_ -= rounds;
+    DeriveKey(params, password.Data(), password.Size(), key);
+    TEntry& e = entries_[next_];
+    next_ = (next_ + 1) % kCachedKeys;
+    if (count_ < kCachedKeys) ++count_;
+    e.CyclesPower = params.CyclesPower, e.SaltSize = params.SaltSize;
+    std::memcpy(e.Salt, params.Salt, sizeof e.Salt);
+    std::memcpy(e.Key, key, kKeySize);
+    return true;
+  }
+  // Whether `params` would need a derivation.
+  bool Cached(const TArray<uint8_t>& password, const TAesParams& params) const {
+    if (!SamePassword(password)) return false;
+    for (size_t i = 0; i < count_; ++i) {
+      if (Matches(entries_[i], params)) return true;
+    }
+    return false;
+  }
+
+ private:
+  struct TEntry {
+    unsigned CyclesPower;
+    size_t SaltSize;
+    uint8_t Salt[16];
+    uint8_t Key[kKeySize];
+  };
+  static bool Matches(const TEntry& e, const TAesParams& p) {
+    return e.CyclesPower == p.CyclesPower && e.SaltSize == p.SaltSize && std::memcmp(e.Salt, p.Salt, p.SaltSize) == 0;
+  }
+  bool SamePassword(const TArray<uint8_t>& password) const {
+    return havePassword_ && password.Size() == password_.Size() &&
+           (password.Size() == 0 || std::memcmp(password.Data(), password_.Data(), password.Size()) == 0);
+  }
+  bool Remember(const TArray<uint8_t>& password) {
+    if (SamePassword(password)) return true;
+    Forget();
+    if (!password_.Resize(password.Size())) return false;
+    if (password.Size()) std::memcpy(password_.Data(), password.Data(), password.Size());
+    havePassword_ = true;
+    return true;
+  }
+  void Forget() {
+    if (password_.Size()) std::memset(password_.Data(), 0, password_.Size());
+    password_.Clear();
+    std::memset(static_cast<void*>(entries_), 0, sizeof entries_);
+    count_ = next_ = 0;
+    havePassword_ = false;
+  }
+
+  TArray<uint8_t> password_;
+  bool havePassword_ = false;
+  TEntry entries_[kCachedKeys] = {};
+  size_t count_ = 0, next_ = 0;
+  uint64_t roundsLeft_ = kKeyRoundsPerArchive;
+};
 
 // Supplies the AES keys of encrypted folders.
 class TKeySource {

@@ -32,16 +32,25 @@ enum : uint8_t {
   kEncodedHeader = 0x17,
 };
 
-// Reads the header's numbers and vectors; any read past the end marks it failed.
+// Reads the header's numbers and vectors; any read past the end marks it failed. The
+// first refusal's reason is kept: the innermost check says most.
 class TReader {
  public:
   TReader(const uint8_t* data, size_t size) : data_(data), left_(size) {}
-  bool Ok() const { return ok_; }
+  bool Ok() const { return reason_ == nullptr; }
+  const char* Reason() const { return reason_; }
   size_t Left() const { return left_; }
-  bool Fail() { return ok_ = false; }
+  // Marks the header refused (unless it already is) and returns false.
+  bool Fail(const char* reason) {
+    if (!reason_) reason_ = reason;
+    return false;
+  }
 
   uint8_t Byte() {
-    if (left_ == 0) return Fail(), 0;
+    if (left_ == 0) {
+      Fail("the header ends early");
+      return 0;
+    }
     --left_;
     return *data_++;
   }
@@ -53,7 +62,7 @@ class TReader {
       const uint8_t mask = static_cast<uint8_t>(0x80u >> i);
       if ((first & mask) == 0) {
         const uint64_t high = first & (mask - 1u);
-        return value | (i < 8 ? high << (8 * i) : 0);
+        return value | high << (8 * i);
       }
       value |= static_cast<uint64_t>(Byte()) << (8 * i);
     }
@@ -62,7 +71,10 @@ class TReader {
   // A number that counts things each taking at least a byte of what is left.
   uint32_t Count(uint64_t limit) {
     const uint64_t n = Number();
-    if (n > limit || n > left_) return Fail(), 0;
+    if (n > limit || n > left_) {
+      Fail("a count is beyond its limit or the header");
+      return 0;
+    }
     return static_cast<uint32_t>(n);
   }
   uint32_t UInt32() {
@@ -74,23 +86,26 @@ class TReader {
     return p ? szsfx::LoadLe64(p) : 0;
   }
   const uint8_t* Take(uint64_t size) {
-    if (size > left_) return Fail(), nullptr;
+    if (size > left_) {
+      Fail("the header ends early");
+      return nullptr;
+    }
     const uint8_t* at = data_;
     data_ += size;
     left_ -= static_cast<size_t>(size);
     return at;
   }
-  bool Expect(uint8_t id) { return Byte() == id || Fail(); }
+  bool Expect(uint8_t id, const char* reason) { return Byte() == id || Fail(reason); }
 
  private:
   const uint8_t* data_;
   size_t left_;
-  bool ok_ = true;
+  const char* reason_ = nullptr;  // why the header was refused; none while it is fine
 };
 
 // A bit vector of `count` entries, most significant bit first; all true when `allDefined`.
 bool ReadBits(TReader& r, size_t count, TArray<uint8_t>& bits) {
-  if (count > r.Left() * 8 + 8 || !bits.Resize(count)) return r.Fail();
+  if (count > r.Left() * 8 + 8 || !bits.Resize(count)) return r.Fail("a bit vector is longer than the header");
   uint8_t byte = 0;
   for (size_t i = 0; i < count; ++i) {
     if (i % 8 == 0) byte = r.Byte();
@@ -101,14 +116,15 @@ bool ReadBits(TReader& r, size_t count, TArray<uint8_t>& bits) {
 
 bool ReadDefined(TReader& r, size_t count, TArray<uint8_t>& defined) {
   if (r.Byte() == 0) return ReadBits(r, count, defined);
-  if (count > static_cast<size_t>(kMaxFiles) * 8u || !defined.Resize(count)) return r.Fail();
+  if (count > static_cast<size_t>(kMaxFiles) * 8u || !defined.Resize(count))
+    return r.Fail("a defined vector is too long");
   for (size_t i = 0; i < count; ++i) defined[i] = 1;
   return r.Ok();
 }
 
 // Checksums for `count` entries: which are defined, and their values.
 bool ReadDigests(TReader& r, size_t count, TArray<uint8_t>& defined, TArray<uint32_t>& values) {
-  if (!ReadDefined(r, count, defined) || !values.Resize(count)) return r.Fail();
+  if (!ReadDefined(r, count, defined) || !values.Resize(count)) return r.Fail("a checksum vector is malformed");
   for (size_t i = 0; i < count; ++i) {
     if (defined[i]) values[i] = r.UInt32();
   }
@@ -120,19 +136,22 @@ bool ReadDigests(TReader& r, size_t count, TArray<uint8_t>& defined, TArray<uint
 bool ReadPackInfo(TReader& r, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
   const uint64_t packPos = r.Number();
   const uint32_t count = r.Count(kMaxPackStreams);
-  if (!r.Ok() || packPos > archiveSize || db.PackSizes.Size() != 0) return r.Fail();
+  if (!r.Ok() || packPos > archiveSize || db.PackSizes.Size() != 0)
+    return r.Fail("the packed streams' start is beyond the archive");
   uint8_t id = r.Byte();
   if (id == kSize) {
     uint64_t position = dataOffset + packPos;
     for (uint32_t i = 0; i < count; ++i) {
       const uint64_t size = r.Number();
-      if (!r.Ok() || size > archiveSize || position > archiveSize - size) return r.Fail();
-      if (!db.PackSizes.Append(size) || !db.PackPositions.Append(position) || !db.Affords()) return r.Fail();
+      if (!r.Ok() || size > archiveSize || position > archiveSize - size)
+        return r.Fail("a packed stream lies beyond the archive");
+      if (!db.PackSizes.Append(size) || !db.PackPositions.Append(position) || !db.Affords())
+        return r.Fail("too many packed streams for the header's memory");
       position += size;
     }
     id = r.Byte();
   } else if (count != 0) {
-    return r.Fail();
+    return r.Fail("packed streams without sizes");
   }
   if (id == kCrc) {
     TArray<uint8_t> defined;
@@ -210,16 +229,16 @@ bool IsAes(const TCoderInfo& c) {
 bool ReadCoder(TReader& r, TDatabase& db, TFolder& f, uint32_t& numInTotal) {
   TCoderInfo c{};
   const uint8_t flags = r.Byte();
-  if ((flags & 0xC0) != 0) return r.Fail();  // alternative methods are not used by any writer
+  if ((flags & 0xC0) != 0) return r.Fail("a coder with alternative methods");  // no writer makes them
   c.IdSize = flags & 0x0F;
-  if (c.IdSize > kMaxMethodIdSize) return r.Fail();
+  if (c.IdSize > kMaxMethodIdSize) return r.Fail("a method identifier is too long");
   const uint8_t* id = r.Take(c.IdSize);
   if (!id) return false;
   std::memcpy(c.Id, id, c.IdSize);
   c.NumInStreams = 1;
   if (flags & 0x10) {
     c.NumInStreams = static_cast<uint32_t>(r.Count(kMaxStreamsPerCoder));
-    if (r.Number() != 1 || c.NumInStreams == 0) return r.Fail();
+    if (r.Number() != 1 || c.NumInStreams == 0) return r.Fail("a coder with several outputs or no input");
   }
   if (flags & 0x20) {
     c.PropsSize = r.Count(kMaxCoderProps);
@@ -227,7 +246,7 @@ bool ReadCoder(TReader& r, TDatabase& db, TFolder& f, uint32_t& numInTotal) {
     if (!props) return false;
     c.PropsOffset = static_cast<uint32_t>(db.Props.Size());
     for (uint32_t i = 0; i < c.PropsSize; ++i) {
-      if (!db.Props.Append(props[i])) return r.Fail();
+      if (!db.Props.Append(props[i])) return r.Fail("too many coder properties for the header's memory");
     }
   }
   numInTotal += c.NumInStreams;
@@ -238,10 +257,10 @@ bool ReadCoder(TReader& r, TDatabase& db, TFolder& f, uint32_t& numInTotal) {
 bool ReadFolder(TReader& r, TDatabase& db, TFolder& f) {
   f.FirstCoder = static_cast<uint32_t>(db.Coders.Size());
   f.NumCoders = r.Count(kMaxCodersPerFolder);
-  if (f.NumCoders == 0) return r.Fail();
+  if (f.NumCoders == 0) return r.Fail("a folder without coders");
   uint32_t numInTotal = 0;
   for (uint32_t i = 0; i < f.NumCoders; ++i) {
-    if (!ReadCoder(r, db, f, numInTotal)) return r.Fail();
+    if (!ReadCoder(r, db, f, numInTotal)) return r.Fail("a coder record is malformed");
   }
   f.FirstBindPair = static_cast<uint32_t>(db.BindPairs.Size());
   f.NumBindPairs = f.NumCoders - 1;
@@ -249,40 +268,44 @@ bool ReadFolder(TReader& r, TDatabase& db, TFolder& f) {
     TBindPair p{};
     p.InIndex = static_cast<uint32_t>(r.Count(64));
     p.OutIndex = static_cast<uint32_t>(r.Count(64));
-    if (!r.Ok() || !db.BindPairs.Append(p)) return r.Fail();
+    if (!r.Ok() || !db.BindPairs.Append(p)) return r.Fail("a bind pair is malformed");
   }
-  if (numInTotal < f.NumBindPairs + 1) return r.Fail();
+  if (numInTotal < f.NumBindPairs + 1) return r.Fail("fewer coder inputs than bind pairs need");
   f.FirstPackedStream = static_cast<uint32_t>(db.PackedStreams.Size());
   f.NumPackedStreams = numInTotal - f.NumBindPairs;
   for (uint32_t i = 0; i < f.NumPackedStreams; ++i) {
     uint32_t in = 0;
     if (f.NumPackedStreams == 1) {
-      if (!SinglePackedStream(db, f, numInTotal, in)) return r.Fail();
+      if (!SinglePackedStream(db, f, numInTotal, in)) return r.Fail("a folder's packed stream cannot be found");
     } else {
       in = static_cast<uint32_t>(r.Count(64));
     }
-    if (!r.Ok() || !db.PackedStreams.Append(in)) return r.Fail();
+    if (!r.Ok() || !db.PackedStreams.Append(in)) return r.Fail("a packed stream index is malformed");
   }
-  if (!FolderIsConsistent(db, f, numInTotal) || !db.Affords()) return r.Fail();
+  if (!FolderIsConsistent(db, f, numInTotal) || !db.Affords())
+    return r.Fail("a folder's coders are not connected as one chain");
   f.IdleCoders = !EveryCoderFeedsTheOutput(db, f);
   return true;
 }
 
 bool ReadUnpackInfo(TReader& r, TDatabase& db) {
-  if (!r.Expect(kFolder)) return false;
+  if (!r.Expect(kFolder, "the folders are missing")) return false;
   const uint32_t count = r.Count(kMaxFolders);
-  if (r.Byte() != 0 || !r.Ok() || db.Folders.Size() != 0) return r.Fail();  // external data: unsupported
+  if (r.Byte() != 0 || !r.Ok() || db.Folders.Size() != 0)
+    return r.Fail("external folder records, or folders read twice");
   uint32_t packStream = 0;
   for (uint32_t i = 0; i < count; ++i) {
     TFolder f{};
     if (!ReadFolder(r, db, f)) return false;
     f.FirstPackStream = packStream;
-    if (f.NumPackedStreams > db.PackSizes.Size() - packStream) return r.Fail();
+    if (f.NumPackedStreams > db.PackSizes.Size() - packStream)
+      return r.Fail("a folder uses more packed streams than there are");
     packStream += f.NumPackedStreams;
     f.NumUnpackStreams = 1;
-    if (!db.Folders.Append(f) || !db.Affords()) return r.Fail();
+    if (!db.Folders.Append(f) || !db.Affords()) return r.Fail("too many folders for the header's memory");
   }
-  if (!r.Expect(kCodersUnpackSize) || !db.CoderUnpackSizes.Resize(db.Coders.Size())) return r.Fail();
+  if (!r.Expect(kCodersUnpackSize, "the coders' sizes are missing") || !db.CoderUnpackSizes.Resize(db.Coders.Size()))
+    return r.Fail("the coders' sizes are missing");
   for (size_t i = 0; i < db.Coders.Size(); ++i) db.CoderUnpackSizes[i] = r.Number();
   for (uint32_t i = 0; i < count; ++i) {
     TFolder& f = db.Folders[i];
@@ -318,7 +341,7 @@ bool ReadSubStreamsInfo(TReader& r, TDatabase& db, TSubStreams& sub) {
       db.Folders[i].NumUnpackStreams = r.Count(kMaxFiles);
       total += db.Folders[i].NumUnpackStreams;
     }
-    if (total > kMaxFiles) return r.Fail();
+    if (total > kMaxFiles) return r.Fail("too many files in the folders");
     id = r.Byte();
   }
   if (!r.Ok()) return false;
@@ -328,15 +351,18 @@ bool ReadSubStreamsInfo(TReader& r, TDatabase& db, TSubStreams& sub) {
     uint64_t sum = 0;
     for (uint32_t j = 1; j < f.NumUnpackStreams && id == kSize; ++j) {
       const uint64_t size = r.Number();
-      if (!r.Ok() || size > f.UnpackSize - sum || !sub.Sizes.Append(size)) return r.Fail();
+      if (!r.Ok() || size > f.UnpackSize - sum || !sub.Sizes.Append(size))
+        return r.Fail("a file's size is beyond its folder's");
       sum += size;
     }
-    if (id != kSize && f.NumUnpackStreams > 1) return r.Fail();
-    if (!sub.Sizes.Append(f.UnpackSize - sum) || !db.Affords(sub.Sizes.Bytes())) return r.Fail();
+    if (id != kSize && f.NumUnpackStreams > 1) return r.Fail("files of a folder without sizes");
+    if (!sub.Sizes.Append(f.UnpackSize - sum) || !db.Affords(sub.Sizes.Bytes()))
+      return r.Fail("too many file sizes for the header's memory");
   }
   if (id == kSize) id = r.Byte();
   // Checksums come for every stream whose checksum the folder does not already give.
-  if (!sub.HasCrc.Resize(static_cast<size_t>(total)) || !sub.Crcs.Resize(static_cast<size_t>(total))) return r.Fail();
+  if (!sub.HasCrc.Resize(static_cast<size_t>(total)) || !sub.Crcs.Resize(static_cast<size_t>(total)))
+    return r.Fail("too many checksums for the header's memory");
   size_t unknown = 0;
   for (size_t i = 0; i < db.Folders.Size(); ++i) {
     const TFolder& f = db.Folders[i];
@@ -381,7 +407,8 @@ bool ReadStreamsInfo(TReader& r, uint64_t dataOffset, uint64_t archiveSize, TDat
   }
   if (!hasSub) {  // one file per folder, with the folder's checksum
     const size_t n = db.Folders.Size();
-    if (!sub.Sizes.Resize(n) || !sub.HasCrc.Resize(n) || !sub.Crcs.Resize(n)) return r.Fail();
+    if (!sub.Sizes.Resize(n) || !sub.HasCrc.Resize(n) || !sub.Crcs.Resize(n))
+      return r.Fail("too many files for the header's memory");
     for (size_t i = 0; i < n; ++i) {
       sub.Sizes[i] = db.Folders[i].UnpackSize;
       sub.HasCrc[i] = db.Folders[i].HasUnpackCrc;
@@ -392,27 +419,29 @@ bool ReadStreamsInfo(TReader& r, uint64_t dataOffset, uint64_t archiveSize, TDat
 }
 
 bool ReadNames(TReader& r, uint64_t size, TDatabase& db) {
-  if (r.Byte() != 0 || size < 1 || (size - 1) % 2 != 0) return r.Fail();
+  if (r.Byte() != 0 || size < 1 || (size - 1) % 2 != 0) return r.Fail("the names are malformed");
   const uint8_t* data = r.Take(size - 1);
   const size_t units = static_cast<size_t>((size - 1) / 2);
-  if (!data || !db.Affords(units * sizeof(uint16_t)) || !db.Names.Resize(units)) return r.Fail();
+  if (!data || !db.Affords(units * sizeof(uint16_t)) || !db.Names.Resize(units))
+    return r.Fail("the names do not fit the header's memory");
   size_t file = 0, start = 0;
   for (size_t i = 0; i < units; ++i) {
     db.Names[i] = szsfx::LoadLe16(data + 2 * i);
     if (db.Names[i] != 0) continue;
-    if (file >= db.Files.Size()) return r.Fail();
+    if (file >= db.Files.Size()) return r.Fail("more names than files");
     db.Files[file].NameOffset = static_cast<uint32_t>(start);
     db.Files[file++].NameLength = static_cast<uint32_t>(i - start);
     start = i + 1;
   }
-  return (file == db.Files.Size() && start == units) || r.Fail();
+  return (file == db.Files.Size() && start == units) || r.Fail("fewer names than files");
 }
 
 // Times or attributes: a defined vector, an "external" byte (must be 0), then the values.
 template <typename Store>
 bool ReadFileValues(TReader& r, TDatabase& db, unsigned width, Store store) {
   TArray<uint8_t> defined;
-  if (!ReadDefined(r, db.Files.Size(), defined) || r.Byte() != 0) return r.Fail();
+  if (!ReadDefined(r, db.Files.Size(), defined) || r.Byte() != 0)
+    return r.Fail("a file time or attribute vector is malformed");
   for (size_t i = 0; i < db.Files.Size(); ++i) {
     if (defined[i]) store(db.Files[i], width == 8 ? r.UInt64() : r.UInt32());
   }
@@ -482,7 +511,7 @@ bool ReadFilesInfo(TReader& r, TDatabase& db, const TSubStreams& sub) {
   const uint64_t count = r.Number();
   if (!r.Ok() || count > kMaxFiles || count > r.Left() * 8 + sub.Sizes.Size() ||
       !db.Affords(count * sizeof(TFileInfo)) || !db.Files.Resize(static_cast<size_t>(count))) {
-    return r.Fail();
+    return r.Fail("too many files for the header");
   }
   TEmptyItems empty;
   for (;;) {
@@ -490,11 +519,13 @@ bool ReadFilesInfo(TReader& r, TDatabase& db, const TSubStreams& sub) {
     if (!r.Ok()) return false;
     if (type == kEnd) break;
     const uint64_t size = r.Number();
-    if (!r.Ok() || size > r.Left()) return r.Fail();
+    if (!r.Ok() || size > r.Left()) return r.Fail("a file property is longer than the header");
     TReader property(r.Take(size), static_cast<size_t>(size));
-    if (!ReadFileProperty(property, type, size, db, empty)) return r.Fail();
+    if (!ReadFileProperty(property, type, size, db, empty)) {
+      return r.Fail(property.Reason() ? property.Reason() : "a file property is malformed");
+    }
   }
-  return AssignStreams(db, empty, sub) || r.Fail();
+  return AssignStreams(db, empty, sub) || r.Fail("the files do not match the folders' streams");
 }
 
 void SkipArchiveProperties(TReader& r) {
@@ -519,33 +550,38 @@ uint32_t MainCoder(const TDatabase& db, const TFolder& folder) {
   return found;
 }
 
-bool ReadHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
+const char* ReadHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
   TReader r(data, size);
-  if (!r.Expect(kHeader)) return false;
+  if (!r.Expect(kHeader, "no header where the start header points")) return r.Reason();
   uint8_t id = r.Byte();
   if (id == kArchiveProperties) {
     SkipArchiveProperties(r);
     id = r.Byte();
   }
-  if (id == kAdditionalStreamsInfo) return false;
+  if (id == kAdditionalStreamsInfo) return "additional streams are not supported";
   TSubStreams sub;
   if (id == kMainStreamsInfo) {
-    if (!ReadStreamsInfo(r, dataOffset, archiveSize, db, sub)) return false;
+    if (!ReadStreamsInfo(r, dataOffset, archiveSize, db, sub)) r.Fail("the streams are malformed");
     id = r.Byte();
   }
-  if (id == kFilesInfo) {
-    if (!ReadFilesInfo(r, db, sub)) return false;
+  if (r.Ok() && id == kFilesInfo) {
+    if (!ReadFilesInfo(r, db, sub)) r.Fail("the files are malformed");
     id = r.Byte();
   } else if (sub.Sizes.Size() != 0) {
-    return false;
+    r.Fail("streams without files");
   }
-  return id == kEnd && r.Ok();
+  if (id != kEnd) r.Fail("unknown data after the files");
+  return r.Reason();
 }
 
-bool ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db) {
+const char* ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize,
+                              TDatabase& db) {
   TReader r(data, size);
   TSubStreams sub;
-  return r.Expect(kEncodedHeader) && ReadStreamsInfo(r, dataOffset, archiveSize, db, sub) && db.Folders.Size() > 0;
+  if (!r.Expect(kEncodedHeader, "no header where the start header points")) return r.Reason();
+  if (!ReadStreamsInfo(r, dataOffset, archiveSize, db, sub)) r.Fail("the packed header's streams are malformed");
+  if (db.Folders.Size() == 0) r.Fail("a packed header without a folder");
+  return r.Reason();
 }
 
 }  // namespace szlib

@@ -84,13 +84,14 @@ struct TDatabase {
 };
 
 // Reads a header (a plain one, first byte 0x01) into `db`. `dataOffset` is where the
-// packed streams start in the archive (32, after the signature header). Returns false
-// for anything malformed or beyond the limits.
-bool ReadHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db);
+// packed streams start in the archive (32, after the signature header). Returns nullptr,
+// or for anything malformed or beyond the limits a short text that says why it was refused.
+const char* ReadHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db);
 
 // Reads the streams description of an encoded header (first byte 0x17) into `db`,
-// which then holds folders but no files.
-bool ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize, TDatabase& db);
+// which then holds folders but no files. Returns nullptr or why it was refused.
+const char* ReadEncodedHeader(const uint8_t* data, size_t size, uint64_t dataOffset, uint64_t archiveSize,
+                              TDatabase& db);
 
 // The coder index whose unpacked stream is the folder's output, or kNoFolder.
 uint32_t MainCoder(const TDatabase& db, const TFolder& folder);

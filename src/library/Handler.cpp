@@ -29,7 +29,9 @@ constexpr bool kCheckHeaderCrc = false;  // lets the fuzzer past the checksums i
 constexpr bool kCheckHeaderCrc = true;
 #endif
 
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
 std::atomic<long> g_liveHandlers{0};
+#endif
 
 HRes ReadFully(IInStream* stream, uint8_t* data, size_t size) {
   while (size > 0) {
@@ -56,102 +58,6 @@ struct TExtractState {
   TFolderDecoder* Decoder;
   HRes Folder = kOk;  // kOk, or the data failure that ended the open folder
   uint64_t Completed = 0;
-};
-
-// Everything past the stub's slots 3 to 7 answers "not implemented".
-class IInArchiveFull : public IInArchive {
- public:
-  virtual HRes SZ_STDCALL GetArchiveProperty(uint32_t propId, TPropValue* value) = 0;
-  virtual HRes SZ_STDCALL GetNumberOfProperties(uint32_t* count) = 0;
-  virtual HRes SZ_STDCALL GetPropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId, uint16_t* type) = 0;
-  virtual HRes SZ_STDCALL GetNumberOfArchiveProperties(uint32_t* count) = 0;
-  virtual HRes SZ_STDCALL GetArchivePropertyInfo(uint32_t index, TSystemString* name, uint32_t* propId,
-                                                 uint16_t* type) = 0;
-
- protected:
-  ~IInArchiveFull() = default;
-};
-
-// What one opened archive may spend on deriving keys: eight derivations of the most
-// rounds there are, or 256 of the 7z command's usual 2^19.
-constexpr uint64_t kKeyRoundsPerArchive = uint64_t{1} << 27;
-constexpr size_t kCachedKeys = 8;
-
-// The keys made from one password, by salt and rounds, and the derivations left.
-class TKeyCache {
- public:
-  TKeyCache() = default;
-  TKeyCache(const TKeyCache&) = delete;
-  TKeyCache& operator=(const TKeyCache&) = delete;
-  ~TKeyCache() { Forget(); }
-
-  void Reset() {
-    Forget();
-    roundsLeft_ = kKeyRoundsPerArchive;
-  }
-  // The key for this password and these parameters, from the cache or derived; false
-  // when it is not cached and the archive's derivations are used up.
-  bool Key(const TArray<uint8_t>& password, const TAesParams& params, uint8_t key[kKeySize]) {
-    if (!SamePassword(password)) Forget();
-    for (size_t i = 0; i < count_; ++i) {
-      if (Matches(entries_[i], params)) return std::memcpy(key, entries_[i].Key, kKeySize), true;
-    }
-    const uint64_t rounds = KeyRounds(params);
-    if (rounds > roundsLeft_ || !Remember(password)) return false;
-    roundsLeft_ -= rounds;
-    DeriveKey(params, password.Data(), password.Size(), key);
-    TEntry& e = entries_[next_];
-    next_ = (next_ + 1) % kCachedKeys;
-    if (count_ < kCachedKeys) ++count_;
-    e.CyclesPower = params.CyclesPower, e.SaltSize = params.SaltSize;
-    std::memcpy(e.Salt, params.Salt, sizeof e.Salt);
-    std::memcpy(e.Key, key, kKeySize);
-    return true;
-  }
-  // Whether `params` would need a derivation.
-  bool Cached(const TArray<uint8_t>& password, const TAesParams& params) const {
-    if (!SamePassword(password)) return false;
-    for (size_t i = 0; i < count_; ++i) {
-      if (Matches(entries_[i], params)) return true;
-    }
-    return false;
-  }
-
- private:
-  struct TEntry {
-    unsigned CyclesPower;
-    size_t SaltSize;
-    uint8_t Salt[16];
-    uint8_t Key[kKeySize];
-  };
-  static bool Matches(const TEntry& e, const TAesParams& p) {
-    return e.CyclesPower == p.CyclesPower && e.SaltSize == p.SaltSize && std::memcmp(e.Salt, p.Salt, p.SaltSize) == 0;
-  }
-  bool SamePassword(const TArray<uint8_t>& password) const {
-    return havePassword_ && password.Size() == password_.Size() &&
-           (password.Size() == 0 || std::memcmp(password.Data(), password_.Data(), password.Size()) == 0);
-  }
-  bool Remember(const TArray<uint8_t>& password) {
-    if (SamePassword(password)) return true;
-    Forget();
-    if (!password_.Resize(password.Size())) return false;
-    if (password.Size()) std::memcpy(password_.Data(), password.Data(), password.Size());
-    havePassword_ = true;
-    return true;
-  }
-  void Forget() {
-    if (password_.Size()) std::memset(password_.Data(), 0, password_.Size());
-    password_.Clear();
-    std::memset(static_cast<void*>(entries_), 0, sizeof entries_);
-    count_ = next_ = 0;
-    havePassword_ = false;
-  }
-
-  TArray<uint8_t> password_;
-  bool havePassword_ = false;
-  TEntry entries_[kCachedKeys] = {};
-  size_t count_ = 0, next_ = 0;
-  uint64_t roundsLeft_ = kKeyRoundsPerArchive;
 };
 
 // One Extract or Open call: the password source, and the keys through the archive's
@@ -218,10 +124,22 @@ class TPasswordKeys final : public TKeySource {
   bool asked_ = false, havePassword_ = false;
 };
 
+// A short ASCII text as a string value.
+void SetText(TPropValue* value, const char* text) {
+  uint16_t units[128];
+  size_t count = 0;
+  for (; text[count] != 0 && count < sizeof units / sizeof units[0]; ++count)
+    units[count] = static_cast<uint8_t>(text[count]);
+  value->String = NewSystemString(units, count);
+  if (value->String) value->Tag = kTagString;
+}
+
 class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler> {
  public:
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
   THandler() { ++g_liveHandlers; }
   ~THandler() { --g_liveHandlers; }
+#endif
 
   HRes SZ_STDCALL QueryInterface(const TGuid& iid, void** object) override {
     if (!object) return kFailure;
@@ -236,6 +154,7 @@ class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler
 
   HRes SZ_STDCALL Open(IInStream* stream, const uint64_t*, IArchiveOpenCallback* callback) override {
     Close();
+    refusal_ = nullptr;
     if (!stream) return kFailure;
     HRes r = ReadArchive(stream, callback);
     if (r == kOk) {
@@ -263,8 +182,10 @@ class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler
   HRes SZ_STDCALL Extract(const uint32_t* indices, uint32_t count, int32_t testMode,
                           IArchiveExtractCallback* callback) override;
 
-  HRes SZ_STDCALL GetArchiveProperty(uint32_t, TPropValue* value) override {
-    if (value) *value = TPropValue{};
+  HRes SZ_STDCALL GetArchiveProperty(uint32_t propId, TPropValue* value) override {
+    if (!value) return kOk;
+    *value = TPropValue{};
+    if (propId == kArchivePropRefusal && refusal_) SetText(value, refusal_);
     return kOk;
   }
   HRes SZ_STDCALL GetNumberOfProperties(uint32_t* count) override {
@@ -293,7 +214,14 @@ class THandler final : public IInArchiveFull, public szsfx::TRefCounted<THandler
     return size;
   }
 
+  // Remembers why the archive is refused and returns `result`.
+  HRes Refuse(const char* reason, HRes result = kDataError) {
+    refusal_ = reason;
+    return result;
+  }
+
   TComPtr<IInStream> stream_;
+  const char* refusal_ = nullptr;  // why the last Open refused the archive
   TDatabase db_;
   TBuffer chunk_;
   TKeyCache keys_;
@@ -305,28 +233,31 @@ HRes THandler::ReadArchive(IInStream* stream, IArchiveOpenCallback* callback) {
   if (r != kOk) return r;
   if ((r = stream->Seek(0, 0, &position)) != kOk) return r;
   uint8_t start[kSevenZipStartSize];
-  if (archiveSize < kSevenZipStartSize) return kDataError;
+  if (archiveSize < kSevenZipStartSize) return Refuse("shorter than the start header");
   if ((r = ReadFully(stream, start, sizeof start)) != kOk) return r;
   const TSevenZipStart fields = ReadSevenZipStart(start);
-  if (!fields.HasSignature || fields.MajorVersion != kSevenZipMajorVersion) return kDataError;
+  if (!fields.HasSignature) return Refuse("no 7z signature");
+  if (fields.MajorVersion != kSevenZipMajorVersion) return Refuse("an unknown format version");
   if (kCheckHeaderCrc && CrcCalc(start + kStartHeaderCheckedAt, kStartHeaderCheckedSize) != fields.StartHeaderCrc)
-    return kDataError;
+    return Refuse("the start header's checksum is wrong");
   const uint64_t offset = fields.NextHeaderOffset, size = fields.NextHeaderSize;
   const uint32_t crc = fields.NextHeaderCrc;
-  if (size == 0) return offset == 0 ? kOk : kDataError;  // an empty archive
+  if (size == 0) return offset == 0 ? kOk : Refuse("an empty header away from the start");  // an empty archive
   const uint64_t room = archiveSize - kSevenZipStartSize;
-  if (offset > room || size > room - offset || size > kMaxHeaderSize) return kDataError;
+  if (offset > room || size > room - offset || size > kMaxHeaderSize)
+    return Refuse("the header lies beyond the archive");
   TBuffer header;
   if (!header.Allocate(static_cast<size_t>(size))) return kOutOfMemory;
   if ((r = stream->Seek(static_cast<int64_t>(kSevenZipStartSize + offset), 0, &position)) != kOk) return r;
   if ((r = ReadFully(stream, header.Data(), header.Size())) != kOk) return r;
-  if (kCheckHeaderCrc && CrcCalc(header.Data(), header.Size()) != crc) return kDataError;
+  if (kCheckHeaderCrc && CrcCalc(header.Data(), header.Size()) != crc) return Refuse("the header's checksum is wrong");
   keys_.Reset();
   TPasswordKeys keys(callback, keys_);
   uint64_t headerBytes = header.Size();  // what the header takes in the archive
   if ((r = DecodeHeader(stream, header, keys, archiveSize, headerBytes)) != kOk) return r;
   db_.MemoryBudget = kDatabaseBaseMemory + kDatabaseMemoryPerHeaderByte * headerBytes;
-  return ReadHeader(header.Data(), header.Size(), kSevenZipStartSize, archiveSize, db_) ? kOk : kDataError;
+  const char* refused = ReadHeader(header.Data(), header.Size(), kSevenZipStartSize, archiveSize, db_);
+  return refused ? Refuse(refused) : kOk;
 }
 
 // A compressed (maybe encrypted) header is the first folder of its own small database,
@@ -335,15 +266,14 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
                             uint64_t& headerBytes) {
   if (header.Size() > 0 && header.Data()[0] == 0x17) {
     TDatabase packed;
-    if (!ReadEncodedHeader(header.Data(), header.Size(), kSevenZipStartSize, archiveSize, packed)) {
-      return kDataError;
-    }
+    const char* refused = ReadEncodedHeader(header.Data(), header.Size(), kSevenZipStartSize, archiveSize, packed);
+    if (refused) return Refuse(refused);
     const TFolder& f = packed.Folders[0];
     // A header compresses well, but not beyond this: its size is no licence to allocate.
     uint64_t packedSize = 0;
     for (uint32_t s = 0; s < f.NumPackedStreams; ++s) packedSize += packed.PackSizes[f.FirstPackStream + s];
     if (f.UnpackSize > kMaxHeaderSize || f.UnpackSize > packedSize * kMaxHeaderRatio + kHeaderBaseSize) {
-      return kUnsupported;
+      return Refuse("the packed header unpacks too large", kUnsupported);
     }
     headerBytes += packedSize;
     TBuffer plain;
@@ -351,10 +281,12 @@ HRes THandler::DecodeHeader(IInStream* stream, TBuffer& header, TKeySource& keys
     TFolderDecoder folder;
     HRes r = folder.Open(packed, 0, stream, keys);
     if (r == kOk) r = folder.ReadExactly(plain.Data(), plain.Size());
-    if (r != kOk) return r;
-    if (f.HasUnpackCrc && CrcCalc(plain.Data(), plain.Size()) != f.UnpackCrc) return kCrcError;
+    if (r != kOk) return Refuse("the packed header cannot be decoded (a wrong password?)", r);
+    if (f.HasUnpackCrc && CrcCalc(plain.Data(), plain.Size()) != f.UnpackCrc) {
+      return Refuse("the packed header's checksum is wrong (a wrong password?)", kCrcError);
+    }
     header.Swap(plain);
-    if (header.Size() > 0 && header.Data()[0] == 0x17) return kDataError;
+    if (header.Size() > 0 && header.Data()[0] == 0x17) return Refuse("a packed header inside a packed header");
   }
   return kOk;
 }
@@ -560,6 +492,8 @@ IInArchive* NewHandler() {
   return handler;
 }
 
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
 long LiveHandlers() { return g_liveHandlers.load(); }
+#endif
 
 }  // namespace szlib

@@ -2,6 +2,7 @@
 // Everything above this layer is the same code on Win32 and on Linux.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -133,7 +134,9 @@ struct ShownBox {
 std::vector<ShownBox> TakeShownBoxes();
 
 // ---- Locks -------------------------------------------------------------------
-// A mutual-exclusion lock (the archive library calls back from its own threads).
+// A mutual-exclusion lock (the archive library calls back from its own threads). Builds
+// with assertions record the thread that holds it, so that code meant to run under it
+// can assert that it does.
 class TLock {
  public:
   TLock();
@@ -142,9 +145,14 @@ class TLock {
   TLock& operator=(const TLock&) = delete;
   void Enter();
   void Leave();
+  // Whether the calling thread holds the lock; always true where nothing records the owner.
+  bool HeldByThisThread() const;
 
  private:
   void* impl_;
+#ifndef NDEBUG
+  std::atomic<uint64_t> owner_{0};  // the holding thread's number, 0 when free
+#endif
 };
 
 class TLockGuard {

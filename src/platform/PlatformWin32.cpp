@@ -402,8 +402,25 @@ TLock::~TLock() {
   DeleteCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
   delete static_cast<CRITICAL_SECTION*>(impl_);
 }
-void TLock::Enter() { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
-void TLock::Leave() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+void TLock::Enter() {
+  EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
+#ifndef NDEBUG
+  owner_ = GetCurrentThreadId();  // never 0
+#endif
+}
+void TLock::Leave() {
+#ifndef NDEBUG
+  owner_ = 0;
+#endif
+  LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
+}
+bool TLock::HeldByThisThread() const {
+#ifndef NDEBUG
+  return owner_ == GetCurrentThreadId();
+#else
+  return true;
+#endif
+}
 
 void EndProcess(unsigned code) { ExitProcess(code); }
 

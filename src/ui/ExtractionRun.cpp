@@ -20,7 +20,7 @@ DWORD WINAPI WorkThread(LPVOID work) {
 
 }  // namespace
 
-TExtractionRun::TExtractionRun(TRunSetup& app) : app_(app) { HandleEvents(); }
+TExtractionRun::TExtractionRun(TRunSetup& app) : app_(app), library_(app.WorkFolder), archive_(library_) {}
 
 void TExtractionRun::Attach(HWND window, IRunView* view) {
   window_ = window;
@@ -28,21 +28,15 @@ void TExtractionRun::Attach(HWND window, IRunView* view) {
   windowThread_ = GetCurrentThreadId();
 }
 
-// Progress and item starts need no round trip to the window thread: they are recorded
-// for the window's next look, and the state is atomic. Only a question to the user (the
-// overwrite question, the password window) makes the library wait, and the component
-// holds none of its locks meanwhile.
-void TExtractionRun::HandleEvents() {
-  archive_.OnProgress = [this](uint8_t, uint8_t total, bool& cancel) {
-    status_.SetProgress(total);
-    cancel = state_ != RunState::Extracting;
-  };
-  archive_.OnBegin = [this](const TItemFacts&, const std::u16string& destination, bool& replace) {
-    OnBegin(destination, replace);
-  };
-  archive_.OnPassword = [this](const std::u16string& item, std::u16string& password) {
-    OnWindowThread([&] { AskPassword(item, password); });
-  };
+bool TExtractionRun::OnProgress(uint8_t, uint8_t totalPercent) {
+  status_.SetProgress(totalPercent);
+  return state_ == RunState::Extracting;
+}
+
+std::u16string TExtractionRun::OnPassword(const std::u16string& item) {
+  std::u16string password;
+  OnWindowThread([&] { AskPassword(item, password); });
+  return password;
 }
 
 bool TExtractionRun::InProgress() const {
@@ -50,15 +44,17 @@ bool TExtractionRun::InProgress() const {
   return state == RunState::Extracting || state == RunState::Stopping || state == RunState::CancelledAtQuestion;
 }
 
+// The archive is read in place, behind the payload: no copy costs time or temp space.
+TArchiveSource TExtractionRun::ProgramArchive() const {
+  return TArchiveSource{u"", &app_.ProgramFile, app_.ArchiveOffset};
+}
+
 bool TExtractionRun::OpenArchive() {
-  // The archive is read in place, behind the payload: no copy costs time or temp space.
-  archive_.ArchiveFile = &app_.ProgramFile;
-  archive_.FileOffset = app_.ArchiveOffset;
-  archive_.DLLDir = app_.WorkFolder;
+  const TArchiveSource source = ProgramArchive();
   for (int tries = 1;; ++tries) {
     bool opened = false;
     passwordGiven_ = false;
-    RunWhilePumping([this, &opened] { opened = archive_.OpenArchive(); });  // the open may ask for a password
+    RunWhilePumping([&] { opened = archive_.Open(source, *this); });  // the open may ask for a password
     plat::TracePhase("archive open");
     if (opened) {
       state_ = RunState::Ready;
@@ -67,8 +63,7 @@ bool TExtractionRun::OpenArchive() {
     if (passwordCancelled_ || !PrepareAnotherPassword(tries)) break;
   }
   exitCode_ = passwordCancelled_ ? kExitCancelled : kExitFailed;
-  archive_.CloseArchive();
-  archive_.ReleaseHandler();
+  archive_.Close();
   return false;
 }
 
@@ -79,33 +74,34 @@ bool TExtractionRun::PrepareAnotherPassword(int tries) {
   return true;
 }
 
-void TExtractionRun::Start(const std::u16string& destination, OverwriteChoice choice) {
+void TExtractionRun::Start(OverwriteChoice choice) {
   if (state_ != RunState::Ready) return;
   // A silent run asks nothing: it overwrites, as option "s" says, unless told to skip.
   choice_ = app_.Silent && choice == OverwriteChoice::Confirm ? OverwriteChoice::Overwrite : choice;
-  destination_ = destination;
   state_ = RunState::Extracting;
 }
 
-void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
+void TExtractionRun::Extract(const std::u16string& destination, const std::vector<std::u16string>& items) {
   if (state_ != RunState::Extracting && state_ != RunState::Stopping) return;
-  archive_.UseFolderNames = true;
-  archive_.ExtractBaseDir = destination_;
-  archive_.FileSpec = items;  // the archive listed in the window stays open for the run
+  // The archive listed in the window stays open for the run.
+  TExtractRequest request;
+  request.Source = ProgramArchive();
+  request.Destination = destination;
+  request.Selection = items;
   plat::TracePhase("run prepared");
-  HRes result = kOk;
+  TExtractOutcome outcome;
   passwordGiven_ = false;
-  RunWhilePumping([this, &result] { result = archive_.ExtractArchive(); });
+  RunWhilePumping([&] { outcome = archive_.Extract(request, *this); });
   // Items that failed for another reason stay failed; those a wrong password failed are
   // extracted again with the next one the user gives.
-  const auto otherFailures = static_cast<uint32_t>(archive_.ErrorCount - archive_.PasswordFailures.size());
+  const auto otherFailures = static_cast<uint32_t>(outcome.ErrorCount - outcome.PasswordFailures.size());
   // An encrypted item that succeeded shows that the password was right: the rest is damage.
-  for (int tries = 1; !archive_.PasswordFailures.empty() && archive_.EncryptedDone == 0 &&
+  for (int tries = 1; !outcome.PasswordFailures.empty() && outcome.EncryptedDone == 0 &&
                       state_ == RunState::Extracting && PrepareAnotherPassword(tries);
        ++tries) {
-    const std::vector<uint32_t> again = archive_.PasswordFailures;
+    request.Only = outcome.PasswordFailures;
     passwordGiven_ = false;
-    RunWhilePumping([this, &result, &again] { result = archive_.ExtractArchive(&again); });
+    RunWhilePumping([&] { outcome = archive_.Extract(request, *this); });
   }
   if (view_) view_->ShowRunStatus();  // the last progress and item, before any outcome message
   plat::TracePhase("extraction");
@@ -118,9 +114,9 @@ void TExtractionRun::Extract(const std::vector<std::u16string>& items) {
     state_ = RunState::Finished;
     return;
   }
-  Finish(result, otherFailures + archive_.ErrorCount);
+  Finish(outcome.Result, otherFailures + outcome.ErrorCount);
   // An installer never starts over an incomplete or cancelled extraction.
-  if (exitCode_ == kExitOk && !app_.RunCommand.empty()) RunAfterCommand(destination_);
+  if (exitCode_ == kExitOk && !app_.RunCommand.empty()) RunAfterCommand(destination);
   state_ = RunState::Finished;
 }
 
@@ -158,38 +154,39 @@ void TExtractionRun::Finish(HRes result, uint32_t failures) {
   plat::TracePhase("outcome");
 }
 
-// Decides about an existing file before any byte of the item is written; `replace` comes
-// in true when no file exists there. The archive component replaces the file only once
-// the item is complete. Runs on the library's thread: only the question goes to the
-// window's.
-void TExtractionRun::OnBegin(const std::u16string& destination, bool& replace) {
+// Decides about an existing file before any byte of the item is written. The archive
+// component replaces the file only once the item is complete. Runs on the library's
+// thread: only the question goes to the window's.
+bool TExtractionRun::OnBegin(const TItemFacts&, const std::u16string& destination, bool fileExists) {
   status_.SetItem(destination);
-  if (state_ != RunState::Extracting || replace) return;
+  if (!fileExists) return true;
+  if (state_ != RunState::Extracting) return false;
   switch (ActionForExistingFile(choice_)) {
     case ExistingFileAction::Keep:
-      return;
+      return false;
     case ExistingFileAction::ReplaceOnceComplete:
-      replace = true;
-      return;
+      return true;
     case ExistingFileAction::Ask:
       break;
   }
-  OnWindowThread([&] { AskOverwrite(destination, replace); });
+  bool replace = false;
+  OnWindowThread([&] { replace = AskOverwrite(destination); });
+  return replace;
 }
 
-void TExtractionRun::AskOverwrite(const std::u16string& destination, bool& replace) {
+// True when the user allowed the file's replacement.
+bool TExtractionRun::AskOverwrite(const std::u16string& destination) {
   if (view_) view_->ShowRunStatus();  // the question's item is the one the window shows
   switch (plat::ShowMessageBox(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)),
                                std::u16string(kFixedCaption), plat::BoxIcon::Question, plat::BoxButtons::YesNoCancel)) {
     case plat::BoxAnswer::Yes:
-      replace = true;
-      break;
+      return true;
     case plat::BoxAnswer::Cancel:
       state_ = RunState::CancelledAtQuestion;
       archive_.RequestCancel(true);  // the library ends its extraction
-      break;
+      return false;
     default:
-      break;
+      return false;
   }
 }
 

@@ -45,7 +45,7 @@ class IRunView {
   ~IRunView() = default;
 };
 
-class TExtractionRun {
+class TExtractionRun final : private ISevenZipEvents {
  public:
   explicit TExtractionRun(TRunSetup& app);
   TExtractionRun(const TExtractionRun&) = delete;
@@ -63,10 +63,11 @@ class TExtractionRun {
 
   // A run happens at most once per process: Start makes it Extracting (from then on a
   // stop request counts), Extract extracts the selected items (all when `items` is
-  // empty), extracts again what a wrong password failed once the user gave another one,
-  // shows the outcome and, after a complete run only, starts the command afterwards.
-  void Start(const std::u16string& destination, OverwriteChoice choice);
-  void Extract(const std::vector<std::u16string>& items);
+  // empty) into `destination`, extracts again what a wrong password failed once the user
+  // gave another one, shows the outcome and, after a complete run only, starts the
+  // command afterwards.
+  void Start(OverwriteChoice choice);
+  void Extract(const std::u16string& destination, const std::vector<std::u16string>& items);
   // The user asked the run to stop (Cancel, the close box); nothing when none runs.
   void RequestStop();
   // The window closes: without a run that began, the user cancelled.
@@ -81,9 +82,17 @@ class TExtractionRun {
   TRunStatus& Status() { return status_; }
 
  private:
-  void HandleEvents();
-  void OnBegin(const std::u16string& destination, bool& replace);
-  void AskOverwrite(const std::u16string& destination, bool& replace);
+  // ISevenZipEvents. Progress and item starts need no round trip to the window thread:
+  // they are recorded for the window's next look, and the state is atomic. Only a question
+  // to the user (the overwrite question, the password window) makes the library wait,
+  // and the component holds none of its locks meanwhile.
+  bool OnBegin(const TItemFacts& item, const std::u16string& destination, bool fileExists) override;
+  bool OnProgress(uint8_t itemPercent, uint8_t totalPercent) override;
+  std::u16string OnPassword(const std::u16string& item) override;
+
+  // The archive where it lies: in the program's own file, behind the payload.
+  TArchiveSource ProgramArchive() const;
+  bool AskOverwrite(const std::u16string& destination);
   void AskPassword(const std::u16string& item, std::u16string& password);
   // After a pass whose encrypted items failed with the password the user gave: message 51,
   // and the next pass asks again. False when there is nothing to try again.
@@ -97,10 +106,10 @@ class TExtractionRun {
   void RunWhilePumping(const std::function<void()>& work);
 
   TRunSetup& app_;
+  TArchiveLibrary library_;  // from the work folder; outlives the component, which holds its handler
   TSevenZip archive_;
   std::atomic<RunState> state_{RunState::Idle};  // the library's threads read it
   OverwriteChoice choice_ = OverwriteChoice::Overwrite;
-  std::u16string destination_;
   unsigned exitCode_ = kExitOk;
   bool passwordGiven_ = false;      // the user gave a password in the current library call
   bool passwordCancelled_ = false;  // the user gave none when asked

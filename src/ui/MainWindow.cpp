@@ -263,12 +263,12 @@ void TMainWindow::RunExtraction() {
     return;
   }
   SwitchToRunning();
-  run_.Start(destination, ChoiceFromRadios(group_.Checked(kIdConfirmRadio), group_.Checked(kIdSkipRadio)));
+  run_.Start(ChoiceFromRadios(group_.Checked(kIdConfirmRadio), group_.Checked(kIdSkipRadio)));
   SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   keyboard_.DispatchPending();  // a Cancel or the close box meanwhile stops the run at its start
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
-  run_.Extract(fileList_.SelectedItems());
+  run_.Extract(destination, fileList_.SelectedItems());
   KillTimer(window_, kStatusTimer);
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }

@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iterator>
 #include <set>
 
 #include "engine/FileStreams.h"
 #include "engine/ItemInfo.h"
+#include "engine/Library.h"
 #include "engine/PartialFile.h"
 #include "engine/SevenZip.h"
 #include "platform/Platform.h"
@@ -114,6 +116,24 @@ std::vector<std::string> PartialFiles(const fs::path& root) {
 
 bool Writable(const fs::path& p) { return (fs::status(p).permissions() & fs::perms::owner_write) != fs::perms::none; }
 
+// The answers a case gives the component: by default every item is begun without
+// replacing an existing file, nothing stops the run and the password is empty.
+class TTestEvents final : public ISevenZipEvents {
+ public:
+  std::function<bool(const TItemFacts&, const std::u16string&, bool)> Begin =
+      [](const TItemFacts&, const std::u16string&, bool) { return false; };
+  std::function<bool(uint8_t, uint8_t)> Progress = [](uint8_t, uint8_t) { return true; };
+  std::function<std::u16string(const std::u16string&)> Password = [](const std::u16string&) { return u""; };
+
+  bool OnBegin(const TItemFacts& item, const std::u16string& destination, bool fileExists) override {
+    return Begin(item, destination, fileExists);
+  }
+  bool OnProgress(uint8_t itemPercent, uint8_t totalPercent) override { return Progress(itemPercent, totalPercent); }
+  std::u16string OnPassword(const std::u16string& item) override { return Password(item); }
+};
+
+TArchiveSource Named(const fs::path& file) { return TArchiveSource{Wide(file), nullptr, 0}; }
+
 class Engine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -121,19 +141,28 @@ class Engine : public ::testing::Test {
     dest_ = fs::temp_directory_path() / ("szsfx-engine-" + std::to_string(++counter) + "-" +
                                          std::to_string(static_cast<unsigned>(plat::TickCount())));
     fs::create_directories(dest_);
-    zip_.DLLDir = LibraryDir();
-    zip_.ExtractBaseDir = Wide(dest_);
-    zip_.UseFolderNames = true;
-    zip_.OnBegin = [this](const TItemFacts&, const std::u16string& d, bool&) { begun_.push_back(Narrow(d)); };
+    request_.Destination = Wide(dest_);
+    events_.Begin = [this](const TItemFacts&, const std::u16string& d, bool) {
+      begun_.push_back(Narrow(d));
+      return false;
+    };
   }
   void TearDown() override { RemoveTree(dest_); }
   HRes Extract(const std::string& archive) {
-    zip_.FileName = Wide(Data(archive));
-    return zip_.ExtractArchive();
+    request_.Source = Named(Data(archive));
+    return ExtractRequested();
+  }
+  HRes ExtractRequested() {
+    outcome_ = zip_.Extract(request_, events_);
+    return outcome_.Result;
   }
 
   fs::path dest_;
-  TSevenZip zip_;
+  TArchiveLibrary library_{LibraryDir()};
+  TSevenZip zip_{library_};
+  TExtractRequest request_;
+  TTestEvents events_;
+  TExtractOutcome outcome_;
   std::vector<std::string> begun_;
 };
 
@@ -141,10 +170,9 @@ TEST_F(Engine, ExtractsSolidNonSolidAndBcj2TreesByteForByte) {
   for (const char* archive : {"tree.7z", "nonsolid.7z", "bcj2.7z"}) {
     RemoveTree(dest_);
     EXPECT_EQ(Extract(archive), kOk) << archive;
-    EXPECT_EQ(zip_.ErrorCount, 0u) << archive;
+    EXPECT_EQ(outcome_.ErrorCount, 0u) << archive;
     ExpectSameTree(Data("tree"), dest_);
   }
-  EXPECT_EQ(zip_.ExtractBaseDir, Wide(dest_)) << "the destination is an input: the run leaves it as it was given";
 }
 
 TEST_F(Engine, ExtractsA64MiBFile) {
@@ -154,7 +182,7 @@ TEST_F(Engine, ExtractsA64MiBFile) {
 }
 
 TEST_F(Engine, WithoutFolderNamesFilesLandInTheBaseAndFoldersAreNotMade) {
-  zip_.UseFolderNames = false;
+  request_.UseFolderNames = false;
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(dest_ / "b.txt"), "bravo\n");
   EXPECT_EQ(Contents(dest_ / "c.txt"), "charlie\n");
@@ -163,21 +191,21 @@ TEST_F(Engine, WithoutFolderNamesFilesLandInTheBaseAndFoldersAreNotMade) {
 }
 
 TEST_F(Engine, FileSpecSelectsFoldersExactPathsOrNothing) {
-  zip_.FileSpec = {u"DOCS" + std::u16string(1, plat::kPathSeparator)};
+  request_.Selection = {u"DOCS" + std::u16string(1, plat::kPathSeparator)};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   std::string docs = std::string("docs") + kSep;
   EXPECT_EQ(Listing(dest_),
             (std::set<std::string>{docs, docs + "a.txt", docs + "sub" + kSep, docs + "sub" + kSep + "b.txt"}));
 
   RemoveTree(dest_);
-  zip_.FileSpec = {u"README.TXT", u"bin" + std::u16string(1, plat::kPathSeparator) + u"PROG.exe"};
+  request_.Selection = {u"README.TXT", u"bin" + std::u16string(1, plat::kPathSeparator) + u"PROG.exe"};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Listing(dest_),
             (std::set<std::string>{"readme.txt", std::string("bin") + kSep, std::string("bin") + kSep + "prog.exe"}));
 
   RemoveTree(dest_);
   begun_.clear();
-  zip_.FileSpec = {u"missing.txt"};
+  request_.Selection = {u"missing.txt"};
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_TRUE(begun_.empty());
   EXPECT_TRUE(Listing(dest_).empty());
@@ -188,20 +216,23 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
   std::ofstream(existing) << "old";
   const uint64_t oldTime = ModifiedUtc(existing);
   std::vector<bool> offered;
-  zip_.OnBegin = [&](const TItemFacts&, const std::u16string&, bool& proceed) { offered.push_back(proceed); };
+  events_.Begin = [&](const TItemFacts&, const std::u16string&, bool exists) {
+    offered.push_back(exists);
+    return false;
+  };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "old");
   EXPECT_EQ(ModifiedUtc(existing), oldTime);
-  EXPECT_EQ(zip_.ErrorCount, 0u) << "a kept file is no failure";
-  EXPECT_EQ(std::count(offered.begin(), offered.end(), false), 1) << "Proceed comes in false for the one existing file";
+  EXPECT_EQ(outcome_.ErrorCount, 0u) << "a kept file is no failure";
+  EXPECT_EQ(std::count(offered.begin(), offered.end(), true), 1) << "the one existing file is reported as existing";
 
-  // Proceed set: the file is replaced, and gets the item's time and attributes.
-  zip_.OnBegin = [](const TItemFacts&, const std::u16string&, bool& proceed) { proceed = true; };
+  // Replacement allowed: the file is replaced, and gets the item's time and attributes.
+  events_.Begin = [](const TItemFacts&, const std::u16string&, bool) { return true; };
   std::ofstream(existing) << "old again";
   fs::permissions(dest_ / "readonly.txt", fs::perms::owner_write, fs::perm_options::add);
   std::ofstream(dest_ / "readonly.txt") << "old";
   EXPECT_EQ(Extract("tree.7z"), kOk);
-  EXPECT_EQ(zip_.ErrorCount, 0u);
+  EXPECT_EQ(outcome_.ErrorCount, 0u);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
   EXPECT_EQ(Contents(dest_ / "readonly.txt"), "locked\n");
   EXPECT_EQ(ModifiedUtc(existing), Utc(2020, 5, 6, 7, 8, 9));
@@ -209,9 +240,10 @@ TEST_F(Engine, ExistingFilesStayUnlessTheBeginHandlerAllowsTheirReplacement) {
 
   // A handler that removes the file itself still gets it written anew.
   std::ofstream(existing) << "old";
-  zip_.OnBegin = [](const TItemFacts&, const std::u16string& d, bool&) {
+  events_.Begin = [](const TItemFacts&, const std::u16string& d, bool) {
     std::error_code ignored;
     fs::remove(fs::path(d), ignored);
+    return false;
   };
   EXPECT_EQ(Extract("tree.7z"), kOk);
   EXPECT_EQ(Contents(existing), "Read me first.\r\n");
@@ -244,36 +276,35 @@ class CallFromAnotherThread {
 TEST_F(Engine, EventHandlersThatWaitForAnotherThreadHoldNoLockOfTheComponent) {
   {
     CallFromAnotherThread other(zip_);
-    zip_.OnBegin = [&](const TItemFacts&, const std::u16string& d, bool& proceed) {
+    events_.Begin = [&](const TItemFacts&, const std::u16string& d, bool) {
       begun_.push_back(Narrow(d));
       other.WriteFailed();
-      proceed = true;
+      return true;
     };
     Extract("tree.7z");
     EXPECT_FALSE(other.Deadlocked()) << "the begin event was raised under the component's lock";
     // A failure reported while the question was open counts for that item, which is not written.
-    EXPECT_EQ(zip_.ErrorCount, begun_.size());
+    EXPECT_EQ(outcome_.ErrorCount, begun_.size());
     EXPECT_EQ(other.Calls(), begun_.size());
     for (const std::string& name : Listing(dest_)) EXPECT_EQ(name.back(), kSep) << name << " was written";
     EXPECT_TRUE(PartialFiles(dest_).empty());
   }
   {
     CallFromAnotherThread other(zip_);
-    zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
+    events_.Password = [&](const std::u16string&) {
       other.WriteFailed();
-      p = u"Secret";
+      return u"Secret";
     };
-    zip_.FileName = Wide(Data("aes_headers.7z"));
-    EXPECT_TRUE(zip_.OpenArchive());
+    EXPECT_TRUE(zip_.Open(Named(Data("aes_headers.7z")), events_));
     EXPECT_GE(other.Calls(), 1u);
     EXPECT_FALSE(other.Deadlocked()) << "the password event was raised under the component's lock";
-    zip_.CloseArchive();
+    zip_.Close();
   }
 }
 
 TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
   // Damaged packed data: every file of the damaged solid block fails by its checksum.
-  EXPECT_TRUE(Extract("damaged.7z") != kOk || zip_.ErrorCount > 0);
+  EXPECT_TRUE(Extract("damaged.7z") != kOk || outcome_.ErrorCount > 0);
   for (const std::string& name : Listing(dest_)) {
     if (name.back() == kSep) continue;
     EXPECT_EQ(Contents(dest_ / name), Contents(Data("tree") + kSep + name)) << name << " holds damaged bytes";
@@ -284,7 +315,7 @@ TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
   RemoveTree(dest_);
   fs::create_directories(dest_ / "docs" / "sub");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) std::ofstream(dest_ / name) << "old " << name;
-  zip_.OnBegin = [](const TItemFacts&, const std::u16string&, bool& proceed) { proceed = true; };
+  events_.Begin = [](const TItemFacts&, const std::u16string&, bool) { return true; };
   Extract("damaged.7z");
   for (const char* name : {"readme.txt", "docs/a.txt", "docs/sub/b.txt"}) {
     const std::string now = Contents(dest_ / name);
@@ -296,7 +327,7 @@ TEST_F(Engine, AFailedItemLeavesNoFileAndKeepsTheOneItWouldReplace) {
 
 TEST_F(Engine, DeviceNamesAndTrailingDotsAreStoredUnderSafeNames) {
   EXPECT_EQ(Extract("devices.7z"), kOk);
-  EXPECT_EQ(zip_.ErrorCount, 0u);
+  EXPECT_EQ(outcome_.ErrorCount, 0u);
   const std::string sep(1, kSep);
   const std::set<std::string> expected = {"_CON",  "_nul.txt", "d" + sep,    "d" + sep + "_COM1.log", "trail._",
                                           "trail", "trail2 _", "_aux" + sep, "_aux" + sep + "x.txt"};
@@ -342,20 +373,24 @@ TEST_F(Engine, FilesGetTheArchivesTimeExactlyAndReadOnlyFilesKeepIt) {
 TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
   int asked = 0;
   std::u16string password = u"Secret";
-  zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
+  events_.Password = [&](const std::u16string&) {
     ++asked;
-    p = password;
+    return password;
   };
   EXPECT_EQ(Extract("aes.7z"), kOk);
-  EXPECT_EQ(zip_.ErrorCount, 0u);
+  EXPECT_EQ(outcome_.ErrorCount, 0u);
   EXPECT_GE(asked, 1);
+  EXPECT_GT(outcome_.EncryptedDone, 0u) << "an encrypted item that succeeded shows the password was right";
+  EXPECT_TRUE(outcome_.PasswordFailures.empty());
   ExpectSameTree(Data("tree"), dest_);
 
   for (const char16_t* wrong : {u"wrong", u""}) {
     RemoveTree(dest_);
     password = wrong;
     Extract("aes.7z");
-    EXPECT_GT(zip_.ErrorCount, 0u);
+    EXPECT_GT(outcome_.ErrorCount, 0u);
+    EXPECT_EQ(outcome_.PasswordFailures.size(), outcome_.ErrorCount) << "every failure is an encrypted item's";
+    EXPECT_EQ(outcome_.EncryptedDone, 0u);
     // Whether the library finds a wrong password before writing or only by the checksum
     // afterwards, a failed item leaves no file: what is there is exactly right (the empty
     // file is not encrypted).
@@ -366,23 +401,30 @@ TEST_F(Engine, EncryptedArchivesNeedTheRightPassword) {
     }
     EXPECT_TRUE(PartialFiles(dest_).empty());
   }
+
+  // Another password for exactly the items the wrong one failed completes the tree.
+  request_.Only = outcome_.PasswordFailures;
+  password = u"Secret";
+  EXPECT_EQ(ExtractRequested(), kOk);
+  EXPECT_EQ(outcome_.ErrorCount, 0u);
+  ExpectSameTree(Data("tree"), dest_);
 }
 
 TEST_F(Engine, EncryptedHeadersAskDuringTheOpen) {
   std::vector<std::u16string> names;
   std::u16string password = u"wrong";
-  zip_.OnPassword = [&](const std::u16string& name, std::u16string& p) {
+  events_.Password = [&](const std::u16string& name) {
     names.push_back(name);
-    p = password;
+    return password;
   };
-  zip_.FileName = Wide(Data("aes_headers.7z"));
-  EXPECT_FALSE(zip_.OpenArchive());
+  const TArchiveSource source = Named(Data("aes_headers.7z"));
+  EXPECT_FALSE(zip_.Open(source, events_));
   ASSERT_FALSE(names.empty());
   EXPECT_EQ(names[0], u"");
   password = u"Secret";
-  EXPECT_TRUE(zip_.OpenArchive());
+  EXPECT_TRUE(zip_.Open(source, events_));
   EXPECT_EQ(zip_.ItemCount(), 13u);
-  zip_.CloseArchive();
+  zip_.Close();
   EXPECT_EQ(Extract("aes_headers.7z"), kOk);
   ExpectSameTree(Data("tree"), dest_);
 }
@@ -393,19 +435,19 @@ TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
   const fs::path copy = dest_.string() + "-listed.7z";
   fs::copy_file(Data("aes_headers.7z"), copy, fs::copy_options::overwrite_existing);
   int asked = 0;
-  zip_.OnPassword = [&](const std::u16string&, std::u16string& p) {
+  events_.Password = [&](const std::u16string&) {
     ++asked;
-    p = u"Secret";
+    return u"Secret";
   };
-  zip_.FileName = Wide(copy);
-  ASSERT_TRUE(zip_.OpenArchive());
+  request_.Source = Named(copy);
+  ASSERT_TRUE(zip_.Open(request_.Source, events_));
   EXPECT_EQ(zip_.ItemCount(), 13u);
   const int askedByTheOpen = asked;
 #ifndef _WIN32
   fs::remove(copy);  // Windows refuses to remove an open file
 #endif
-  EXPECT_EQ(zip_.ExtractArchive(), kOk);
-  EXPECT_EQ(zip_.ErrorCount, 0u);
+  EXPECT_EQ(ExtractRequested(), kOk);
+  EXPECT_EQ(outcome_.ErrorCount, 0u);
   ExpectSameTree(Data("tree"), dest_);
   EXPECT_EQ(zip_.ItemCount(), 0u) << "the run closes the archive";
   EXPECT_LE(asked, 2 * askedByTheOpen) << "no second open asked for the password again";
@@ -415,9 +457,9 @@ TEST_F(Engine, TheArchiveOpenedForTheListIsTheOneExtracted) {
 
 TEST_F(Engine, CancelStopsTheRunMidFile) {
   std::vector<std::pair<int, int>> events;
-  zip_.OnProgress = [&](uint8_t file, uint8_t total, bool& cancel) {
+  events_.Progress = [&](uint8_t file, uint8_t total) {
     events.emplace_back(file, total);
-    cancel = true;
+    return false;
   };
   EXPECT_NE(Extract("cancel.7z"), kOk);
   EXPECT_EQ(begun_.size(), 1u) << "no further file is opened";
@@ -429,26 +471,23 @@ TEST_F(Engine, CancelStopsTheRunMidFile) {
 
 TEST_F(Engine, DamagedAndTruncatedArchivesFailWithoutACrash) {
   const HRes damaged = Extract("damaged.7z");
-  EXPECT_TRUE(damaged != kOk || zip_.ErrorCount > 0);
-  zip_.FileName = Wide(Data("truncated.7z"));
-  EXPECT_FALSE(zip_.OpenArchive());
+  EXPECT_TRUE(damaged != kOk || outcome_.ErrorCount > 0);
+  EXPECT_FALSE(zip_.Open(Named(Data("truncated.7z")), events_));
   EXPECT_NE(Extract("truncated.7z"), kOk);
-  zip_.FileName = Wide(Data("no-such-archive.7z"));
-  EXPECT_FALSE(zip_.OpenArchive());
-  zip_.FileName = Wide(DataFolder());
-  EXPECT_FALSE(zip_.OpenArchive()) << "a folder is no archive file";
+  EXPECT_FALSE(zip_.Open(Named(Data("no-such-archive.7z")), events_));
+  EXPECT_FALSE(zip_.Open(Named(DataFolder()), events_)) << "a folder is no archive file";
 }
 
 TEST_F(Engine, HostilePathsAreRefusedAndTheRestIsExtracted) {
   const fs::path inner = dest_ / "inner";
-  zip_.ExtractBaseDir = Wide(inner);
+  request_.Destination = Wide(inner);
   EXPECT_EQ(Extract("hostile.7z"), kOk);
   // Windows' 7z.dll itself turns the backslashes of "\\srv\e5.txt" into ordinary name
   // characters, so there that item lands harmlessly inside the destination.
 #ifdef _WIN32
-  EXPECT_EQ(zip_.ErrorCount, 4u);
+  EXPECT_EQ(outcome_.ErrorCount, 4u);
 #else
-  EXPECT_EQ(zip_.ErrorCount, 5u);
+  EXPECT_EQ(outcome_.ErrorCount, 5u);
 #endif
   EXPECT_EQ(Contents(inner / "good.txt"), "payload of good.txt\n");
   EXPECT_EQ(Contents(inner / "sub" / "fine.txt"), "payload of sub/fine.txt\n");
@@ -499,10 +538,9 @@ TEST_F(Engine, AnArchiveBehindOtherBytesIsReadInPlace) {
   const fs::path file = dest_.string() + "-sfx.exe";
   const std::string archive = Contents(Data("tree.7z"));
   std::ofstream(file, std::ios::binary) << std::string(300032, 'M') << archive;
-  zip_.FileName = Wide(file);
-  zip_.FileOffset = 300032;
-  EXPECT_EQ(zip_.ExtractArchive(), kOk);
-  EXPECT_EQ(zip_.ErrorCount, 0u);
+  request_.Source = TArchiveSource{Wide(file), nullptr, 300032};
+  EXPECT_EQ(ExtractRequested(), kOk);
+  EXPECT_EQ(outcome_.ErrorCount, 0u);
   ExpectSameTree(Data("tree"), dest_);
 
   auto* in = new TInFileStream();
@@ -570,10 +608,10 @@ TEST(PartialFile, CommitsInOneStepAndLeavesNothingWhenDropped) {
 }
 
 TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
-  TSevenZip zip;
-  zip.FileName = Wide(Data("tree.7z"));
-  zip.DLLDir = LibraryDir();
-  ASSERT_TRUE(zip.OpenArchive());
+  const TArchiveLibrary library(LibraryDir());
+  TSevenZip zip(library);
+  TTestEvents events;
+  ASSERT_TRUE(zip.Open(Named(Data("tree.7z")), events));
   auto* in = new TInFileStream(&zip);  // a stream of this component: it reads the component's cancel
   in->AddRef();
   ASSERT_TRUE(in->Open(Wide(Data("tree.7z"))));
@@ -587,7 +625,7 @@ TEST(Streams, ReadsAfterACancelAnswerAbortedAndReadNothing) {
   EXPECT_EQ(processed, 16u);
   EXPECT_EQ(std::string(buffer, 2), "7z") << "the aborted read consumed nothing";
   in->Release();
-  zip.CloseArchive();
+  zip.Close();
 }
 
 TEST(Selection, Wildcards) {
@@ -649,7 +687,7 @@ TEST_F(Engine, FullDiskFailsTheItemWithoutAHangAndLeavesNothingHalfWritten) {
       setrlimit(RLIMIT_FSIZE, &limit);
       alarm(60);
       HRes result = Extract("cancel.7z");
-      _exit(result != kOk && zip_.ErrorCount > 0 ? 0 : 1);
+      _exit(result != kOk && outcome_.ErrorCount > 0 ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -661,7 +699,7 @@ TEST_F(Engine, FullDiskFailsTheItemWithoutAHangAndLeavesNothingHalfWritten) {
 
   // In overwrite mode the old file survives the failed replacement byte for byte.
   std::ofstream(dest_ / "part1.bin") << "the old part one";
-  zip_.OnBegin = [](const TItemFacts&, const std::u16string&, bool& proceed) { proceed = true; };
+  events_.Begin = [](const TItemFacts&, const std::u16string&, bool) { return true; };
   EXPECT_EQ(extractLimited(), 0);
   EXPECT_EQ(Contents(dest_ / "part1.bin"), "the old part one");
   EXPECT_TRUE(PartialFiles(dest_).empty());

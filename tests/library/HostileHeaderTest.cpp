@@ -2,6 +2,7 @@
 // the item at Extract) at once, without allocating by the number or running away.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "library/Crypto.h"
@@ -79,8 +80,19 @@ TSystemString SZ_STDCALL AllocString(const wchar_t* text) {
 
 struct TOpened {
   HRes Open = kFailure;
+  std::string Refusal;  // the handler's reason for refusing the archive
   std::vector<TItemRecord> Items;
 };
+
+std::string RefusalOf(IInArchive* handler) {
+  TPropValue value{};
+  static_cast<IInArchiveFull*>(handler)->GetArchiveProperty(kArchivePropRefusal, &value);
+  if (value.Tag != kTagString) return "";
+  std::string text;
+  for (const wchar_t* c = value.String; *c; ++c) text += static_cast<char>(*c);
+  szlib::DeleteSystemString(value.String);
+  return text;
+}
 
 TOpened OpenAndExtract(const TBytes& archive) {
   TOpened result;
@@ -93,6 +105,7 @@ TOpened OpenAndExtract(const TBytes& archive) {
   auto* extract = new TExtractRecorder(password);
   extract->AddRef();
   result.Open = handler->Open(stream, nullptr, open);
+  result.Refusal = RefusalOf(handler);
   if (result.Open == kOk && handler->Extract(nullptr, 0xFFFFFFFFu, 0, extract) == kOk) result.Items = extract->Items;
   extract->Release();
   open->Release();
@@ -106,6 +119,7 @@ const TBytes kCopy = {0x00}, kLzma = {0x03, 0x01, 0x01};
 TEST(HostileHeader, AWellFormedHandMadeArchiveExtracts) {
   const TOpened r = OpenAndExtract(Archive({'a', 'b', 'c'}, OneFolder(kCopy, {}, 3, 3)));
   ASSERT_EQ(r.Open, kOk);
+  EXPECT_EQ(r.Refusal, "");
   ASSERT_EQ(r.Items.size(), 1u);
   EXPECT_EQ(r.Items[0].Result, kResultOk);
   EXPECT_EQ(r.Items[0].Size, 3u);
@@ -116,13 +130,22 @@ TEST(HostileHeader, CountsBeyondTheHeaderAreRefusedAtOpen) {
   TBytes files = {0x01, 0x05};
   Number(files, uint64_t{1} << 40);
   files.push_back(0x00);
-  EXPECT_EQ(OpenAndExtract(Archive({}, files)).Open, kFalse);
   TBytes folders = {0x01, 0x04, 0x07, 0x0B};
   Number(folders, 4000000000u);
-  EXPECT_EQ(OpenAndExtract(Archive({}, folders)).Open, kFalse);
   TBytes packs = {0x01, 0x04, 0x06, 0x00};
   Number(packs, 4000000000u);
-  EXPECT_EQ(OpenAndExtract(Archive({}, packs)).Open, kFalse);
+  // Each refusal says which check refused it.
+  const struct {
+    const TBytes& header;
+    const char* reason;
+  } cases[] = {{files, "too many files for the header"},
+               {folders, "a count is beyond its limit or the header"},
+               {packs, "a count is beyond its limit or the header"}};
+  for (const auto& c : cases) {
+    const TOpened r = OpenAndExtract(Archive({}, c.header));
+    EXPECT_EQ(r.Open, kFalse);
+    EXPECT_EQ(r.Refusal, c.reason);
+  }
 }
 
 TEST(HostileHeader, PackedDataBeyondTheArchiveOrSizesBeyondTheFolderAreRefused) {

@@ -2,6 +2,8 @@
 //   szrun ARCHIVE DEST [--dll-dir DIR] [--select PATH]... [--password TEXT] [--overwrite]
 //         [--flat] [--cancel-at PERCENT] [--list] [--quiet] [--peak]
 // Prints the events and "result 0x........ errors N"; exits 0 only when both are zero.
+// An archive the library refuses is reported as "open failed: REASON" first (the
+// reason where the library gives one).
 // --peak (Linux) also prints the process's peak virtual and resident memory.
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +11,9 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/Library.h"
 #include "engine/SevenZip.h"
+#include "platform/Paths.h"
 #include "platform/Platform.h"
 
 using namespace szsfx;
@@ -64,23 +68,38 @@ bool Parse(int argc, char** argv, Options& o) {
   return true;
 }
 
-void Attach(TSevenZip& zip, const Options& o) {
-  zip.OnBegin = [&o](const TItemFacts& item, const std::u16string& dest, bool& proceed) {
-    if (o.overwrite) proceed = true;
-    if (!o.quiet) {
-      std::printf("begin %s | %llu bytes, time %llu%s\n", Narrow(dest).c_str(),
+// Prints what the component reports, answers its questions from the options.
+class TPrintingEvents final : public ISevenZipEvents {
+ public:
+  explicit TPrintingEvents(const Options& o) : o_(o) {}
+
+  bool OnBegin(const TItemFacts& item, const std::u16string& destination, bool fileExists) override {
+    if (!o_.quiet) {
+      std::printf("begin %s | %llu bytes, time %llu%s\n", Narrow(destination).c_str(),
                   static_cast<unsigned long long>(item.Size), static_cast<unsigned long long>(item.ModifiedUtc),
                   item.HasTime ? "" : " (none)");
     }
-  };
-  zip.OnPassword = [&o](const std::u16string& name, std::u16string& password) {
-    std::printf("password asked for \"%s\"\n", Narrow(name).c_str());
-    password = plat::FromSystemCodePage(o.password);
-  };
-  zip.OnProgress = [&o](uint8_t file, uint8_t total, bool& cancel) {
-    if (!o.quiet) std::printf("progress %u %u\n", file, total);
-    if (o.cancelAt >= 0 && total >= o.cancelAt) cancel = true;
-  };
+    return !fileExists || o_.overwrite;
+  }
+  bool OnProgress(uint8_t itemPercent, uint8_t totalPercent) override {
+    if (!o_.quiet) std::printf("progress %u %u\n", itemPercent, totalPercent);
+    return o_.cancelAt < 0 || totalPercent < o_.cancelAt;
+  }
+  std::u16string OnPassword(const std::u16string& item) override {
+    std::printf("password asked for \"%s\"\n", Narrow(item).c_str());
+    return plat::FromSystemCodePage(o_.password);
+  }
+
+ private:
+  const Options& o_;
+};
+
+// The folder of the running program, with its separator.
+std::u16string ProgramFolder() {
+  const std::u16string path = plat::ModuleFileName();
+  size_t cut = path.size();
+  while (cut > 0 && !plat::IsPathSeparator(path[cut - 1]) && path[cut - 1] != u':') --cut;
+  return path.substr(0, cut);
 }
 
 // "peak virtual N KB resident M KB", from the kernel's account of the process.
@@ -107,29 +126,30 @@ int main(int argc, char** argv) {
                  "             [--overwrite] [--flat] [--cancel-at PERCENT] [--list] [--quiet] [--peak]\n");
     return 2;
   }
-  int code = 1;
-  {
-    TSevenZip zip;
-    zip.FileName = plat::FromSystemCodePage(o.archive);
-    if (!o.dllDir.empty()) zip.DLLDir = plat::FromSystemCodePage(o.dllDir);
-    zip.ExtractBaseDir = plat::FromSystemCodePage(o.destination);
-    zip.UseFolderNames = !o.flat;
-    for (const std::string& path : o.selected) zip.FileSpec.push_back(plat::FromSystemCodePage(path));
-    Attach(zip, o);
-    if (o.list) {
-      bool opened = zip.OpenArchive();
-      std::printf("open %s\n", opened ? "ok" : "failed");
-      for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i)
-        std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
-      zip.CloseArchive();
-      code = opened ? 0 : 1;
-    } else {
-      HRes result = zip.ExtractArchive();
-      std::printf("result 0x%08X errors %u\n", static_cast<unsigned>(result), zip.ErrorCount);
-      code = result == kOk && zip.ErrorCount == 0 ? 0 : 1;
-    }
+  const TArchiveLibrary library(o.dllDir.empty() ? ProgramFolder() : plat::FromSystemCodePage(o.dllDir));
+  TSevenZip zip(library);
+  TPrintingEvents events(o);
+  TExtractRequest request;
+  request.Source.FileName = plat::FromSystemCodePage(o.archive);
+  request.Destination = plat::FromSystemCodePage(o.destination);
+  request.UseFolderNames = !o.flat;
+  for (const std::string& path : o.selected) request.Selection.push_back(plat::FromSystemCodePage(path));
+  // The open comes first, as in the stub (which lists the archive before the run), so
+  // that a refused archive is reported with the library's reason where it gives one.
+  const bool opened = zip.Open(request.Source, events);
+  if (!opened) std::printf("open failed: %s\n", Narrow(zip.OpenRefusal()).c_str());
+  int code = opened ? 0 : 1;
+  if (o.list) {
+    if (opened) std::printf("open ok\n");
+    for (uint32_t i = 0; opened && i < zip.ItemCount(); ++i) std::printf("item %s\n", Narrow(zip.ItemPath(i)).c_str());
+    zip.Close();
+  } else if (!opened) {
+    std::printf("result 0x%08X errors 0\n", static_cast<unsigned>(kFailure));
+  } else {
+    const TExtractOutcome outcome = zip.Extract(request, events);
+    std::printf("result 0x%08X errors %u\n", static_cast<unsigned>(outcome.Result), outcome.ErrorCount);
+    code = outcome.Result == kOk && outcome.ErrorCount == 0 ? 0 : 1;
   }
-  ReleaseArchiveLibrary();
   if (o.peak) PrintPeakMemory();
   return code;
 }
