@@ -84,7 +84,11 @@ TEST(StubResources, ChangedAndReadBack) {
   if (stubs.empty()) GTEST_SKIP() << "no Windows stub built (SZSFX_TEST_STUBS)";
   const std::vector<TChangeCase> cases = {
       {"a publisher's icon", 2, {}, "", ""},
-      {"version texts", 0, {{"ProductName", "Leaf Tools \xE2\x9C\x93"}, {"FileVersion", "2.5.0.17"}, {"CompanyName", "Ex Ltd"}}, "", ""},
+      {"version texts",
+       0,
+       {{"ProductName", "Leaf Tools \xE2\x9C\x93"}, {"FileVersion", "2.5.0.17"}, {"CompanyName", "Ex Ltd"}},
+       "",
+       ""},
       {"require administrator", 0, {}, "requireAdministrator", ""},
       {"all three", 1, {{"ProductVersion", "3.1"}, {"OriginalFilename", "setup.exe"}}, "highestAvailable", ""},
       {"an icon larger than the room", 40, {}, "", "do not fit in the stub: the resources take"},
@@ -140,7 +144,8 @@ TEST(StubResources, ChangedAndReadBack) {
       }
       for (const auto& [key, value] : c.Version) {
         bool found = false;
-        for (const auto& [readKey, readValue] : version.Strings) found = found || (readKey == key && readValue == value);
+        for (const auto& [readKey, readValue] : version.Strings)
+          found = found || (readKey == key && readValue == value);
         EXPECT_TRUE(found) << key;
       }
       const uint16_t kFile[4] = {2, 5, 0, 17}, kProduct[4] = {3, 1, 0, 0};
@@ -169,7 +174,9 @@ TEST(StubResources, ChangedAndReadBack) {
       const uint32_t resourceRva = Dword(image, optional + (plus ? 112 : 96) + 16);
       for (uint16_t s = 0; s < sectionCount; ++s) {
         const size_t header = optional + Word(image, pe + 20) + 40 * size_t{s};
-        if (Dword(image, header + 12) == resourceRva) EXPECT_EQ(Dword(image, header + 8), Dword(image, optional + (plus ? 112 : 96) + 20));
+        if (Dword(image, header + 12) == resourceRva) {
+          EXPECT_EQ(Dword(image, header + 8), Dword(image, optional + (plus ? 112 : 96) + 20));
+        }
       }
 
       // Behind the changed stub, the payload is where the stub looks for it.

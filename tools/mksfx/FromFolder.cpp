@@ -94,8 +94,8 @@ std::string ArchiveFolder(const std::string& folder, const std::string& archive,
   const int exitCode = RunProgram(arguments);
   fs::current_path(before, failed);
   if (exitCode != 0) {
-    return "the 7z command (" + command + ") could not archive " + folder + " (exit code " +
-           std::to_string(exitCode) + "; switches: " + switches + ")";
+    return "the 7z command (" + command + ") could not archive " + folder + " (exit code " + std::to_string(exitCode) +
+           "; switches: " + switches + ")";
   }
   return "";
 }

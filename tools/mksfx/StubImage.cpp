@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace szsfx {
@@ -39,11 +39,6 @@ void Put32(Bytes& b, size_t at, uint32_t value) {
 void Append16(Bytes& b, uint32_t value) {
   b.resize(b.size() + 2);
   Put16(b, b.size() - 2, value);
-}
-
-void Append32(Bytes& b, uint32_t value) {
-  b.resize(b.size() + 4);
-  Put32(b, b.size() - 4, value);
 }
 
 void PadTo(Bytes& b, size_t alignment) { b.resize((b.size() + alignment - 1) / alignment * alignment); }
@@ -125,7 +120,8 @@ std::string ReadImage(const Bytes& b, TImage& image) {
   bool plus = Read16(b, image.OptionalAt, magic) && magic == 0x20B;
   if (!plus && magic != 0x10B) return "the stub's optional header is neither PE32 nor PE32+";
   image.DirectoriesAt = image.OptionalAt + (plus ? 112 : 96);
-  if (!Read32(b, image.OptionalAt + 32, image.SectionAlignment) || !Read32(b, image.OptionalAt + 36, image.FileAlignment) ||
+  if (!Read32(b, image.OptionalAt + 32, image.SectionAlignment) ||
+      !Read32(b, image.OptionalAt + 36, image.FileAlignment) ||
       !Read32(b, image.DirectoriesAt - 4, image.DirectoryCount) || image.DirectoryCount <= kRelocationDirectory ||
       image.DirectoriesAt + 8 * size_t{image.DirectoryCount} > image.OptionalAt + size_t{optionalSize} ||
       image.FileAlignment == 0 || image.SectionAlignment == 0 || image.FileAlignment > 0x10000 ||
@@ -183,7 +179,8 @@ struct TTreeReader {
     if ((id & 0x7FFFFFFF) >= Section.RawSize || !Read16(Image, at, length) ||
         size_t{length} * 2 + 2 > Section.RawSize - (id & 0x7FFFFFFF))
       return false;
-    for (uint16_t i = 0; i < length; ++i) r.NameText += static_cast<char16_t>(Image[at + 2 + 2 * i] | Image[at + 3 + 2 * i] << 8);
+    for (uint16_t i = 0; i < length; ++i)
+      r.NameText += static_cast<char16_t>(Image[at + 2 + 2 * i] | Image[at + 3 + 2 * i] << 8);
     return true;
   }
 
@@ -280,7 +277,8 @@ Bytes WriteResourceSection(std::vector<TResource> resources, uint32_t sectionRva
       } else {
         Put32(out, nameEntry, 0x80000000 | static_cast<uint32_t>(nextName));
         Put16(out, nextName, static_cast<uint32_t>(resources[n].NameText.size()));
-        for (size_t c = 0; c < resources[n].NameText.size(); ++c) Put16(out, nextName + 2 + 2 * c, resources[n].NameText[c]);
+        for (size_t c = 0; c < resources[n].NameText.size(); ++c)
+          Put16(out, nextName + 2 + 2 * c, resources[n].NameText[c]);
         nextName += 2 + 2 * resources[n].NameText.size();
       }
       Put32(out, nameEntry + 4, 0x80000000 | static_cast<uint32_t>(nameTable));
@@ -315,14 +313,16 @@ std::string ReplaceIcon(std::vector<TResource>& resources, const Bytes& ico) {
   group.Type = kResourceIconGroup;
   group.Name = 1;
   group.Language = 0x409;
-  auto old = std::find_if(resources.begin(), resources.end(), [](const TResource& r) { return r.Type == kResourceIconGroup; });
+  auto old =
+      std::find_if(resources.begin(), resources.end(), [](const TResource& r) { return r.Type == kResourceIconGroup; });
   std::set<uint16_t> freed, used;
   if (old != resources.end()) {
     group.Name = old->Name;
     group.NameText = old->NameText;
     group.Language = old->Language;
     uint16_t oldCount = 0, id = 0;
-    for (uint16_t i = 0; Read16(old->Data, 4, oldCount) && i < oldCount && Read16(old->Data, 6 + 14 * size_t{i} + 12, id); ++i)
+    for (uint16_t i = 0;
+         Read16(old->Data, 4, oldCount) && i < oldCount && Read16(old->Data, 6 + 14 * size_t{i} + 12, id); ++i)
       freed.insert(id);
     resources.erase(old);
     resources.erase(std::remove_if(resources.begin(), resources.end(),
@@ -349,7 +349,8 @@ std::string ReplaceIcon(std::vector<TResource>& resources, const Bytes& ico) {
     icon.Language = group.Language;
     icon.Data.assign(ico.begin() + offset, ico.begin() + offset + size);
     resources.push_back(icon);
-    group.Data.insert(group.Data.end(), ico.begin() + static_cast<long>(entry), ico.begin() + static_cast<long>(entry) + 12);
+    group.Data.insert(group.Data.end(), ico.begin() + static_cast<long>(entry),
+                      ico.begin() + static_cast<long>(entry) + 12);
     Append16(group.Data, nextId);
   }
   resources.push_back(group);
@@ -432,7 +433,8 @@ bool NumericVersion(const std::string& text, uint32_t& high, uint32_t& low) {
 
 std::string ChangeVersion(std::vector<TResource>& resources,
                           const std::vector<std::pair<std::string, std::string>>& strings) {
-  auto found = std::find_if(resources.begin(), resources.end(), [](const TResource& r) { return r.Type == kResourceVersion; });
+  auto found =
+      std::find_if(resources.begin(), resources.end(), [](const TResource& r) { return r.Type == kResourceVersion; });
   TVersionNode root;
   if (found == resources.end() || !ParseVersionNode(found->Data, 0, found->Data.size(), root, 0) ||
       root.Value.size() != 52)
@@ -468,14 +470,14 @@ std::string ChangeVersion(std::vector<TResource>& resources,
 
 // ---- The manifest ---------------------------------------------------------------------
 std::string ChangeExecutionLevel(std::vector<TResource>& resources, const std::string& level) {
-  auto found = std::find_if(resources.begin(), resources.end(), [](const TResource& r) { return r.Type == kResourceManifest; });
+  auto found =
+      std::find_if(resources.begin(), resources.end(), [](const TResource& r) { return r.Type == kResourceManifest; });
   if (found == resources.end()) return "the stub has no manifest";
   std::string text(found->Data.begin(), found->Data.end());
   const size_t element = text.find("<requestedExecutionLevel");
   const size_t attribute = element == std::string::npos ? element : text.find("level=\"", element);
   const size_t end = attribute == std::string::npos ? attribute : text.find('"', attribute + 7);
-  if (end == std::string::npos || text.find('>', element) < end)
-    return "the stub's manifest names no execution level";
+  if (end == std::string::npos || text.find('>', element) < end) return "the stub's manifest names no execution level";
   text.replace(attribute + 7, end - attribute - 7, level);
   found->Data.assign(text.begin(), text.end());
   return "";

@@ -56,12 +56,14 @@ const char kUsage[] =
 
 // The version texts by their option keys.
 const std::pair<const char*, const char*> kVersionKeys[] = {
-    {"product-name", "ProductName"},   {"company", "CompanyName"},   {"description", "FileDescription"},
-    {"file-version", "FileVersion"},   {"product-version", "ProductVersion"},
-    {"copyright", "LegalCopyright"},   {"original-name", "OriginalFilename"}};
+    {"product-name", "ProductName"},       {"company", "CompanyName"},
+    {"description", "FileDescription"},    {"file-version", "FileVersion"},
+    {"product-version", "ProductVersion"}, {"copyright", "LegalCopyright"},
+    {"original-name", "OriginalFilename"}};
 
-const std::pair<const char*, const char*> kElevationLevels[] = {
-    {"as-invoker", "asInvoker"}, {"highest-available", "highestAvailable"}, {"require-administrator", "requireAdministrator"}};
+const std::pair<const char*, const char*> kElevationLevels[] = {{"as-invoker", "asInvoker"},
+                                                                {"highest-available", "highestAvailable"},
+                                                                {"require-administrator", "requireAdministrator"}};
 
 struct Fail {
   std::string text;
@@ -150,8 +152,9 @@ void ApplyPublisherOption(TPublisherOptions& p, const std::string& o, const std:
     for (const auto& [option, resourceName] : kVersionKeys)
       if (key == option) name = resourceName;
     if (equals == std::string::npos || name == nullptr)
-      throw Fail{"--version takes KEY=VALUE with KEY one of product-name, company, description, file-version, "
-                 "product-version, copyright, original-name"};
+      throw Fail{
+          "--version takes KEY=VALUE with KEY one of product-name, company, description, file-version, "
+          "product-version, copyright, original-name"};
     p.Resources.VersionStrings.emplace_back(name, v.substr(equals + 1));
   }
 }
@@ -224,7 +227,8 @@ TBuildRequest ParseArguments(int argc, char** argv, TPublisherOptions& publisher
   }
   if (!publisher.IconPath.empty()) {
     std::string icon;
-    if (!ReadWholeFile(publisher.IconPath, icon) || icon.empty()) throw Fail{"cannot read the icon " + publisher.IconPath};
+    if (!ReadWholeFile(publisher.IconPath, icon) || icon.empty())
+      throw Fail{"cannot read the icon " + publisher.IconPath};
     publisher.Resources.IconFile.assign(icon.begin(), icon.end());
   }
   if (!publisher.Folder.empty()) {
