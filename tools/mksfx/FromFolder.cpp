@@ -36,14 +36,17 @@ const char kCommandName[] = "7z";
 int RunProgram(const std::vector<std::string>& arguments) {
 #ifdef _WIN32
   std::vector<std::string> quoted;
+  quoted.reserve(arguments.size());
   for (const std::string& a : arguments)
     quoted.push_back(a.find_first_of(" \t") == std::string::npos ? a : "\"" + a + "\"");
   std::vector<const char*> argv;
+  argv.reserve(quoted.size() + 1);
   for (const std::string& a : quoted) argv.push_back(a.c_str());
   argv.push_back(nullptr);
   return static_cast<int>(_spawnv(_P_WAIT, arguments[0].c_str(), argv.data()));
 #else
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t child = 0;

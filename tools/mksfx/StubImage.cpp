@@ -180,7 +180,7 @@ struct TTreeReader {
         size_t{length} * 2 + 2 > Section.RawSize - (id & 0x7FFFFFFF))
       return false;
     for (uint16_t i = 0; i < length; ++i)
-      r.NameText += static_cast<char16_t>(Image[at + 2 + 2 * i] | Image[at + 3 + 2 * i] << 8);
+      r.NameText += static_cast<char16_t>(Image[at + 2 + 2 * size_t{i}] | Image[at + 3 + 2 * size_t{i}] << 8);
     return true;
   }
 
@@ -549,7 +549,7 @@ bool ParseVersionInfo(const Bytes& resource, TVersionInfo& info) {
   uint32_t parts[4] = {};
   if (!ParseVersionNode(resource, 0, resource.size(), root, 0) || root.Value.size() != 52) return false;
   for (int i = 0; i < 4; ++i) Read32(root.Value, 8 + 4 * size_t(i), parts[i]);
-  for (int i = 0; i < 2; ++i) {
+  for (size_t i = 0; i < 2; ++i) {
     info.FileVersion[2 * i] = static_cast<uint16_t>(parts[i] >> 16);
     info.FileVersion[2 * i + 1] = static_cast<uint16_t>(parts[i]);
     info.ProductVersion[2 * i] = static_cast<uint16_t>(parts[2 + i] >> 16);
@@ -589,10 +589,12 @@ std::string SetImageChecksum(const std::string& path) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r+b"), &std::fclose);
   Bytes chunk(1 << 20);
   size_t got = file ? std::fread(chunk.data(), 1, 4096, file.get()) : 0;
-  TImage layout;
   chunk.resize(got);
-  if (!ReadImage(chunk, layout).empty() || layout.OptionalAt + 68 > got) return "cannot read the image " + path;
-  const uint64_t checksumAt = layout.OptionalAt + 64;
+  uint32_t peAt = 0, signature = 0;
+  if (got < 0x40 || !Read32(chunk, 0x3C, peAt) || !Read32(chunk, peAt, signature) || signature != 0x4550 ||
+      size_t{peAt} + 24 + 68 > got)
+    return "cannot read the image " + path;
+  const uint64_t checksumAt = uint64_t{peAt} + 24 + 64;
   uint64_t sum = 0, total = 0;
   chunk.resize(1 << 20);
   std::rewind(file.get());
