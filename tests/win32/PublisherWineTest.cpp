@@ -58,7 +58,7 @@ TEST(Publisher, SignedSelfExtractorShowsItsResourcesAndExtracts) {
   std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
   ASSERT_FALSE(block.empty());
   ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-  EXPECT_EQ(VersionText(block, L"ProductName"), "Leaf Tools \xE2\x9C\x93");
+  EXPECT_EQ(VersionText(block, L"ProductName"), "Leaf Tools");
   EXPECT_EQ(VersionText(block, L"CompanyName"), "Example Publisher");
   EXPECT_EQ(VersionText(block, L"FileVersion"), "2.5.0.17");
   VS_FIXEDFILEINFO* fixed = nullptr;
