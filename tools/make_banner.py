@@ -11,25 +11,31 @@ import sys
 W = H = 50
 
 
-def pixel(x, y):
-    """The colour at (x, y) of the 50-pixel picture; x and y may fall between pixels."""
-    # Sky from light blue (top) to white (bottom).
-    t = min(max(y / (H - 1), 0.0), 1.0)
-    r, g, b = int(200 + 55 * t), int(225 + 30 * t), 255
+def leaf(x, y):
+    """The leaf's or a berry's colour at (x, y) of the 50-pixel picture, or None where
+    the sky shows through."""
+    colour = None
     # A leaf: an ellipse tilted by 40 degrees, with a darker midrib.
     cx, cy, a = 25.0, 25.0, math.radians(40)
     u = (x - cx) * math.cos(a) + (y - cy) * math.sin(a)
     v = -(x - cx) * math.sin(a) + (y - cy) * math.cos(a)
     if (u / 21) ** 2 + (v / 11) ** 2 <= 1:
         shade = 0.75 + 0.25 * (v / 11)
-        r, g, b = int(40 * shade), int(150 * shade), int(60 * shade)
+        colour = int(40 * shade), int(150 * shade), int(60 * shade)
         if abs(v) < 1.0:
-            r, g, b = 20, 90, 30
+            colour = 20, 90, 30
     # Three berries in the lower left corner.
     for bx, by in ((9, 40), (14, 44), (7, 46)):
         if (x - bx) ** 2 + (y - by) ** 2 <= 9:
-            r, g, b = 90, 20, 70
-    return r, g, b
+            colour = 90, 20, 70
+    return colour
+
+
+def pixel(x, y):
+    """The colour at (x, y) of the 50-pixel picture; x and y may fall between pixels."""
+    # Sky from light blue (top) to white (bottom).
+    t = min(max(y / (H - 1), 0.0), 1.0)
+    return leaf(x, y) or (int(200 + 55 * t), int(225 + 30 * t), 255)
 
 
 def drawn(x, y, side):

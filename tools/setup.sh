@@ -39,7 +39,7 @@ echo "setup: this kernel executes 32-bit code: $runs_i386"
 # ---- Debian packages -------------------------------------------------------------
 packages=(wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 p7zip-full cmake ninja-build googletest
-          clang-14 libclang-rt-14-dev valgrind python3 time bc)
+          clang-14 libclang-rt-14-dev valgrind python3 time bc osslsigncode openssl)
 [ "$runs_i386" = yes ] || packages+=(qemu-user)
 
 missing=()

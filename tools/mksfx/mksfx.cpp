@@ -1,4 +1,6 @@
-// mksfx: builds a self-extractor from the stub, a library image, message files and a 7z archive.
+// mksfx: builds a self-extractor from the stub, a library image, message files and a 7z
+// archive (or a folder archived by the 7z command), with the publisher's icon, version
+// information and execution level in the stub's resources.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,19 +9,25 @@
 #include <sstream>
 #include <string>
 
+#include "FromFolder.h"
 #include "payload/PayloadBuilder.h"
+#include "payload/StubImage.h"
 
 using namespace szsfx;
 
 namespace {
 
 const char kUsage[] =
-    "usage: mksfx --stub FILE [--library FILE] --archive FILE -o OUTPUT [settings] [messages]\n"
+    "usage: mksfx --stub FILE [--library FILE] (--archive FILE | --from-folder DIR) -o OUTPUT\n"
+    "             [settings] [messages] [publisher's resources]\n"
     "\n"
     "  --stub FILE             the stub executable (exactly 223744 bytes)\n"
     "  --library FILE          the archive library image (at most 76288 bytes); default:\n"
     "                          our own library, 7zextract.dll beside the stub file\n"
     "  --archive FILE          the 7z archive\n"
+    "  --from-folder DIR       archive DIR's contents with the 7z command on the PATH instead\n"
+    "  --7z-switches TEXT      the 7z command's switches for --from-folder (default:\n"
+    "                          \"-t7z -mx=7 -m0=LZMA2 -ms=on -mqs=on\"; e.g. add -mhe=on -pSECRET)\n"
     "  -o, --output FILE       the self-extractor to write\n"
     "  --codepage N            the Windows code page of the stub's texts (default 1252);\n"
     "                          texts and message files are read as UTF-8 and written in it\n"
@@ -38,7 +46,24 @@ const char kUsage[] =
     "messages (one block each, in order; default: the built-in English table):\n"
     "  --messages FILE         a message file: one message per line, escapes \\r \\n \\t \\\\ \\xHH\n"
     "  --raw-block FILE        a block's string area taken byte for byte\n"
-    "  --print-messages        print the built-in table as a message file and exit\n";
+    "  --print-messages        print the built-in table as a message file and exit\n"
+    "publisher's resources (the stub's resources are rebuilt inside its fixed size):\n"
+    "  --icon FILE             the program's icon, an .ico file\n"
+    "  --version KEY=VALUE     a version text, repeatable; keys: product-name, company,\n"
+    "                          description, file-version, product-version (a.b.c.d, also the\n"
+    "                          numeric versions), copyright, original-name\n"
+    "  --elevation LEVEL       as-invoker (default), highest-available, require-administrator\n";
+
+// The version texts by their option keys.
+const std::pair<const char*, const char*> kVersionKeys[] = {
+    {"product-name", "ProductName"},       {"company", "CompanyName"},
+    {"description", "FileDescription"},    {"file-version", "FileVersion"},
+    {"product-version", "ProductVersion"}, {"copyright", "LegalCopyright"},
+    {"original-name", "OriginalFilename"}};
+
+const std::pair<const char*, const char*> kElevationLevels[] = {{"as-invoker", "asInvoker"},
+                                                                {"highest-available", "highestAvailable"},
+                                                                {"require-administrator", "requireAdministrator"}};
 
 struct Fail {
   std::string text;
@@ -102,6 +127,42 @@ std::string BaseName(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// What mksfx does besides the payload: the stub's resources, the archive from a folder.
+struct TPublisherOptions {
+  TStubResourceChanges Resources;
+  std::string IconPath, Folder, SevenZipSwitches = kDefaultSevenZipSwitches;
+};
+
+void ApplyPublisherOption(TPublisherOptions& p, const std::string& o, const std::string& v) {
+  if (o == "--icon") {
+    p.IconPath = v;
+  } else if (o == "--from-folder") {
+    p.Folder = v;
+  } else if (o == "--7z-switches") {
+    p.SevenZipSwitches = v;
+  } else if (o == "--elevation") {
+    for (const auto& [option, level] : kElevationLevels)
+      if (v == option) p.Resources.ExecutionLevel = level;
+    if (p.Resources.ExecutionLevel.empty())
+      throw Fail{"--elevation takes as-invoker, highest-available or require-administrator"};
+  } else {  // --version
+    const size_t equals = v.find('=');
+    const std::string key = v.substr(0, equals);
+    const char* name = nullptr;
+    for (const auto& [option, resourceName] : kVersionKeys)
+      if (key == option) name = resourceName;
+    if (equals == std::string::npos || name == nullptr)
+      throw Fail{
+          "--version takes KEY=VALUE with KEY one of product-name, company, description, file-version, "
+          "product-version, copyright, original-name"};
+    p.Resources.VersionStrings.emplace_back(name, v.substr(equals + 1));
+  }
+}
+
+bool IsPublisherOption(const std::string& o) {
+  return o == "--icon" || o == "--from-folder" || o == "--7z-switches" || o == "--elevation" || o == "--version";
+}
+
 void ApplySetting(TBuildRequest& r, const std::string& o, const std::string& v, bool& named) {
   TSettingsRecord& s = r.Settings;
   if (o == "--stub")
@@ -145,7 +206,7 @@ void ApplySetting(TBuildRequest& r, const std::string& o, const std::string& v, 
     throw Fail{"unknown option " + o};
 }
 
-TBuildRequest ParseArguments(int argc, char** argv) {
+TBuildRequest ParseArguments(int argc, char** argv, TPublisherOptions& publisher) {
   TBuildRequest r;
   r.Settings = DefaultSettings();
   for (int i = 1; i + 1 < argc; ++i) {
@@ -156,10 +217,24 @@ TBuildRequest ParseArguments(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
     if (i + 1 >= argc) throw Fail{"option " + option + " needs a value"};
-    ApplySetting(r, option, argv[++i], named);
+    if (IsPublisherOption(option))
+      ApplyPublisherOption(publisher, option, argv[++i]);
+    else
+      ApplySetting(r, option, argv[++i], named);
   }
-  if (r.StubPath.empty() || r.ArchivePath.empty() || r.OutputPath.empty()) {
-    throw Fail{"--stub, --archive and --output are required"};
+  if (r.StubPath.empty() || r.ArchivePath.empty() == publisher.Folder.empty() || r.OutputPath.empty()) {
+    throw Fail{"--stub, --output and one of --archive and --from-folder are required"};
+  }
+  if (!publisher.IconPath.empty()) {
+    std::string icon;
+    if (!ReadWholeFile(publisher.IconPath, icon) || icon.empty())
+      throw Fail{"cannot read the icon " + publisher.IconPath};
+    publisher.Resources.IconFile.assign(icon.begin(), icon.end());
+  }
+  if (!publisher.Folder.empty()) {
+    std::string folder = publisher.Folder;
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    r.ArchivePath = BaseName(folder) + ".7z";  // the name recorded unless --archive-name names one
   }
   if (r.LibraryPath.empty()) r.LibraryPath = LibraryBesideStub(r.StubPath);
   if (!named) SetText(r.Settings.ArchiveName, "--archive-name", BaseName(r.ArchivePath).substr(0, 255));
@@ -182,8 +257,30 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   try {
-    TBuildRequest request = ParseArguments(argc, argv);
+    TPublisherOptions publisher;
+    TBuildRequest request = ParseArguments(argc, argv, publisher);
+    // The stub's resources first: an icon that does not fit is refused before the 7z
+    // command runs or anything is written.
+    TTemporaryFile changedStub(request.OutputPath + ".stub.part");
+    if (publisher.Resources.Any()) {
+      std::string stub;
+      if (!ReadWholeFile(request.StubPath, stub)) throw Fail{"cannot read the stub " + request.StubPath};
+      std::vector<uint8_t> image(stub.begin(), stub.end());
+      std::string error = ChangeStubResources(image, publisher.Resources);
+      if (!error.empty()) throw Fail{error};
+      std::ofstream out(changedStub.Path(), std::ios::binary);
+      out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+      if (!out.flush()) throw Fail{"cannot write " + changedStub.Path()};
+      request.StubPath = changedStub.Path();
+    }
+    TTemporaryFile folderArchive(request.OutputPath + ".7z.part");
+    if (!publisher.Folder.empty()) {
+      std::string error = ArchiveFolder(publisher.Folder, folderArchive.Path(), publisher.SevenZipSwitches);
+      if (!error.empty()) throw Fail{error};
+      request.ArchivePath = folderArchive.Path();
+    }
     std::string error = BuildSelfExtractor(request);
+    if (error.empty() && publisher.Resources.Any()) error = SetImageChecksum(request.OutputPath);
     if (!error.empty()) throw Fail{error};
   } catch (const Fail& fail) {
     std::cerr << "mksfx: " << fail.text << "\n";
