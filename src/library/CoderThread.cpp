@@ -4,6 +4,10 @@
 #include <unistd.h>
 #endif
 
+extern "C" {
+#include "Threads.h"
+}
+
 namespace szlib {
 
 unsigned Processors() {
@@ -16,6 +20,28 @@ unsigned Processors() {
   return count > 0 ? static_cast<unsigned>(count) : 1;
 #endif
 }
+
+struct TStreamLock::TSection {
+  CCriticalSection Section;
+};
+
+TStreamLock::~TStreamLock() {
+  if (!section_) return;
+  CriticalSection_Delete(&section_->Section);
+  delete section_;
+}
+
+bool TStreamLock::Create() {
+  if (section_) return true;
+  section_ = new (std::nothrow) TSection;
+  if (section_ && CriticalSection_Init(&section_->Section) == 0) return true;
+  delete section_;
+  section_ = nullptr;
+  return false;
+}
+
+void TStreamLock::Enter() { CriticalSection_Enter(&section_->Section); }
+void TStreamLock::Leave() { CriticalSection_Leave(&section_->Section); }
 
 namespace {
 

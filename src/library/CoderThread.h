@@ -5,10 +5,6 @@
 
 #include "library/Coders.h"
 
-extern "C" {
-#include "Threads.h"
-}
-
 namespace szlib {
 
 // The ring between a coder on its thread and the coder that reads it.
@@ -29,16 +25,14 @@ class TStreamLock {
   TStreamLock() = default;
   TStreamLock(const TStreamLock&) = delete;
   TStreamLock& operator=(const TStreamLock&) = delete;
-  ~TStreamLock() {
-    if (created_) CriticalSection_Delete(&section_);
-  }
-  bool Create() { return created_ || (created_ = CriticalSection_Init(&section_) == 0); }
-  void Enter() { CriticalSection_Enter(&section_); }
-  void Leave() { CriticalSection_Leave(&section_); }
+  ~TStreamLock();
+  bool Create();
+  void Enter();
+  void Leave();
 
  private:
-  CCriticalSection section_;
-  bool created_ = false;
+  struct TSection;
+  TSection* section_ = nullptr;
 };
 
 // Runs `coder` on its own thread once started (Start, on the extracting thread); until then,

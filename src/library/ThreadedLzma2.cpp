@@ -6,6 +6,7 @@
 
 extern "C" {
 #include "Lzma2DecMt.h"
+#include "Threads.h"
 }
 
 namespace szlib {
