@@ -141,10 +141,11 @@ HRes TFolderDecoder::Build(uint32_t coder, TSource*& made) {
     if (r != kOk) return r;
     made = NewAesCoder(inputs[0], *keys_, params, outSize, result);
   } else {
-    // LZMA2 in a folder of one packed stream may decode on several threads: its input is
-    // that stream, through single-input coders only, and nothing else reads the archive.
+    // LZMA2 straight from the folder's only packed stream may decode on several threads:
+    // no other coder then reads the archive stream while they run.
+    const bool alonePacked = f.NumPackedStreams == 1 && db_->PackedStreams[f.FirstPackedStream] == first;
     made = nullptr;
-    if (id == kMethodLzma2 && f.NumPackedStreams == 1) {
+    if (id == kMethodLzma2 && alonePacked) {
       made = NewThreadedLzma2Coder(props, c.PropsSize, inputs[0], outSize, result);
     }
     if (!made) made = NewSingleInputCoder(id, props, c.PropsSize, inputs[0], outSize, result);

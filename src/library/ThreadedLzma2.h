@@ -7,9 +7,9 @@
 
 namespace szlib {
 
-// A coder over `packed`, the folder's only packed stream or what single-input coders make
-// of it: nothing else reads the archive while the coder lives (its reads come from the
-// decoder's threads, one at a time). Its threads start with Start. Returns null
+// A coder over `packed`, a packed stream of the archive that nothing else reads while the
+// coder lives (its reads come from the decoder's threads, one at a time). Its threads
+// start with Start. Returns null
 // with `result` kOk when threads do not pay or cannot be had (one processor, little
 // output, blocks too large to hold, no memory): the ordinary coder is the one to use
 // then. kUnsupported for unusable properties.

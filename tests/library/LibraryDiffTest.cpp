@@ -345,19 +345,21 @@ TEST_F(Interface, TestModeAndChosenItemsOnAWorkerThread) {
 }
 
 TEST_F(Interface, AnAbortFromTheCallbackOrTheStreamEndsExtractAtOnce) {
-  // Small folders, and folders whose coders decode on threads of their own: the abort
-  // comes while the key is derived, or while the coders below run ahead.
+  // Small folders, and folders whose coders decode on threads of their own (ours only:
+  // 7-Zip's progress calls come as its threads go): the abort comes while the key is
+  // derived, or while the coders below run ahead.
   const struct {
     const char* Archive;
     std::u16string Password;
     int AbortAtProgress;
-  } cases[] = {{"lzma2-nonsolid.7z", u"", 1},
-               {"chain-bcj2.7z", u"", 3},
-               {"chain-aes-lzma.7z", u"Secret", 1},
-               {"chain-aes-lzma.7z", u"Secret", 3},
-               {"chain-aes-lzma2.7z", u"Secret", 3}};
+    bool AlsoReference;
+  } cases[] = {{"lzma2-nonsolid.7z", u"", 1, true},
+               {"chain-bcj2.7z", u"", 3, false},
+               {"chain-aes-lzma.7z", u"Secret", 1, false},
+               {"chain-aes-lzma.7z", u"Secret", 3, false},
+               {"chain-aes-lzma2.7z", u"Secret", 3, false}};
   for (const auto& c : cases) {
-    for (const TLibrary* lib : Both()) {
+    for (const TLibrary* lib : c.AlsoReference ? Both() : std::vector<const TLibrary*>{&Ours()}) {
       for (bool fromStream : {false, true}) {
         SCOPED_TRACE(std::string(c.Archive) + ", " + Name(lib) + (fromStream ? ", stream" : ", callback") + " at " +
                      std::to_string(c.AbortAtProgress));
