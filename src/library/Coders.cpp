@@ -1,6 +1,7 @@
 #include "library/Coders.h"
 
 #include "format/ByteOrder.h"
+#include "library/CoderThread.h"
 
 extern "C" {
 #include "Bcj2.h"
@@ -29,11 +30,20 @@ constexpr size_t kFilterBufferSize = size_t{1} << 16;
 
 class TPackSource final : public TSource {
  public:
-  TPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size)
-      : stream_(stream), position_(position), left_(size) {}
+  TPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size, TStreamLock* lock)
+      : stream_(stream), lock_(lock), position_(position), left_(size) {}
   HRes Read(uint8_t* data, size_t size, size_t& processed) override {
     processed = 0;
     if (left_ == 0 || size == 0) return kOk;
+    if (!lock_) return ReadAt(data, size, processed);
+    lock_->Enter();
+    const HRes r = ReadAt(data, size, processed);
+    lock_->Leave();
+    return r;
+  }
+
+ private:
+  HRes ReadAt(uint8_t* data, size_t size, size_t& processed) {
     const uint32_t want = static_cast<uint32_t>(left_ < size ? left_ : (size < (1u << 30) ? size : 1u << 30));
     uint64_t at = 0;
     HRes r = stream_->Seek(static_cast<int64_t>(position_), 0, &at);
@@ -49,8 +59,8 @@ class TPackSource final : public TSource {
     return kOk;
   }
 
- private:
   szsfx::IInStream* stream_;
+  TStreamLock* lock_;
   uint64_t position_, left_;
 };
 
@@ -496,8 +506,8 @@ uint64_t CoderMemory(uint64_t id, const uint8_t* props, size_t propsSize, uint64
   }
 }
 
-TSource* NewPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size) {
-  return new (std::nothrow) TPackSource(stream, position, size);
+TSource* NewPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size, TStreamLock* lock) {
+  return new (std::nothrow) TPackSource(stream, position, size, lock);
 }
 
 TSource* NewSingleInputCoder(uint64_t id, const uint8_t* props, size_t propsSize, TSource* input, uint64_t outSize,

@@ -21,7 +21,13 @@ class TSource {
   // Up to `size` bytes; 0 only at the end of the stream. Failures: kDataError,
   // kUnsupported, or the HRes of the archive stream's Read.
   virtual HRes Read(uint8_t* data, size_t size, size_t& processed) = 0;
+  // Runs once on the extracting thread before the first Read, a coder's inputs before the
+  // coder: work that must not happen elsewhere (an AES key, whose source may call back) and
+  // the start of the coders' own threads. kOk, or the failure the first Read would give.
+  virtual HRes Start() { return kOk; }
 };
+
+class TStreamLock;
 
 // A buffered reader of one source.
 class TInput {
@@ -41,8 +47,9 @@ class TInput {
   size_t pos_ = 0, end_ = 0;
 };
 
-// Reads one packed stream of the archive: `size` bytes at `position`.
-TSource* NewPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size);
+// Reads one packed stream of the archive: `size` bytes at `position`; under `lock`, when
+// given, as coders on other threads read the same stream.
+TSource* NewPackSource(szsfx::IInStream* stream, uint64_t position, uint64_t size, TStreamLock* lock);
 
 // Copy, LZMA, LZMA2, PPMd, Delta and the branch converters; one input each. `outSize`
 // is the size of what the coder produces. Returns null with `result` kUnsupported for an

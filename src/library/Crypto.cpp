@@ -18,6 +18,7 @@ class TAesCoder final : public TSource {
   TAesCoder(TSource* input, TKeySource& keys, const TAesParams& params, uint64_t outSize)
       : input_(input), keys_(keys), params_(params), left_(outSize) {}
   bool Allocate() { return buffer_.Allocate(kAesBufferSize); }
+  HRes Start() override { return keyed_ ? kOk : SetKey(); }
   HRes Read(uint8_t* data, size_t size, size_t& processed) override {
     processed = 0;
     if (left_ == 0 || size == 0) return kOk;

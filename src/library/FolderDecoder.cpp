@@ -19,9 +19,27 @@ uint32_t FirstInStream(const TDatabase& db, const TFolder& f, uint32_t coder) {
   return n;
 }
 
+bool FeedsCoder(const TDatabase& db, const TFolder& f, uint32_t coder) {
+  for (uint32_t b = 0; b < f.NumBindPairs; ++b) {
+    if (db.BindPairs[f.FirstBindPair + b].OutIndex == coder) return true;
+  }
+  return false;
+}
+
+// The coders that decode on threads of their own: those that feed another coder and have
+// output enough to be worth a thread, up to kMaxCoderThreads; none on one processor.
+unsigned CoderThreads(const TDatabase& db, const TFolder& f) {
+  if (f.NumCoders < 2 || Processors() < 2) return 0;
+  unsigned threads = 0;
+  for (uint32_t c = 0; c < f.NumCoders; ++c) {
+    if (FeedsCoder(db, f, c) && db.CoderUnpackSizes[f.FirstCoder + c] >= kMinCoderThreadOutput) ++threads;
+  }
+  return threads < kMaxCoderThreads ? threads : kMaxCoderThreads;
+}
+
 // What the folder's coders take together, threads included.
 uint64_t FolderMemory(const TDatabase& db, const TFolder& f) {
-  uint64_t total = 0;
+  uint64_t total = uint64_t{CoderThreads(db, f)} * kCoderThreadBuffer;
   for (uint32_t c = 0; c < f.NumCoders; ++c) {
     const TCoderInfo& info = db.Coders[f.FirstCoder + c];
     const uint8_t* props = info.PropsSize ? &db.Props[info.PropsOffset] : nullptr;
@@ -40,6 +58,10 @@ void TFolderDecoder::Reset() {
   // read its input, before that input goes.
   while (count_ > 0) delete sources_[--count_];
   output_ = nullptr;
+  threadsLeft_ = 0;
+  lockReads_ = false;
+  started_ = false;
+  startResult_ = kOk;
 }
 
 bool TFolderDecoder::Own(TSource* source) {
@@ -60,6 +82,9 @@ HRes TFolderDecoder::Open(const TDatabase& db, uint32_t folder, szsfx::IInStream
   keys_ = &keys;
   const uint32_t main = MainCoder(db, *folder_);
   if (main == kNoFolder || folder_->IdleCoders || FolderMemory(db, *folder_) > kMaxFolderMemory) return kUnsupported;
+  threadsLeft_ = CoderThreads(db, *folder_);
+  if (threadsLeft_ > 0 && !streamLock_.Create()) threadsLeft_ = 0;
+  lockReads_ = threadsLeft_ > 0;
   TSource* made = nullptr;
   HRes r = Build(main, made);
   if (r != kOk) {
@@ -74,12 +99,18 @@ HRes TFolderDecoder::BuildInput(uint32_t inStream, TSource*& made) {
   const TFolder& f = *folder_;
   for (uint32_t b = 0; b < f.NumBindPairs; ++b) {
     const TBindPair& p = db_->BindPairs[f.FirstBindPair + b];
-    if (p.InIndex == inStream) return Build(p.OutIndex, made);
+    if (p.InIndex != inStream) continue;
+    HRes r = Build(p.OutIndex, made);
+    if (r == kOk && threadsLeft_ > 0 && db_->CoderUnpackSizes[f.FirstCoder + p.OutIndex] >= kMinCoderThreadOutput) {
+      made = OnItsThread(made);
+      if (!made) return kOutOfMemory;
+    }
+    return r;
   }
   for (uint32_t s = 0; s < f.NumPackedStreams; ++s) {
     if (db_->PackedStreams[f.FirstPackedStream + s] != inStream) continue;
     const uint32_t pack = f.FirstPackStream + s;
-    made = NewPackSource(stream_, db_->PackPositions[pack], db_->PackSizes[pack]);
+    made = NewPackSource(stream_, db_->PackPositions[pack], db_->PackSizes[pack], lockReads_ ? &streamLock_ : nullptr);
     return Own(made) ? kOk : kOutOfMemory;
   }
   return kUnsupported;
@@ -114,14 +145,32 @@ HRes TFolderDecoder::Build(uint32_t coder, TSource*& made) {
     // no other coder then reads the archive stream while they run.
     const bool alonePacked = f.NumPackedStreams == 1 && db_->PackedStreams[f.FirstPackedStream] == first;
     made = nullptr;
-    if (id == kMethodLzma2 && alonePacked) made = NewThreadedLzma2Coder(props, c.PropsSize, inputs[0], outSize, result);
+    if (id == kMethodLzma2 && alonePacked) {
+      made = NewThreadedLzma2Coder(props, c.PropsSize, inputs[0], outSize, result);
+    }
     if (!made) made = NewSingleInputCoder(id, props, c.PropsSize, inputs[0], outSize, result);
   }
   if (result != kOk) return result;
   return Own(made) ? kOk : kOutOfMemory;
 }
 
+TSource* TFolderDecoder::OnItsThread(TSource* coder) {
+  TSource* thread = NewCoderThread(coder);
+  if (!Own(thread)) return nullptr;
+  --threadsLeft_;
+  return thread;
+}
+
+// Sources were made inputs first: each starts after what it reads.
+HRes TFolderDecoder::StartAll() {
+  started_ = true;
+  for (size_t i = 0; i < count_ && startResult_ == kOk; ++i) startResult_ = sources_[i]->Start();
+  return startResult_;
+}
+
 HRes TFolderDecoder::ReadExactly(uint8_t* data, size_t size) {
+  if (!started_) StartAll();
+  if (startResult_ != kOk) return startResult_;
   while (size > 0) {
     size_t got = 0;
     HRes r = output_->Read(data, size, got);

@@ -2,9 +2,7 @@
 
 #include <atomic>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "library/CoderThread.h"
 
 extern "C" {
 #include "Lzma2DecMt.h"
@@ -24,17 +22,6 @@ constexpr size_t kMaxBlockSize = size_t{1} << 26;
 constexpr uint64_t kBlockMemory = uint64_t{1} << 27;
 constexpr unsigned kMaxThreads = 4;
 constexpr uint64_t kMinBlockSize = uint64_t{1} << 20;
-
-unsigned Processors() {
-#ifdef _WIN32
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  return static_cast<unsigned>(info.dwNumberOfProcessors);
-#else
-  const long count = sysconf(_SC_NPROCESSORS_ONLN);
-  return count > 0 ? static_cast<unsigned>(count) : 1;
-#endif
-}
 
 // The compressor makes blocks of four dictionaries, at least 1 MB: the threads that pay
 // off, or 0 for one.
@@ -76,8 +63,10 @@ class TThreadedLzma2Coder final : public TSource {
     if (Event_IsCreated(&taken_)) Event_Close(&taken_);
     if (haveLock_) CriticalSection_Delete(&lock_);
     if (decoder_) Lzma2DecMt_Destroy(decoder_);
+    delete alone_;
   }
-  HRes Start(uint8_t prop, unsigned threads);
+  HRes Prepare(uint8_t prop, unsigned threads);
+  HRes Start() override;
   HRes Read(uint8_t* data, size_t size, size_t& processed) override;
 
  private:
@@ -115,9 +104,10 @@ class TThreadedLzma2Coder final : public TSource {
   SRes result_ = SZ_OK;
   HRes readFailure_ = kOk;  // written by the reading thread before the decoding ends
   std::atomic<bool> stopped_{false};
+  TSource* alone_ = nullptr;  // the ordinary coder, when no thread could be had
 };
 
-HRes TThreadedLzma2Coder::Start(uint8_t prop, unsigned threads) {
+HRes TThreadedLzma2Coder::Prepare(uint8_t prop, unsigned threads) {
   prop_ = prop;
   Lzma2DecMtProps_Init(&props_);
   props_.numThreads = threads;
@@ -130,7 +120,18 @@ HRes TThreadedLzma2Coder::Start(uint8_t prop, unsigned threads) {
   if (AutoResetEvent_CreateNotSignaled(&ready_) != 0 || AutoResetEvent_CreateNotSignaled(&taken_) != 0) {
     return kOutOfMemory;
   }
-  return Thread_Create(&thread_, Run, this) == 0 ? kOk : kOutOfMemory;
+  return kOk;
+}
+
+// The thread starts here, on the extracting thread, once the coders below have started
+// (an AES key is derived there, never on the decoder's threads).
+HRes TThreadedLzma2Coder::Start() {
+  if (Thread_WasCreated(&thread_) || alone_) return kOk;
+  if (Thread_Create(&thread_, Run, this) == 0) return kOk;
+  Thread_CONSTRUCT(&thread_);
+  HRes result = kOk;
+  alone_ = NewSingleInputCoder(kMethodLzma2, &prop_, 1, packed_, outSize_, result);
+  return result;
 }
 
 THREAD_FUNC_DECL TThreadedLzma2Coder::Run(void* self) {
@@ -177,6 +178,11 @@ size_t TThreadedLzma2Coder::HandOver(const uint8_t* data, size_t size) {
 
 HRes TThreadedLzma2Coder::Read(uint8_t* data, size_t size, size_t& processed) {
   processed = 0;
+  if (!Thread_WasCreated(&thread_) && !alone_) {
+    HRes r = Start();
+    if (r != kOk) return r;
+  }
+  if (alone_) return alone_->Read(data, size, processed);
   if (size == 0) return kOk;
   for (;;) {
     CriticalSection_Enter(&lock_);
@@ -248,7 +254,7 @@ TSource* NewThreadedLzma2Coder(const uint8_t* props, size_t propsSize, TSource* 
   const unsigned threads = ThreadsFor(props[0], outSize);
   if (threads == 0) return nullptr;
   auto* coder = new (std::nothrow) TThreadedLzma2Coder(packed, outSize);
-  if (coder && coder->Start(props[0], threads) == kOk) return coder;
+  if (coder && coder->Prepare(props[0], threads) == kOk) return coder;
   delete coder;  // without its threads, the ordinary coder does the work
   return nullptr;
 }

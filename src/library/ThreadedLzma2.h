@@ -8,7 +8,8 @@
 namespace szlib {
 
 // A coder over `packed`, a packed stream of the archive that nothing else reads while the
-// coder lives (its reads come from the decoder's threads, one at a time). Returns null
+// coder lives (its reads come from the decoder's threads, one at a time). Its threads
+// start with Start. Returns null
 // with `result` kOk when threads do not pay or cannot be had (one processor, little
 // output, blocks too large to hold, no memory): the ordinary coder is the one to use
 // then. kUnsupported for unusable properties.

@@ -124,6 +124,34 @@ cp "$out/lzma2-blocks.7z" "$out/damaged-lzma2-blocks.7z"
 printf '\x55\xaa\x55\xaa' | dd of="$out/damaged-lzma2-blocks.7z" bs=1 seek=$((blocks[2] + 1000)) conv=notrunc status=none
 entry bad damaged-lzma2-blocks.7z - lzma2-blocks.7z
 
+# Folders whose coders feed each other megabytes, which ours decodes on a thread per coder:
+# BCJ2 over LZMA2 and LZMA (its call stream over 1 MB, its jump stream under), a filter
+# over LZMA, AES under LZMA and under LZMA2 in blocks.
+c="$out/chain-tree"
+mkdir -p "$c"
+python3 -c '
+import random, sys
+r = random.Random(5)
+ops = b"\x48\x89\x8b\x45\x83\xc4\x5d\xc3\x55\x31\xc0\x74\x75"
+out = bytearray()
+while len(out) < 6000000:
+    op = r.random()
+    if op < 0.2: out += b"\xe8" + r.randrange(-65536, 65536).to_bytes(4, "little", signed=True)
+    elif op < 0.3: out += b"\x0f\x85" + r.randrange(-4096, 4096).to_bytes(4, "little", signed=True)
+    else: out += bytes(r.choice(ops) for _ in range(r.randrange(1, 6)))
+open(sys.argv[1] + "/program.bin", "wb").write(out)
+' "$c"
+seq 1 300000 > "$c/numbers.txt"
+(cd "$c" && seven -m0=BCJ2 -m1=LZMA2 -m2=LZMA -m3=LZMA -mb0s0:1 -mb0s1:2 -mb0s2:3 "$out/chain-bcj2.7z" .)
+(cd "$c" && seven -m0=BCJ -m1=LZMA "$out/chain-bcj-lzma.7z" .)
+(cd "$c" && seven -m0=LZMA -pSecret "$out/chain-aes-lzma.7z" .)
+(cd "$c" && seven -m0=LZMA2:d=64k:c=512k -mmt=2 -pSecret -mhe=on "$out/chain-aes-lzma2.7z" .)
+rm -rf "$c"
+entry same chain-bcj2.7z - -
+entry same chain-bcj-lzma.7z - -
+entry same chain-aes-lzma.7z Secret -
+entry same chain-aes-lzma2.7z Secret -
+
 # Broken copies: bytes flipped in the packed data, cut short, or the wrong password.
 damage() {  # damage ORIGINAL COPY PASSWORD POSITION (a share of the size, in percent)
   cp "$out/$1" "$out/$2"
@@ -131,18 +159,19 @@ damage() {  # damage ORIGINAL COPY PASSWORD POSITION (a share of the size, in pe
   printf '\x55\xaa\x55\xaa' | dd of="$out/$2" bs=1 seek=$((size * $4 / 100)) conv=notrunc status=none
   entry bad "$2" "$3" "$1"
 }
-for a in copy lzma-mx5 lzma2-mx5 ppmd bcj2 filter-ARM64 filter-Delta lzma2-nonsolid; do
+for a in copy lzma-mx5 lzma2-mx5 ppmd bcj2 filter-ARM64 filter-Delta lzma2-nonsolid chain-bcj2 chain-bcj-lzma; do
   damage "$a.7z" "damaged-$a.7z" - 33
   damage "$a.7z" "damaged-end-$a.7z" - 50
 done
 damage aes.7z damaged-aes.7z Secret 33
+damage chain-aes-lzma.7z damaged-chain-aes-lzma.7z Secret 33
 damage lzma2-raw-header.7z damaged-header.7z - 99  # the header is at the end
-for a in lzma2-mx5 aes-headers ppmd; do
+for a in lzma2-mx5 aes-headers ppmd chain-bcj2; do
   size=$(stat -c %s "$out/$a.7z")
   head -c $((size * 2 / 3)) "$out/$a.7z" > "$out/truncated-$a.7z"
   entry bad "truncated-$a.7z" - "$a.7z"
 done
-for a in aes aes-headers aes-nonsolid aes-ppmd aes-copy; do
+for a in aes aes-headers aes-nonsolid aes-ppmd aes-copy chain-aes-lzma chain-aes-lzma2; do
   entry bad "$a.7z" wrong "$a.7z"
 done
 

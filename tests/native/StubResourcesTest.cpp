@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "payload/PayloadBuilder.h"
-#include "payload/StubImage.h"
 #include "TestFiles.h"
 #include "payload/Payload.h"
+#include "payload/PayloadBuilder.h"
+#include "payload/StubImage.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -180,7 +180,7 @@ TEST(StubResources, ChangedAndReadBack) {
       }
 
       // Behind the changed stub, the payload is where the stub looks for it.
-      test::TempDir dir;
+      test::ScratchDir dir;
       test::WriteFile(dir / "stub.exe", image);
       test::WriteFile(dir / "lib", test::PeImage(Word(image, pe + 4), true, 1000));
       const Bytes archive = test::SevenZipArchive(Bytes(300, 0x55), test::ToBytes("header"));
