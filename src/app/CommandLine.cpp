@@ -76,13 +76,13 @@ TOptionsOutcome ApplyOptions(const std::vector<std::u16string>& args, TSettingsR
     } else if (option == u"s") {
       outcome.Silent = true;
       record.AutoExtract = 1;
-      record.OverwriteMode = OverwriteModeOverwrite;
+      record.OverwriteMode = kOverwriteModeOverwrite;
     } else if (option == u"o") {
-      record.OverwriteMode = OverwriteModeOverwrite;
+      record.OverwriteMode = kOverwriteModeOverwrite;
     } else if (option == u"n") {
-      record.OverwriteMode = OverwriteModeSkip;
+      record.OverwriteMode = kOverwriteModeSkip;
     } else if (option == u"q") {
-      record.OverwriteMode = OverwriteModeConfirm;
+      record.OverwriteMode = kOverwriteModeConfirm;
     } else if (option == u"d") {
       // Taken as given, however long: a cut would name another folder. The folder argument
       // is still examined as an option in its own turn.

@@ -59,13 +59,13 @@ bool ReadPayload(TStartupState& state) {
 void SettleExtractFolder(TStartupState& state) {
   std::u16string& folder = state.ExtractFolder;
   switch (state.Settings.FolderMode) {
-    case FolderModeGiven:
+    case kFolderModeGiven:
       if (folder.empty() || folder == u"Current directory") folder = plat::CurrentDirectory();
       break;
-    case FolderModeTemp:
+    case kFolderModeTemp:
       folder = state.TempPath;
       break;
-    case FolderModeProgramFiles:
+    case kFolderModeProgramFiles:
       folder = u"%PROG%";
       break;
     default:
@@ -102,7 +102,7 @@ StartupResult RunStartup(TStartupState& state, const std::u16string& commandLine
   state.UsageRequested = options.Usage;
   state.CommandLength = options.CommandLength;
   if (!SignatureMatches(state.Settings) && !state.Silent) {
-    plat::ShowMessageBox(state.Message(msg::WrongSignature), std::u16string(kFixedCaption), plat::BoxIcon::Error);
+    plat::ShowMessageBox(state.Message(msg::kWrongSignature), std::u16string(kFixedCaption), plat::BoxIcon::Error);
   }
   return StartupResult::Ready;
 }
@@ -113,10 +113,10 @@ std::u16string UsageText(const TStartupState& state) {
   auto line = [&](const char16_t* option, int index) {
     return std::u16string(option) + u"\t" + state.Message(index) + u"\r\n";
   };
-  return state.Message(msg::UsageHeading) + u"\r\n\r\n" + line(u"-a", msg::UsageAutoExtract) +
-         line(u"-x", msg::UsageNoCommand) + line(u"-s", msg::UsageSilent) + state.Message(msg::UsageOverwriteHeading) +
-         u"\r\n" + line(u"-q", msg::UsageConfirm) + line(u"-o", msg::UsageOverwrite) + line(u"-n", msg::UsageSkip) +
-         line(u"-d dir", msg::UsageFolder);
+  return state.Message(msg::kUsageHeading) + u"\r\n\r\n" + line(u"-a", msg::kUsageAutoExtract) +
+         line(u"-x", msg::kUsageNoCommand) + line(u"-s", msg::kUsageSilent) +
+         state.Message(msg::kUsageOverwriteHeading) + u"\r\n" + line(u"-q", msg::kUsageConfirm) +
+         line(u"-o", msg::kUsageOverwrite) + line(u"-n", msg::kUsageSkip) + line(u"-d dir", msg::kUsageFolder);
 }
 
 void CleanUpWorkFolder(TStartupState& state) {

@@ -220,8 +220,8 @@ TSettingsRecord DefaultSettings() {
   TSettingsRecord s;
   std::memset(&s, 0, sizeof s);
   s.Signature.Set(kSignature);
-  s.FolderMode = FolderModeGiven;
-  s.OverwriteMode = OverwriteModeConfirm;
+  s.FolderMode = kFolderModeGiven;
+  s.OverwriteMode = kOverwriteModeConfirm;
   return s;
 }
 

@@ -30,16 +30,16 @@ constexpr std::u16string_view kFixedCaption = u"Brambleloader SFX";
 constexpr char kMakerAddress[] = "https://brambleloader.example/sfx";
 
 // FolderMode values.
-constexpr uint8_t FolderModeGiven = 0;
-constexpr uint8_t FolderModeTemp = 1;
-constexpr uint8_t FolderModeProgramFiles = 2;
+constexpr uint8_t kFolderModeGiven = 0;
+constexpr uint8_t kFolderModeTemp = 1;
+constexpr uint8_t kFolderModeProgramFiles = 2;
 
 // How a run treats files that already exist. The one encoding: the record's OverwriteMode
 // byte holds it, the options set it and the window's radio buttons choose it.
 enum class OverwriteChoice : uint8_t { Overwrite = 0, Skip = 1, Confirm = 2 };
-constexpr uint8_t OverwriteModeOverwrite = static_cast<uint8_t>(OverwriteChoice::Overwrite);
-constexpr uint8_t OverwriteModeSkip = static_cast<uint8_t>(OverwriteChoice::Skip);
-constexpr uint8_t OverwriteModeConfirm = static_cast<uint8_t>(OverwriteChoice::Confirm);
+constexpr uint8_t kOverwriteModeOverwrite = static_cast<uint8_t>(OverwriteChoice::Overwrite);
+constexpr uint8_t kOverwriteModeSkip = static_cast<uint8_t>(OverwriteChoice::Skip);
+constexpr uint8_t kOverwriteModeConfirm = static_cast<uint8_t>(OverwriteChoice::Confirm);
 
 static_assert(sizeof(int32_t) == 4 && sizeof(uint32_t) == 4);
 
@@ -100,40 +100,40 @@ static_assert(offsetof(TSettingsRecord, HideFileList) == 828);
 
 // Message indices the stub shows.
 namespace msg {
-constexpr int PleaseWait = 3;
-constexpr int Aborting = 4;
-constexpr int ExtractButton = 5;
-constexpr int CancelButton = 6;
-constexpr int AboutButton = 8;
-constexpr int OkButton = 9;
-constexpr int BrowseCaption = 17;
-constexpr int ExtractToLabel = 20;
-constexpr int FilesLabel = 21;
-constexpr int LinkLabel = 22;
-constexpr int OverwriteGroup = 24;
-constexpr int ConfirmRadio = 25;
-constexpr int SkipRadio = 26;
-constexpr int OverwriteRadio = 27;
-constexpr int OverwriteQuestion = 36;
-constexpr int ErrorReadingArchive = 37;
-constexpr int FolderEmpty = 39;
-constexpr int FolderNotWritable = 40;
-constexpr int ExtractFailed = 41;
-constexpr int WrongSignature = 42;
-constexpr int ProgressPrefix = 45;
-constexpr int Done = 46;
-constexpr int PasswordPrompt = 50;
-constexpr int IncorrectPassword = 51;
-constexpr int UsageHeading = 52;
-constexpr int UsageAutoExtract = 53;
-constexpr int UsageNoCommand = 54;
-constexpr int UsageSilent = 55;
-constexpr int UsageOverwriteHeading = 56;
-constexpr int UsageConfirm = 57;
-constexpr int UsageOverwrite = 58;
-constexpr int UsageSkip = 59;
-constexpr int UsageFolder = 60;
-constexpr int AboutText = 63;
+constexpr int kPleaseWait = 3;
+constexpr int kAborting = 4;
+constexpr int kExtractButton = 5;
+constexpr int kCancelButton = 6;
+constexpr int kAboutButton = 8;
+constexpr int kOkButton = 9;
+constexpr int kBrowseCaption = 17;
+constexpr int kExtractToLabel = 20;
+constexpr int kFilesLabel = 21;
+constexpr int kLinkLabel = 22;
+constexpr int kOverwriteGroup = 24;
+constexpr int kConfirmRadio = 25;
+constexpr int kSkipRadio = 26;
+constexpr int kOverwriteRadio = 27;
+constexpr int kOverwriteQuestion = 36;
+constexpr int kErrorReadingArchive = 37;
+constexpr int kFolderEmpty = 39;
+constexpr int kFolderNotWritable = 40;
+constexpr int kExtractFailed = 41;
+constexpr int kWrongSignature = 42;
+constexpr int kProgressPrefix = 45;
+constexpr int kDone = 46;
+constexpr int kPasswordPrompt = 50;
+constexpr int kIncorrectPassword = 51;
+constexpr int kUsageHeading = 52;
+constexpr int kUsageAutoExtract = 53;
+constexpr int kUsageNoCommand = 54;
+constexpr int kUsageSilent = 55;
+constexpr int kUsageOverwriteHeading = 56;
+constexpr int kUsageConfirm = 57;
+constexpr int kUsageOverwrite = 58;
+constexpr int kUsageSkip = 59;
+constexpr int kUsageFolder = 60;
+constexpr int kAboutText = 63;
 }  // namespace msg
 
 }  // namespace szsfx

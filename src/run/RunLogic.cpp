@@ -8,11 +8,11 @@ namespace szsfx {
 
 int RadioForOverwriteMode(uint8_t overwriteMode) {
   switch (overwriteMode) {
-    case OverwriteModeOverwrite:
+    case kOverwriteModeOverwrite:
       return 3;
-    case OverwriteModeSkip:
+    case kOverwriteModeSkip:
       return 2;
-    case OverwriteModeConfirm:
+    case kOverwriteModeConfirm:
       return 1;
     default:
       return 0;

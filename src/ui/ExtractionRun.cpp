@@ -69,7 +69,7 @@ bool TExtractionRun::OpenArchive() {
 
 bool TExtractionRun::PrepareAnotherPassword(int tries) {
   if (!passwordGiven_ || tries >= kPasswordTries || !passwordWindow_) return false;
-  plat::ShowMessageBox(app_.Message(msg::IncorrectPassword), app_.Title, plat::BoxIcon::Error);
+  plat::ShowMessageBox(app_.Message(msg::kIncorrectPassword), app_.Title, plat::BoxIcon::Error);
   passwordWindow_->Forget();
   return true;
 }
@@ -146,10 +146,10 @@ void TExtractionRun::Finish(HRes result, uint32_t failures) {
   if (stopped && (passwordCancelled_ || !failed)) {
     exitCode_ = kExitCancelled;
   } else if (failed) {
-    ShowUnlessSilent(app_, app_.Message(msg::ExtractFailed), app_.Title, plat::BoxIcon::Information);
+    ShowUnlessSilent(app_, app_.Message(msg::kExtractFailed), app_.Title, plat::BoxIcon::Information);
     exitCode_ = kExitFailed;
   } else if (app_.Settings.ShowDoneMessage == 1) {
-    ShowUnlessSilent(app_, app_.Message(msg::Done), std::u16string(kFixedCaption), plat::BoxIcon::Information);
+    ShowUnlessSilent(app_, app_.Message(msg::kDone), std::u16string(kFixedCaption), plat::BoxIcon::Information);
   }
   plat::TracePhase("outcome");
 }
@@ -177,7 +177,7 @@ bool TExtractionRun::OnBegin(const TItemFacts&, const std::u16string& destinatio
 // True when the user allowed the file's replacement.
 bool TExtractionRun::AskOverwrite(const std::u16string& destination) {
   if (view_) view_->ShowRunStatus();  // the question's item is the one the window shows
-  switch (plat::ShowMessageBox(OverwriteQuestion(destination, app_.Message(msg::OverwriteQuestion)),
+  switch (plat::ShowMessageBox(OverwriteQuestion(destination, app_.Message(msg::kOverwriteQuestion)),
                                std::u16string(kFixedCaption), plat::BoxIcon::Question, plat::BoxButtons::YesNoCancel)) {
     case plat::BoxAnswer::Yes:
       return true;

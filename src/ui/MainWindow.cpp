@@ -65,17 +65,17 @@ void TMainWindow::ApplyTextsAndStates() {
   windowTitle_ = app_.Title;
   ShowWindow(Control(kIdProgressBar), SW_HIDE);
   ShowWindow(Control(kIdLinkLabel), SW_SHOW);
-  SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
+  SetText(kIdFileListLabel, app_.Message(msg::kFilesLabel));
   link_.ShowAsLink();
-  SetText(kIdExtractButton, app_.Message(msg::ExtractButton));
-  SetText(kIdCancelButton, app_.Message(msg::CancelButton));
-  SetText(kIdAboutButton, app_.Message(msg::AboutButton));
-  SetText(kIdDestinationLabel, app_.Message(msg::ExtractToLabel));
-  SetText(kIdLinkLabel, app_.Message(msg::LinkLabel));
-  SetText(kIdOverwriteGroup, app_.Message(msg::OverwriteGroup));
-  SetText(kIdConfirmRadio, app_.Message(msg::ConfirmRadio));
-  SetText(kIdSkipRadio, app_.Message(msg::SkipRadio));
-  SetText(kIdOverwriteRadio, app_.Message(msg::OverwriteRadio));
+  SetText(kIdExtractButton, app_.Message(msg::kExtractButton));
+  SetText(kIdCancelButton, app_.Message(msg::kCancelButton));
+  SetText(kIdAboutButton, app_.Message(msg::kAboutButton));
+  SetText(kIdDestinationLabel, app_.Message(msg::kExtractToLabel));
+  SetText(kIdLinkLabel, app_.Message(msg::kLinkLabel));
+  SetText(kIdOverwriteGroup, app_.Message(msg::kOverwriteGroup));
+  SetText(kIdConfirmRadio, app_.Message(msg::kConfirmRadio));
+  SetText(kIdSkipRadio, app_.Message(msg::kSkipRadio));
+  SetText(kIdOverwriteRadio, app_.Message(msg::kOverwriteRadio));
   SetWindowTextW(Control(kIdBrowseButton), L"...");
   SetWindowTextW(Control(kIdDestinationEdit), W(app_.ExtractFolder).c_str());
   if (int radio = RadioForOverwriteMode(s.OverwriteMode)) group_.Check(kIdConfirmRadio + radio - 1);
@@ -84,7 +84,7 @@ void TMainWindow::ApplyTextsAndStates() {
   EnableWindow(Control(kIdAboutButton), FALSE);
   EnableWindow(Control(kIdCancelButton), TRUE);
   SendMessageW(Control(kIdProgressBar), PBM_SETPOS, 0, 0);
-  fileList_.ShowWaiting(W(app_.Message(msg::PleaseWait)));
+  fileList_.ShowWaiting(W(app_.Message(msg::kPleaseWait)));
   EnableWindow(fileList_.Handle(), FALSE);
   EnableWindow(Control(kIdDestinationEdit), FALSE);
   EnableWindow(Control(kIdBrowseButton), FALSE);
@@ -151,7 +151,7 @@ void TMainWindow::OnCommand(int id, int notification) {
   else if (id == kIdCancelButton && clicked)
     Cancel();
   else if (id == kIdAboutButton && clicked)
-    plat::ShowMessageBox(app_.Message(msg::AboutText), windowTitle_, plat::BoxIcon::None);
+    plat::ShowMessageBox(app_.Message(msg::kAboutText), windowTitle_, plat::BoxIcon::None);
   else if (id == kIdBrowseButton && clicked)
     Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
@@ -195,7 +195,7 @@ unsigned TMainWindow::RunMessageLoop() {
 
 void TMainWindow::Browse() {
   TBrowseDirectoryDlg browser;  // no owner: the main window stays enabled meanwhile
-  browser.SetCaption(app_.Message(msg::BrowseCaption));
+  browser.SetCaption(app_.Message(msg::kBrowseCaption));
   // A choice without a file-system path (This PC, the network) leaves the field as it was.
   if (!browser.Execute() || browser.Selection().empty()) return;
   SetWindowTextW(Control(kIdDestinationEdit), W(browser.Selection()).c_str());
@@ -203,7 +203,7 @@ void TMainWindow::Browse() {
 }
 
 void TMainWindow::Cancel() {
-  SetText(kIdLinkLabel, app_.Message(msg::Aborting));
+  SetText(kIdLinkLabel, app_.Message(msg::kAborting));
   run_.RequestStop();
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
@@ -214,7 +214,7 @@ bool TMainWindow::PrepareArchive() {
   scaled_.SetClientHeight(kPreparingHeight);
   if (!run_.OpenArchive()) {
     if (run_.ExitCode() != kExitCancelled) {
-      ShowUnlessSilent(app_, app_.Message(msg::ErrorReadingArchive), std::u16string(kFixedCaption),
+      ShowUnlessSilent(app_, app_.Message(msg::kErrorReadingArchive), std::u16string(kFixedCaption),
                        plat::BoxIcon::Error);
     }
     return false;
@@ -255,16 +255,16 @@ void TMainWindow::RunExtraction() {
   if (!run_.CanStart()) return;                                            // a run happens at most once per process
   const std::u16string destination = TextOf(Control(kIdDestinationEdit));  // read once per run
   if (destination.empty()) {
-    RefuseDestination(msg::FolderEmpty);
+    RefuseDestination(msg::kFolderEmpty);
     return;
   }
   if (!plat::CreateFolderTree(destination) || !DestinationWritable(destination)) {
-    RefuseDestination(msg::FolderNotWritable);
+    RefuseDestination(msg::kFolderNotWritable);
     return;
   }
   SwitchToRunning();
   run_.Start(ChoiceFromRadios(group_.Checked(kIdConfirmRadio), group_.Checked(kIdSkipRadio)));
-  SetText(kIdFileListLabel, app_.Message(msg::FilesLabel));
+  SetText(kIdFileListLabel, app_.Message(msg::kFilesLabel));
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   keyboard_.DispatchPending();  // a Cancel or the close box meanwhile stops the run at its start
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
@@ -288,7 +288,7 @@ void TMainWindow::ShowRunStatus() {
   if (change.HasProgress) SendMessageW(Control(kIdProgressBar), PBM_SETPOS, change.Progress, 0);
   if (change.HasItem && run_.State() == RunState::Extracting) {
     SetWindowTextW(Control(kIdFileListLabel),
-                   W(ItemStatusText(app_.Message(msg::ProgressPrefix), change.Item)).c_str());
+                   W(ItemStatusText(app_.Message(msg::kProgressPrefix), change.Item)).c_str());
   }
 }
 

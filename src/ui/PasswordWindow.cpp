@@ -40,8 +40,8 @@ bool TPasswordWindow::Create(HWND owner) {
   window_ = scaled_.Create(kPasswordWindowClass, L"", owner, this);
   if (!window_) return false;
   for (const TControlLayout& control : kPasswordWindowControls) scaled_.Add(window_, control);
-  SetWindowTextW(GetDlgItem(window_, kIdPasswordOkButton), W(app_.Message(msg::OkButton)).c_str());
-  SetWindowTextW(GetDlgItem(window_, kIdPasswordCancelButton), W(app_.Message(msg::CancelButton)).c_str());
+  SetWindowTextW(GetDlgItem(window_, kIdPasswordOkButton), W(app_.Message(msg::kOkButton)).c_str());
+  SetWindowTextW(GetDlgItem(window_, kIdPasswordCancelButton), W(app_.Message(msg::kCancelButton)).c_str());
   // Alt+letter presses a button; Enter, Escape and Tab have no binding here.
   keyboard_.Attach(window_, {GetDlgItem(window_, kIdPasswordOkButton), GetDlgItem(window_, kIdPasswordCancelButton)},
                    TDialogKeyboard::Navigation::None);
@@ -75,7 +75,7 @@ void TPasswordWindow::ShowModal() {
   disabled.keep = window_;
   EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&disabled));
   HWND active = GetActiveWindow();
-  SetWindowTextW(window_, W(PasswordCaption(app_.Message(msg::PasswordPrompt), PromptName)).c_str());
+  SetWindowTextW(window_, W(PasswordCaption(app_.Message(msg::kPasswordPrompt), PromptName)).c_str());
   closeRequested_ = false;
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);

@@ -32,7 +32,7 @@ class Options : public ::testing::Test {
     record_ = test::ValidRecord();
     record_.ExtractFolder.Set("C:\\Stored");
     record_.RunCommand.Set("setup.exe");
-    record_.OverwriteMode = OverwriteModeSkip;
+    record_.OverwriteMode = kOverwriteModeSkip;
     folder_ = u"C:\\Stored";
     command_ = u"setup.exe";
   }
@@ -50,11 +50,11 @@ TEST_F(Options, EachLetterSetsItsFields) {
   Apply(u"-a");
   EXPECT_EQ(record_.AutoExtract, 1);
   Apply(u"-o");
-  EXPECT_EQ(record_.OverwriteMode, OverwriteModeOverwrite);
+  EXPECT_EQ(record_.OverwriteMode, kOverwriteModeOverwrite);
   Apply(u"-n");
-  EXPECT_EQ(record_.OverwriteMode, OverwriteModeSkip);
+  EXPECT_EQ(record_.OverwriteMode, kOverwriteModeSkip);
   Apply(u"-q");
-  EXPECT_EQ(record_.OverwriteMode, OverwriteModeConfirm);
+  EXPECT_EQ(record_.OverwriteMode, kOverwriteModeConfirm);
   Apply(u"-x");
   EXPECT_EQ(command_, u"");
 }
@@ -62,9 +62,9 @@ TEST_F(Options, EachLetterSetsItsFields) {
 TEST_F(Options, LaterOptionsOverrideEarlierOnesAndSlashActsLikeDash) {
   Apply(u"/s -q");
   EXPECT_EQ(record_.AutoExtract, 1);
-  EXPECT_EQ(record_.OverwriteMode, OverwriteModeConfirm);
+  EXPECT_EQ(record_.OverwriteMode, kOverwriteModeConfirm);
   Apply(u"/o");
-  EXPECT_EQ(record_.OverwriteMode, OverwriteModeOverwrite);
+  EXPECT_EQ(record_.OverwriteMode, kOverwriteModeOverwrite);
 }
 
 TEST_F(Options, NearMissesChangeNothing) {

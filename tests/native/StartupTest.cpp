@@ -71,7 +71,7 @@ TEST_F(Startup, WritesTheLibraryImageIntoAFreshWorkFolderAndCleansUp) {
   EXPECT_EQ(test::ReadFile(test::Narrow(state_.WorkFolder + kLibraryImageName)), image);
   std::string error;
   EXPECT_EQ(state_.ArchiveOffset, kFirstBlockPosition + 9 + StringArea(DefaultMessages(), error).size() + 832);
-  EXPECT_EQ(state_.Message(msg::ExtractButton), u"&Extract");
+  EXPECT_EQ(state_.Message(msg::kExtractButton), u"&Extract");
   EXPECT_TRUE(plat::TakeShownBoxes().empty());
 
   CleanUpWorkFolder(state_);
@@ -135,7 +135,7 @@ TEST_F(Startup, WrongSignatureShowsMessage42AndGoesOn) {
 }
 
 TEST_F(Startup, TitleDefaultsAndFolderModes) {
-  request_.Settings.FolderMode = FolderModeGiven;
+  request_.Settings.FolderMode = kFolderModeGiven;
   request_.Settings.ExtractFolder.Set("Current directory");
   ASSERT_EQ(Run(), StartupResult::Ready);
   EXPECT_EQ(state_.Title, u"Brambleloader SFX");
@@ -150,7 +150,7 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
   CleanUpWorkFolder(lower);
 
   TStartupState temp;
-  request_.Settings.FolderMode = FolderModeTemp;
+  request_.Settings.FolderMode = kFolderModeTemp;
   request_.Settings.ExtractFolder.Set("Use TEMP directory");
   ASSERT_EQ(BuildSelfExtractor(request_), "");
   ASSERT_EQ(Start(temp, "s -d D:\\Out"), StartupResult::Ready);
@@ -167,12 +167,12 @@ TEST_F(Startup, TitleDefaultsAndFolderModes) {
 }
 
 TEST_F(Startup, TempModeGivesTheTempPathAndOptionsApplyLast) {
-  request_.Settings.FolderMode = FolderModeTemp;
+  request_.Settings.FolderMode = kFolderModeTemp;
   request_.Settings.RunCommand.Set("setup.exe");
   ASSERT_EQ(Run("sfx.exe -s -q -# one"), StartupResult::Ready);
   EXPECT_EQ(test::Narrow(state_.ExtractFolder), temp_ + "/");
   EXPECT_EQ(state_.Settings.AutoExtract, 1);
-  EXPECT_EQ(state_.Settings.OverwriteMode, OverwriteModeConfirm);
+  EXPECT_EQ(state_.Settings.OverwriteMode, kOverwriteModeConfirm);
   EXPECT_EQ(state_.RunCommand, u"setup.exe one");
   EXPECT_FALSE(state_.UsageRequested);
   CleanUpWorkFolder(state_);
@@ -185,13 +185,13 @@ TEST_F(Startup, PayloadTextsAreDecodedOnceAndOptionsLeaveTheRecordAsRead) {
   request_.Settings.ExtractFolder.Set("C:\\\xCE\x95\xCE\xBB");
   request_.Settings.RunCommand.Set("setup.exe");
   std::vector<std::string> messages = DefaultMessages();
-  messages[msg::ExtractButton] = "&Entpacken \xC3\xBC";
+  messages[msg::kExtractButton] = "&Entpacken \xC3\xBC";
   std::string error;
   request_.Areas = {StringArea(messages, error)};
   ASSERT_EQ(error, "");
   ASSERT_EQ(Run("sfx.exe -d D:\\\xE6\x96\x87 -# \xE2\x82\xAC"), StartupResult::Ready);
   EXPECT_EQ(state_.Title, u"Caf\u00e9 \u20ac");
-  EXPECT_EQ(state_.Message(msg::ExtractButton), u"&Entpacken \u00fc");
+  EXPECT_EQ(state_.Message(msg::kExtractButton), u"&Entpacken \u00fc");
   EXPECT_EQ(state_.ExtractFolder, u"D:\\\u6587");
   EXPECT_EQ(state_.RunCommand, u"setup.exe \u20ac");
   EXPECT_EQ(state_.Settings.ExtractFolder.Get(), "C:\\\xCE\x95\xCE\xBB") << "the record keeps what the file holds";

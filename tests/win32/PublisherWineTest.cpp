@@ -40,7 +40,8 @@ DWORD CentreColour(HICON icon) {
   ReleaseDC(nullptr, screen);
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
-  return pixels.empty() ? 0xFFFFFFFF : pixels[static_cast<size_t>(side / 2 * side + side / 2)] & 0xFFFFFF;
+  const size_t width = static_cast<size_t>(side);
+  return pixels.empty() ? 0xFFFFFFFF : pixels[(width / 2) * width + width / 2] & 0xFFFFFF;
 }
 
 TEST(Publisher, SignedSelfExtractorShowsItsResourcesAndExtracts) {

@@ -24,7 +24,7 @@ namespace {
 const wchar_t kBoxClass[] = L"#32770";
 const wchar_t kOpeningError[] = L"An error occured while opening Brambleloader 7-ZIP SFX.";
 // The box of a wrong signature, which holds the stub just after start-up wrote the image.
-std::wstring SignatureBox() { return Widen(DefaultMessages()[msg::WrongSignature]); }
+std::wstring SignatureBox() { return Widen(DefaultMessages()[msg::kWrongSignature]); }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 std::string Leaf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }

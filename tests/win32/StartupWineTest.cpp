@@ -134,17 +134,17 @@ TEST_F(StubUnderWine, CommandLineOptionsSettleTheFolderAndModes) {
 }
 
 TEST_F(StubUnderWine, FolderModesAndMacrosUseTheRealSystem) {
-  settings_.FolderMode = FolderModeProgramFiles;
+  settings_.FolderMode = kFolderModeProgramFiles;
   EXPECT_EQ(ReadyFolder(),
             RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"));
 
-  settings_.FolderMode = FolderModeTemp;
+  settings_.FolderMode = kFolderModeTemp;
   EXPECT_EQ(ReadyFolder(), TempPath());
 
   char windows[MAX_PATH], system[MAX_PATH];
   GetWindowsDirectoryA(windows, MAX_PATH);
   GetSystemDirectoryA(system, MAX_PATH);
-  settings_.FolderMode = FolderModeGiven;
+  settings_.FolderMode = kFolderModeGiven;
   settings_.ExtractFolder.Set("%win%|%winsys%|%DOCS%|%temp%x");
   const std::string docs = RegistryText(
       HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Personal");
