@@ -1,5 +1,6 @@
 #include "ui/FolderBrowser.h"
 
+#include "ui/ShellCalls.h"
 #include "ui/WinText.h"
 
 #include <cwctype>
@@ -19,6 +20,7 @@ BOOL CALLBACK FindStatusLine(HWND child, LPARAM found) {
 }  // namespace
 
 TBrowseDirectoryDlg::TBrowseDirectoryDlg(HWND ownerControl) : ownerControl_(ownerControl) {
+  PrepareShellCalls();
   IMalloc* allocator = nullptr;
   if (SHGetMalloc(&allocator) == S_OK) shellAllocator_ = TComPtr<IMalloc>::Adopt(allocator);
 }

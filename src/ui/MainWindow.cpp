@@ -11,6 +11,7 @@
 #include "ui/FolderBrowser.h"
 #include "ui/PasswordWindow.h"
 #include "ui/RunLogic.h"
+#include "ui/ShellCalls.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -183,6 +184,7 @@ void TMainWindow::OnCommand(int id, int notification) {
   else if (id == kIdBrowseButton && clicked)
     Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
+    PrepareShellCalls();
     ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
   }
 }
