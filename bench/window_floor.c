@@ -32,10 +32,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   if (!window) return 1;
   HWND button = CreateWindowExW(0, L"BUTTON", L"Extract", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 300, 250, 90, 26,
                                 window, (HMENU)1, instance, NULL);
-  HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", NULL, WS_CHILD | WS_VISIBLE | WS_VSCROLL, 10, 10, 380,
-                              200, window, (HMENU)2, instance, NULL);
-  HWND progress = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, 10, 220, 380, 18, window,
-                                  (HMENU)3, instance, NULL);
+  HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", NULL, WS_CHILD | WS_VISIBLE | WS_VSCROLL, 10, 10, 380, 200,
+                              window, (HMENU)2, instance, NULL);
+  HWND progress = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, 10, 220, 380, 18, window, (HMENU)3,
+                                  instance, NULL);
   if (!button || !list || !progress) return 1;
   SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)L"hello.txt");
   SendMessageW(progress, PBM_SETPOS, 100, 0);
