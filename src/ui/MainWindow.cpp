@@ -282,7 +282,8 @@ void TMainWindow::SwitchToRunning() {
 }
 
 void TMainWindow::RunExtraction() {
-  if (!run_.CanStart()) return;                                            // a run happens at most once per process
+  if (!run_.CanStart()) return;  // a run happens at most once per process
+  plat::TracePhase("extraction asked");
   const std::u16string destination = TextOf(Control(kIdDestinationEdit));  // read once per run
   if (destination.empty()) {
     RefuseDestination(msg::FolderEmpty);
@@ -298,7 +299,10 @@ void TMainWindow::RunExtraction() {
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   keyboard_.DispatchPending();  // a Cancel or the close box meanwhile stops the run at its start
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
-  run_.Extract(fileList_.SelectedItems());
+  plat::TracePhase("window switched to the run");
+  const std::vector<std::u16string> items = fileList_.SelectedItems();
+  plat::TracePhase("selection read");
+  run_.Extract(items);
   KillTimer(window_, kStatusTimer);
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
