@@ -117,7 +117,6 @@ void TMainWindow::ApplyTextsAndStates() {
   EnableWindow(fileList_.Handle(), FALSE);
   EnableWindow(Control(kIdDestinationEdit), FALSE);
   EnableWindow(Control(kIdBrowseButton), FALSE);
-  SetFocus(Control(kIdCancelButton));
 }
 
 void TMainWindow::SetDefaultButton(int id) {
@@ -131,7 +130,10 @@ bool TMainWindow::ShowFirstTime() {
   // An automatic run has ended inside the preparation, before the window was ever shown:
   // showing it now would only flash it before it closes.
   if (run_.State() == RunState::Finished) return true;
+  // The focus is set once the window is shown: setting it in the hidden window would
+  // activate that window, work that an automatic run, never shown, does not need.
   ShowWindow(window_, SW_SHOW);
+  SetFocus(Control(kIdDestinationEdit));
   UpdateWindow(window_);
   plat::TracePhase("window shown");
   return true;
@@ -257,7 +259,6 @@ bool TMainWindow::PrepareArchive() {
   for (int id : {kIdFileList, kIdDestinationEdit, kIdBrowseButton, kIdExtractButton, kIdCancelButton, kIdAboutButton}) {
     EnableWindow(Control(id), TRUE);
   }
-  SetFocus(Control(kIdDestinationEdit));
   scaled_.SetClientHeight(kReadyHeight);
   SetDefaultButton(kIdExtractButton);
   if (app_.Settings.AutoExtract == 1) RunExtraction();
