@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "app/Startup.h"
 #include "platform/MemoryReserve.h"
@@ -35,7 +34,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CleanUpWorkFolder(app);
     return kExitOk;
   }
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the shell's folder dialog needs it
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   // Windows that cannot be created (no window station or desktop to show them on) end

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "run/AfterCommand.h"
 #include "ui/PasswordWindow.h"
+#include "ui/ShellCalls.h"
 #include "ui/WinHandles.h"
 #include "ui/WinText.h"
 
@@ -205,6 +206,7 @@ void TExtractionRun::AskPassword(const std::u16string& item, std::u16string& pas
 void TExtractionRun::RunAfterCommand(const std::u16string& destination) const {
   const TAfterCommand command = PlanAfterCommand(destination, app_.RunCommand, app_.CommandLength);
   if (command.What == TAfterCommand::Kind::Open) {
+    PrepareShellCalls();
     ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
                   SW_SHOW);
   } else if (command.What == TAfterCommand::Kind::Inf) {

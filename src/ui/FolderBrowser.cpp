@@ -6,6 +6,7 @@
 
 #include "interface/ComPtr.h"
 #include "platform/Win32Helpers.h"
+#include "ui/ShellCalls.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -43,6 +44,7 @@ int CALLBACK OnDialogEvent(HWND dialog, UINT message, LPARAM, LPARAM caption) {
 
 bool TBrowseDirectoryDlg::Execute() {
   selection_.clear();
+  PrepareShellCalls();
   TComPtr<IMalloc> shellAllocator;
   if (SHGetMalloc(shellAllocator.Receive()) != S_OK) return false;
   const std::wstring caption = W(caption_);

@@ -11,6 +11,7 @@
 #include "run/RunLogic.h"
 #include "ui/FolderBrowser.h"
 #include "ui/PasswordWindow.h"
+#include "ui/ShellCalls.h"
 #include "ui/WinText.h"
 
 namespace szsfx {
@@ -88,7 +89,6 @@ void TMainWindow::ApplyTextsAndStates() {
   EnableWindow(fileList_.Handle(), FALSE);
   EnableWindow(Control(kIdDestinationEdit), FALSE);
   EnableWindow(Control(kIdBrowseButton), FALSE);
-  SetFocus(Control(kIdCancelButton));
 }
 
 void TMainWindow::SetDefaultButton(int id) {
@@ -102,7 +102,10 @@ bool TMainWindow::ShowFirstTime() {
   // An automatic run has ended inside the preparation, before the window was ever shown:
   // showing it now would only flash it before it closes.
   if (run_.State() == RunState::Finished) return true;
+  // The focus is set once the window is shown: setting it in the hidden window would
+  // activate that window, work that an automatic run, never shown, does not need.
   ShowWindow(window_, SW_SHOW);
+  SetFocus(Control(kIdDestinationEdit));
   UpdateWindow(window_);
   plat::TracePhase("window shown");
   return true;
@@ -155,6 +158,7 @@ void TMainWindow::OnCommand(int id, int notification) {
   else if (id == kIdBrowseButton && clicked)
     Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
+    PrepareShellCalls();
     ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
   }
 }
@@ -227,7 +231,6 @@ bool TMainWindow::PrepareArchive() {
   for (int id : {kIdFileList, kIdDestinationEdit, kIdBrowseButton, kIdExtractButton, kIdCancelButton, kIdAboutButton}) {
     EnableWindow(Control(id), TRUE);
   }
-  SetFocus(Control(kIdDestinationEdit));
   scaled_.SetClientHeight(kReadyHeight);
   SetDefaultButton(kIdExtractButton);
   if (app_.Settings.AutoExtract == 1) RunExtraction();
@@ -252,7 +255,8 @@ void TMainWindow::SwitchToRunning() {
 }
 
 void TMainWindow::RunExtraction() {
-  if (!run_.CanStart()) return;                                            // a run happens at most once per process
+  if (!run_.CanStart()) return;  // a run happens at most once per process
+  plat::TracePhase("extraction asked");
   const std::u16string destination = TextOf(Control(kIdDestinationEdit));  // read once per run
   if (destination.empty()) {
     RefuseDestination(msg::kFolderEmpty);
@@ -268,7 +272,10 @@ void TMainWindow::RunExtraction() {
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   keyboard_.DispatchPending();  // a Cancel or the close box meanwhile stops the run at its start
   SetTimer(window_, kStatusTimer, kStatusInterval, nullptr);
-  run_.Extract(destination, fileList_.SelectedItems());
+  plat::TracePhase("window switched to the run");
+  const std::vector<std::u16string> items = fileList_.SelectedItems();
+  plat::TracePhase("selection read");
+  run_.Extract(destination, items);
   KillTimer(window_, kStatusTimer);
   PostMessageW(window_, WM_CLOSE, 0, 0);
 }
