@@ -2,7 +2,7 @@
 # than when the program starts: every function the toolchain's import library names, through
 # dlltool's delay-load thunks (the helper that loads the DLL is the C runtime's).
 #   cmake -DNM=<nm> -DDLLTOOL=<dlltool> -DIMPORT_LIBRARY=<libX.a> -DDLL=<X.dll> -DOUTPUT=<file>
-#         [-DDECORATED=ON (i686: names carry a leading underscore and stdcall's @N)] -P DelayImportLibrary.cmake
+#         -P DelayImportLibrary.cmake   (x86-64: undecorated names)
 foreach(input NM DLLTOOL IMPORT_LIBRARY DLL OUTPUT)
   if(NOT ${input})
     message(FATAL_ERROR "DelayImportLibrary.cmake: ${input} not given")
@@ -17,9 +17,6 @@ string(REGEX MATCHALL " I __imp_[^\r\n]+" entries "${symbols}")
 set(definitions "LIBRARY ${DLL}\nEXPORTS\n")
 foreach(entry IN LISTS entries)
   string(REGEX REPLACE "^ I __imp_" "" name "${entry}")
-  if(DECORATED)
-    string(REGEX REPLACE "^_" "" name "${name}")
-  endif()
   string(APPEND definitions "${name}\n")
 endforeach()
 if(NOT entries)
@@ -27,11 +24,7 @@ if(NOT entries)
 endif()
 set(def_file "${OUTPUT}.def")
 file(WRITE "${def_file}" "${definitions}")
-set(undecorate "")
-if(DECORATED)
-  set(undecorate --kill-at)  # the DLL's own names carry no decoration
-endif()
-execute_process(COMMAND ${DLLTOOL} --input-def "${def_file}" --dllname ${DLL} ${undecorate} --output-delaylib "${OUTPUT}"
+execute_process(COMMAND ${DLLTOOL} --input-def "${def_file}" --dllname ${DLL} --output-delaylib "${OUTPUT}"
                 RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   file(REMOVE "${OUTPUT}")

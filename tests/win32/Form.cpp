@@ -66,7 +66,8 @@ void FormView::SetEditText(const std::wstring& text) const {
 HWND WaitForReadyForm(TestProcess& process, DWORD timeoutMs) {
   HWND form = process.WaitForWindow(kMainWindowClass, L"", timeoutMs);
   if (!form) return nullptr;
-  auto ready = [&] { return IsWindowEnabled(GetDlgItem(form, kIdExtractButton)) != 0; };
+  // Ready: Extract enabled and the keyboard focus given (the window takes it once shown).
+  auto ready = [&] { return IsWindowEnabled(GetDlgItem(form, kIdExtractButton)) != 0 && FormView(form).Focus(); };
   WaitUntil([&] { return ready() || !process.Running(); }, timeoutMs);
   return ready() ? form : nullptr;
 }

@@ -60,7 +60,7 @@ TEST(Publisher, SignedSelfExtractorShowsItsResourcesAndExtracts) {
   ASSERT_FALSE(block.empty());
   ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
   EXPECT_EQ(VersionText(block, L"ProductName"), "Leaf Tools");
-  EXPECT_EQ(VersionText(block, L"CompanyName"), "Example Publisher");
+  EXPECT_EQ(VersionText(block, L"CompanyName"), "Ex\u00e4mple Publisher \u2713");
   EXPECT_EQ(VersionText(block, L"FileVersion"), "2.5.0.17");
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;

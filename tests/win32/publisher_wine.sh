@@ -29,7 +29,7 @@ bitmap = struct.pack("<IiiHHIIiiII", 40, side, 2 * side, 1, 4, 0, len(rows) + le
 open(sys.argv[1], "wb").write(struct.pack("<HHHBBBBHHII", 0, 1, 1, side, side, 16, 0, 1, 4, len(bitmap), 22) + bitmap)
 PY
 "${emulator[@]}" "$mksfx" --stub "$(windows "$stub")" --archive "$(windows "$work/a.7z")" -o "$(windows "$work/sfx.exe")" \
-  --icon "$(windows "$work/red.ico")" --version "product-name=Leaf Tools" --version "company=Example Publisher" \
+  --icon "$(windows "$work/red.ico")" --version "product-name=Leaf Tools" --version "company=Exämple Publisher ✓" \
   --version file-version=2.5.0.17 --elevation highest-available >"$work/mksfx.log" 2>&1 ||
   { echo "mksfx failed: $(cat "$work/mksfx.log")"; exit 1; }
 
