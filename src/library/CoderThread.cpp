@@ -4,9 +4,7 @@
 #include <unistd.h>
 #endif
 
-extern "C" {
-#include "Threads.h"
-}
+#include "library/ThreadSync.h"
 
 namespace szlib {
 
@@ -22,26 +20,22 @@ unsigned Processors() {
 }
 
 struct TStreamLock::TSection {
-  CCriticalSection Section;
+  TCriticalSection Section;
 };
 
-TStreamLock::~TStreamLock() {
-  if (!section_) return;
-  CriticalSection_Delete(&section_->Section);
-  delete section_;
-}
+TStreamLock::~TStreamLock() { delete section_; }
 
 bool TStreamLock::Create() {
   if (section_) return true;
   section_ = new (std::nothrow) TSection;
-  if (section_ && CriticalSection_Init(&section_->Section) == 0) return true;
+  if (section_ && section_->Section.Create()) return true;
   delete section_;
   section_ = nullptr;
   return false;
 }
 
-void TStreamLock::Enter() { CriticalSection_Enter(&section_->Section); }
-void TStreamLock::Leave() { CriticalSection_Leave(&section_->Section); }
+void TStreamLock::Enter() { section_->Section.Enter(); }
+void TStreamLock::Leave() { section_->Section.Leave(); }
 
 namespace {
 
@@ -51,17 +45,8 @@ namespace {
 // other side sets the event when it has made room (a quarter of the ring) or bytes.
 class TCoderThread final : public TSource {
  public:
-  explicit TCoderThread(TSource* coder) : coder_(coder) {
-    Thread_CONSTRUCT(&thread_);
-    Event_Construct(&bytesReady_);
-    Event_Construct(&roomReady_);
-  }
-  ~TCoderThread() override {
-    Stop();
-    if (Event_IsCreated(&bytesReady_)) Event_Close(&bytesReady_);
-    if (Event_IsCreated(&roomReady_)) Event_Close(&roomReady_);
-    if (haveLock_) CriticalSection_Delete(&lock_);
-  }
+  explicit TCoderThread(TSource* coder) : coder_(coder) { Thread_CONSTRUCT(&thread_); }
+  ~TCoderThread() override { Stop(); }
   bool Allocate() { return ring_.Allocate(kCoderThreadBuffer); }
   HRes Start() override;
   HRes Read(uint8_t* data, size_t size, size_t& processed) override;
@@ -75,10 +60,9 @@ class TCoderThread final : public TSource {
   TSource* coder_;
   TBuffer ring_;
   CThread thread_;
-  CCriticalSection lock_;
-  bool haveLock_ = false;
-  CAutoResetEvent bytesReady_;  // bytes written, or the coder ended
-  CAutoResetEvent roomReady_;   // room made, or the reader left
+  TCriticalSection lock_;
+  TAutoResetEvent bytesReady_;  // bytes written, or the coder ended
+  TAutoResetEvent roomReady_;   // room made, or the reader left
   // Under lock_.
   size_t written_ = 0, taken_ = 0;  // counted from the start, modulo SIZE_MAX + 1
   bool ended_ = false, stopped_ = false;
@@ -87,11 +71,7 @@ class TCoderThread final : public TSource {
 };
 
 HRes TCoderThread::Start() {
-  if (CriticalSection_Init(&lock_) != 0) return kOk;  // decodes where read
-  haveLock_ = true;
-  if (AutoResetEvent_CreateNotSignaled(&bytesReady_) != 0 || AutoResetEvent_CreateNotSignaled(&roomReady_) != 0) {
-    return kOk;
-  }
+  if (!lock_.Create() || !bytesReady_.Create() || !roomReady_.Create()) return kOk;  // decodes where read
   if (Thread_Create(&thread_, Run, this) != 0) Thread_CONSTRUCT(&thread_);
   return kOk;
 }
@@ -104,28 +84,28 @@ THREAD_FUNC_DECL TCoderThread::Run(void* self) {
 void TCoderThread::Produce() {
   const size_t size = ring_.Size();
   for (;;) {
-    CriticalSection_Enter(&lock_);
+    lock_.Enter();
     const size_t room = size - (written_ - taken_);
     const bool stopped = stopped_, wait = !stopped && room < kRoom;
     writerWaits_ = wait;
     const size_t at = written_ % size;
-    CriticalSection_Leave(&lock_);
+    lock_.Leave();
     if (stopped) return;
     if (wait) {
-      Event_Wait(&roomReady_);
+      roomReady_.Wait();
       continue;
     }
     size_t got = 0;
     const size_t want = room < size - at ? room : size - at;
     const HRes r = coder_->Read(ring_.Data() + at, want, got);
-    CriticalSection_Enter(&lock_);
+    lock_.Enter();
     written_ += got;
     const bool ended = r != kOk || got == 0;
     if (ended) ended_ = true, result_ = r;
     const bool wake = readerWaits_;
     readerWaits_ = false;
-    CriticalSection_Leave(&lock_);
-    if (wake) Event_Set(&bytesReady_);
+    lock_.Leave();
+    if (wake) bytesReady_.Set();
     if (ended) return;
   }
 }
@@ -136,28 +116,28 @@ HRes TCoderThread::Read(uint8_t* data, size_t size, size_t& processed) {
   if (size == 0) return kOk;
   const size_t ringSize = ring_.Size();
   for (;;) {
-    CriticalSection_Enter(&lock_);
+    lock_.Enter();
     const size_t ready = written_ - taken_;
     const bool ended = ended_;
     const HRes result = result_;
     readerWaits_ = ready == 0 && !ended;
     const size_t at = taken_ % ringSize;
-    CriticalSection_Leave(&lock_);
+    lock_.Leave();
     if (ready == 0) {
       if (ended) return result;  // kOk at the end of the coder's output
-      Event_Wait(&bytesReady_);
+      bytesReady_.Wait();
       continue;
     }
     size_t n = ready < size ? ready : size;
     if (n > ringSize - at) n = ringSize - at;
     std::memcpy(data, ring_.Data() + at, n);
     processed = n;
-    CriticalSection_Enter(&lock_);
+    lock_.Enter();
     taken_ += n;
     const bool wake = writerWaits_ && ringSize - (written_ - taken_) >= kRoom;
     if (wake) writerWaits_ = false;
-    CriticalSection_Leave(&lock_);
-    if (wake) Event_Set(&roomReady_);
+    lock_.Leave();
+    if (wake) roomReady_.Set();
     return kOk;
   }
 }
@@ -165,10 +145,10 @@ HRes TCoderThread::Read(uint8_t* data, size_t size, size_t& processed) {
 // The reader leaves: the thread ends after the read it is in, and is waited for.
 void TCoderThread::Stop() {
   if (!Thread_WasCreated(&thread_)) return;
-  CriticalSection_Enter(&lock_);
+  lock_.Enter();
   stopped_ = true;
-  CriticalSection_Leave(&lock_);
-  Event_Set(&roomReady_);
+  lock_.Leave();
+  roomReady_.Set();
   Thread_Wait_Close(&thread_);
 }
 

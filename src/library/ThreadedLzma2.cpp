@@ -3,10 +3,10 @@
 #include <atomic>
 
 #include "library/CoderThread.h"
+#include "library/ThreadSync.h"
 
 extern "C" {
 #include "Lzma2DecMt.h"
-#include "Threads.h"
 }
 
 namespace szlib {
@@ -54,14 +54,9 @@ class TThreadedLzma2Coder final : public TSource {
     out_.vt.Write = WriteDecoded;
     out_.owner = this;
     Thread_CONSTRUCT(&thread_);
-    Event_Construct(&ready_);
-    Event_Construct(&taken_);
   }
   ~TThreadedLzma2Coder() override {
     Stop();
-    if (Event_IsCreated(&ready_)) Event_Close(&ready_);
-    if (Event_IsCreated(&taken_)) Event_Close(&taken_);
-    if (haveLock_) CriticalSection_Delete(&lock_);
     if (decoder_) Lzma2DecMt_Destroy(decoder_);
     delete alone_;
   }
@@ -93,10 +88,9 @@ class TThreadedLzma2Coder final : public TSource {
   TInStream in_;
   TOutStream out_;
   CThread thread_;
-  CCriticalSection lock_;
-  bool haveLock_ = false;
-  CAutoResetEvent ready_;  // output handed over, or the decoding ended
-  CAutoResetEvent taken_;  // the output was taken, or the reader stopped
+  TCriticalSection lock_;
+  TAutoResetEvent ready_;  // output handed over, or the decoding ended
+  TAutoResetEvent taken_;  // the output was taken, or the reader stopped
   // Under lock_: the output waiting to be taken, and how the decoding ended.
   const uint8_t* pending_ = nullptr;
   size_t pendingSize_ = 0;
@@ -115,11 +109,7 @@ HRes TThreadedLzma2Coder::Prepare(uint8_t prop, unsigned threads) {
   props_.inBlockMax = props_.outBlockMax + props_.outBlockMax / 16;
   decoder_ = Lzma2DecMt_Create(&kDecoderAlloc, &kDecoderAlloc);
   if (!decoder_) return kOutOfMemory;
-  if (CriticalSection_Init(&lock_) != 0) return kOutOfMemory;
-  haveLock_ = true;
-  if (AutoResetEvent_CreateNotSignaled(&ready_) != 0 || AutoResetEvent_CreateNotSignaled(&taken_) != 0) {
-    return kOutOfMemory;
-  }
+  if (!lock_.Create() || !ready_.Create() || !taken_.Create()) return kOutOfMemory;
   return kOk;
 }
 
@@ -140,11 +130,11 @@ THREAD_FUNC_DECL TThreadedLzma2Coder::Run(void* self) {
   int threaded = 0;
   const SRes result = Lzma2DecMt_Decode(coder->decoder_, coder->prop_, &coder->props_, &coder->out_.vt, &outSize, 0,
                                         &coder->in_.vt, &inProcessed, &threaded, nullptr);
-  CriticalSection_Enter(&coder->lock_);
+  coder->lock_.Enter();
   coder->finished_ = true;
   coder->result_ = result;
-  CriticalSection_Leave(&coder->lock_);
-  Event_Set(&coder->ready_);
+  coder->lock_.Leave();
+  coder->ready_.Set();
   return THREAD_FUNC_RET_ZERO;
 }
 
@@ -166,13 +156,13 @@ size_t TThreadedLzma2Coder::WriteDecoded(ISeqOutStreamPtr stream, const void* da
 // Waits until the reader has taken all of `data`; 0 when it stopped reading.
 size_t TThreadedLzma2Coder::HandOver(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  CriticalSection_Enter(&lock_);
+  lock_.Enter();
   const bool stopped = stopped_;
   if (!stopped) pending_ = data, pendingSize_ = size;
-  CriticalSection_Leave(&lock_);
+  lock_.Leave();
   if (stopped) return 0;
-  Event_Set(&ready_);
-  Event_Wait(&taken_);
+  ready_.Set();
+  taken_.Wait();
   return stopped_ ? 0 : size;
 }
 
@@ -185,21 +175,21 @@ HRes TThreadedLzma2Coder::Read(uint8_t* data, size_t size, size_t& processed) {
   if (alone_) return alone_->Read(data, size, processed);
   if (size == 0) return kOk;
   for (;;) {
-    CriticalSection_Enter(&lock_);
+    lock_.Enter();
     if (pendingSize_ > 0) {
       processed = pendingSize_ < size ? pendingSize_ : size;
       std::memcpy(data, pending_, processed);
       pending_ += processed;
       pendingSize_ -= processed;
       const bool taken = pendingSize_ == 0;
-      CriticalSection_Leave(&lock_);
-      if (taken) Event_Set(&taken_);
+      lock_.Leave();
+      if (taken) taken_.Set();
       return kOk;
     }
     const bool finished = finished_;
-    CriticalSection_Leave(&lock_);
+    lock_.Leave();
     if (finished) return Outcome();
-    Event_Wait(&ready_);
+    ready_.Wait();
   }
 }
 
@@ -214,10 +204,10 @@ HRes TThreadedLzma2Coder::Outcome() const {
 // Ends the decoding early when the reader leaves before the end, and waits for its threads.
 void TThreadedLzma2Coder::Stop() {
   if (!Thread_WasCreated(&thread_)) return;
-  CriticalSection_Enter(&lock_);
+  lock_.Enter();
   stopped_ = true;
-  CriticalSection_Leave(&lock_);
-  Event_Set(&taken_);
+  lock_.Leave();
+  taken_.Set();
   Thread_Wait_Close(&thread_);
 }
 
