@@ -26,13 +26,18 @@ bool FeedsCoder(const TDatabase& db, const TFolder& f, uint32_t coder) {
   return false;
 }
 
-// The coders that decode on threads of their own: those that feed another coder and have
-// output enough to be worth a thread, up to kMaxCoderThreads; none on one processor.
+// A coder that feeds another one is worth a thread of its own with this much output.
+bool WorthAThread(const TDatabase& db, const TFolder& f, uint32_t coder) {
+  return db.CoderUnpackSizes[f.FirstCoder + coder] >= kMinCoderThreadOutput;
+}
+
+// The coders that decode on threads of their own: those that feed another coder and are
+// worth a thread, up to kMaxCoderThreads; none on one processor.
 unsigned CoderThreads(const TDatabase& db, const TFolder& f) {
   if (f.NumCoders < 2 || Processors() < 2) return 0;
   unsigned threads = 0;
   for (uint32_t c = 0; c < f.NumCoders; ++c) {
-    if (FeedsCoder(db, f, c) && db.CoderUnpackSizes[f.FirstCoder + c] >= kMinCoderThreadOutput) ++threads;
+    if (FeedsCoder(db, f, c) && WorthAThread(db, f, c)) ++threads;
   }
   return threads < kMaxCoderThreads ? threads : kMaxCoderThreads;
 }
@@ -101,7 +106,7 @@ HRes TFolderDecoder::BuildInput(uint32_t inStream, TSource*& made) {
     const TBindPair& p = db_->BindPairs[f.FirstBindPair + b];
     if (p.InIndex != inStream) continue;
     HRes r = Build(p.OutIndex, made);
-    if (r == kOk && threadsLeft_ > 0 && db_->CoderUnpackSizes[f.FirstCoder + p.OutIndex] >= kMinCoderThreadOutput) {
+    if (r == kOk && threadsLeft_ > 0 && WorthAThread(*db_, f, p.OutIndex)) {
       made = OnItsThread(made);
       if (!made) return kOutOfMemory;
     }

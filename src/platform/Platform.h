@@ -134,6 +134,9 @@ struct ShownBox {
 std::vector<ShownBox> TakeShownBoxes();
 
 // ---- Locks -------------------------------------------------------------------
+// The calling thread's number, never 0.
+uint64_t CurrentThreadNumber();
+
 // A mutual-exclusion lock (the archive library calls back from its own threads). Builds
 // with assertions record the thread that holds it, so that code meant to run under it
 // can assert that it does.
@@ -143,12 +146,30 @@ class TLock {
   ~TLock();
   TLock(const TLock&) = delete;
   TLock& operator=(const TLock&) = delete;
-  void Enter();
-  void Leave();
+  void Enter() {
+    Acquire();
+#ifndef NDEBUG
+    owner_ = CurrentThreadNumber();
+#endif
+  }
+  void Leave() {
+#ifndef NDEBUG
+    owner_ = 0;
+#endif
+    Release();
+  }
   // Whether the calling thread holds the lock; always true where nothing records the owner.
-  bool HeldByThisThread() const;
+  bool HeldByThisThread() const {
+#ifndef NDEBUG
+    return owner_ == CurrentThreadNumber();
+#else
+    return true;
+#endif
+  }
 
  private:
+  void Acquire();
+  void Release();
   void* impl_;
 #ifndef NDEBUG
   std::atomic<uint64_t> owner_{0};  // the holding thread's number, 0 when free

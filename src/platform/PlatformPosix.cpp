@@ -402,25 +402,10 @@ TLock::~TLock() {
   pthread_mutex_destroy(static_cast<pthread_mutex_t*>(impl_));
   delete static_cast<pthread_mutex_t*>(impl_);
 }
-void TLock::Enter() {
-  pthread_mutex_lock(static_cast<pthread_mutex_t*>(impl_));
-#ifndef NDEBUG
-  owner_ = static_cast<uint64_t>(pthread_self());
-#endif
-}
-void TLock::Leave() {
-#ifndef NDEBUG
-  owner_ = 0;
-#endif
-  pthread_mutex_unlock(static_cast<pthread_mutex_t*>(impl_));
-}
-bool TLock::HeldByThisThread() const {
-#ifndef NDEBUG
-  return owner_ == static_cast<uint64_t>(pthread_self());
-#else
-  return true;
-#endif
-}
+void TLock::Acquire() { pthread_mutex_lock(static_cast<pthread_mutex_t*>(impl_)); }
+void TLock::Release() { pthread_mutex_unlock(static_cast<pthread_mutex_t*>(impl_)); }
+
+uint64_t CurrentThreadNumber() { return static_cast<uint64_t>(pthread_self()); }
 
 void EndProcess(unsigned code) { std::exit(static_cast<int>(code)); }
 

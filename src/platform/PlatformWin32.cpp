@@ -402,25 +402,10 @@ TLock::~TLock() {
   DeleteCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
   delete static_cast<CRITICAL_SECTION*>(impl_);
 }
-void TLock::Enter() {
-  EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
-#ifndef NDEBUG
-  owner_ = GetCurrentThreadId();  // never 0
-#endif
-}
-void TLock::Leave() {
-#ifndef NDEBUG
-  owner_ = 0;
-#endif
-  LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
-}
-bool TLock::HeldByThisThread() const {
-#ifndef NDEBUG
-  return owner_ == GetCurrentThreadId();
-#else
-  return true;
-#endif
-}
+void TLock::Acquire() { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+void TLock::Release() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+
+uint64_t CurrentThreadNumber() { return GetCurrentThreadId(); }
 
 void EndProcess(unsigned code) { ExitProcess(code); }
 

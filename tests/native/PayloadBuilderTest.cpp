@@ -57,21 +57,14 @@ TEST_F(Builder, LaysOutStubLibraryBlocksRecordArchive) {
   EXPECT_EQ(Bytes(out.end() - static_cast<long>(archive_.size()), out.end()), archive_);
 
   // The stub's own reader finds everything where the builder put it.
-  TInFile file;
-  ASSERT_TRUE(file.Open(test::Wide(request_.OutputPath)));
-  TMessageTable table;
-  TCopyBuffer buffer = MakeCopyBuffer();
-  int blocks = 0;
-  TSettingsRecord record{};
-  uint64_t offset = 0;
-  ASSERT_TRUE(ReadMessageBlocks(file, table, buffer, blocks));
-  ASSERT_TRUE(ReadSettingsRecord(file, record, offset));
-  EXPECT_EQ(blocks, 2);
-  EXPECT_EQ(table.Get(1, 1), "second");
-  EXPECT_EQ(table.Get(2, 0), "other");
-  EXPECT_TRUE(SignatureMatches(record));
-  EXPECT_EQ(record.Title.Get(), "Demo");
-  EXPECT_EQ(offset, out.size() - archive_.size());
+  const test::PayloadReadBack read = test::ReadPayload(request_.OutputPath);
+  ASSERT_TRUE(read.ok);
+  EXPECT_EQ(read.blocks, 2);
+  EXPECT_EQ(read.table.Get(1, 1), "second");
+  EXPECT_EQ(read.table.Get(2, 0), "other");
+  EXPECT_TRUE(SignatureMatches(read.record));
+  EXPECT_EQ(read.record.Title.Get(), "Demo");
+  EXPECT_EQ(read.archiveOffset, out.size() - archive_.size());
 }
 
 TEST_F(Builder, RefusesBadInputsAndKeepsTheOldOutput) {

@@ -17,26 +17,13 @@ using test::Block;
 using test::Bytes;
 using test::ToBytes;
 
-struct ReadResult {
-  bool ok = false;
-  int blocks = 0;
-  TMessageTable table;
-  TSettingsRecord record{};
-  uint64_t archiveOffset = 0;
-};
-
 class PayloadReader : public ::testing::Test {
  protected:
   // Writes stub + library + tail to a file and reads blocks and record as start-up does.
-  ReadResult Read(const Bytes& tail) {
+  test::PayloadReadBack Read(const Bytes& tail) {
     const std::string path = dir_ / "sfx.exe";
     test::WriteFile(path, test::SelfExtractor(Bytes(100, 0x4D), tail));
-    ReadResult r;
-    TInFile file;
-    EXPECT_TRUE(file.Open(test::Wide(path)));
-    TCopyBuffer buffer = MakeCopyBuffer();
-    r.ok = ReadMessageBlocks(file, r.table, buffer, r.blocks) && ReadSettingsRecord(file, r.record, r.archiveOffset);
-    return r;
+    return test::ReadPayload(path);
   }
 
   test::ScratchDir dir_;
@@ -57,7 +44,7 @@ TEST_F(PayloadReader, TypicalBlockPutsTheArchiveAt303086) {
   text.resize(2222 - 9 - 1, 'x');
   text += '\0';
   Bytes tail = Concat({Block(Area(text)), test::RecordBytes(test::ValidRecord()), test::SevenZipSignature()});
-  ReadResult r = Read(tail);
+  test::PayloadReadBack r = Read(tail);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.blocks, 1);
   EXPECT_EQ(r.archiveOffset, 303086u);
@@ -71,7 +58,8 @@ TEST_F(PayloadReader, TypicalBlockPutsTheArchiveAt303086) {
 TEST_F(PayloadReader, StringsSplitAtNulAndALastStringWithoutNulCounts) {
   const std::string withoutNul("A\0B", 3), withNul("A\0B\0", 4), emptyMiddle("A\0\0B", 4);
   Bytes record = test::RecordBytes(test::ValidRecord());
-  ReadResult r = Read(Concat({Block(Area(withoutNul)), Block(Area(withNul)), Block(Area(emptyMiddle)), record}));
+  test::PayloadReadBack r =
+      Read(Concat({Block(Area(withoutNul)), Block(Area(withNul)), Block(Area(emptyMiddle)), record}));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.blocks, 3);
   EXPECT_EQ(r.table.Get(1, 0), "A");
@@ -84,7 +72,7 @@ TEST_F(PayloadReader, StringsSplitAtNulAndALastStringWithoutNulCounts) {
 }
 
 TEST_F(PayloadReader, NoMarkerMeansNoBlocksAndTheRecordRightAfterTheLibrary) {
-  ReadResult r = Read(Concat({test::RecordBytes(test::ValidRecord()), test::SevenZipSignature()}));
+  test::PayloadReadBack r = Read(Concat({test::RecordBytes(test::ValidRecord()), test::SevenZipSignature()}));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.blocks, 0);
   EXPECT_EQ(r.archiveOffset, kFirstBlockPosition + kSettingsRecordSize);
@@ -94,7 +82,7 @@ TEST_F(PayloadReader, NoMarkerMeansNoBlocksAndTheRecordRightAfterTheLibrary) {
 
 TEST_F(PayloadReader, MarkerIsCaseSensitive) {
   Bytes fake = ToBytes("{slf}");
-  ReadResult r = Read(Concat({fake, test::RecordBytes(test::ValidRecord())}));
+  test::PayloadReadBack r = Read(Concat({fake, test::RecordBytes(test::ValidRecord())}));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.blocks, 0);
   EXPECT_EQ(r.record.Signature.Length, '{');  // the record starts where the false marker stood
@@ -102,7 +90,7 @@ TEST_F(PayloadReader, MarkerIsCaseSensitive) {
 
 TEST_F(PayloadReader, LengthBelowTheHeadReadsAsAnEmptyBlock) {
   for (int64_t length : {0, 3, 8, 9}) {
-    ReadResult r = Read(Concat({Block({}, length), test::RecordBytes(test::ValidRecord())}));
+    test::PayloadReadBack r = Read(Concat({Block({}, length), test::RecordBytes(test::ValidRecord())}));
     ASSERT_TRUE(r.ok) << length;
     EXPECT_EQ(r.blocks, 1) << length;
     EXPECT_TRUE(SignatureMatches(r.record)) << length;
@@ -114,7 +102,7 @@ TEST_F(PayloadReader, AreaLongerThanTheBufferIsCutAndPassedOver) {
   Bytes area(80000, 'a');
   area[10] = 0;                  // "aaaaaaaaaa" then a long string
   area[kMaxStringArea + 5] = 0;  // a string starting past the cut is lost
-  ReadResult r = Read(Concat({Block(area), test::RecordBytes(test::ValidRecord())}));
+  test::PayloadReadBack r = Read(Concat({Block(area), test::RecordBytes(test::ValidRecord())}));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.table.Get(1, 0), std::string(10, 'a'));
   EXPECT_EQ(r.table.Get(1, 1).size(), kMaxStringArea - 11);
@@ -133,7 +121,7 @@ TEST_F(PayloadReader, BlocksPastThe32ndAndStringsPastThe100thAreDropped) {
   }
   Bytes record = test::RecordBytes(test::ValidRecord());
   tail.insert(tail.end(), record.begin(), record.end());
-  ReadResult r = Read(tail);
+  test::PayloadReadBack r = Read(tail);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.blocks, 32);
   EXPECT_EQ(r.table.Get(1, 99), "1:99");
@@ -148,7 +136,7 @@ TEST_F(PayloadReader, ShortRecordKeepsZerosAndTheOffsetStillMovesBy832) {
   full.Title.Set("Visible title");
   Bytes record = test::RecordBytes(full);
   record.resize(600);  // the file ends inside the RunCommand field
-  ReadResult r = Read(Concat({Block(Area("x")), record}));
+  test::PayloadReadBack r = Read(Concat({Block(Area("x")), record}));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.record.Title.Get(), "Visible title");
   EXPECT_EQ(r.record.HideFileList, 0);
@@ -156,7 +144,7 @@ TEST_F(PayloadReader, ShortRecordKeepsZerosAndTheOffsetStillMovesBy832) {
 }
 
 TEST_F(PayloadReader, FileEndingInsideABlockHeadGivesNoCrash) {
-  ReadResult r = Read(ToBytes("{SLF}\x05"));
+  test::PayloadReadBack r = Read(ToBytes("{SLF}\x05"));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.blocks, 1);
   EXPECT_FALSE(SignatureMatches(r.record));

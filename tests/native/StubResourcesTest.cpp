@@ -197,16 +197,9 @@ TEST(StubResources, ChangedAndReadBack) {
       const Bytes out = test::ReadFile(request.OutputPath);
       EXPECT_EQ(Bytes(out.begin() + optional + 68, out.begin() + kStubImageSize),
                 Bytes(image.begin() + optional + 68, image.end()));
-      TInFile file;
-      ASSERT_TRUE(file.Open(test::Wide(request.OutputPath)));
-      TMessageTable table;
-      TCopyBuffer buffer = MakeCopyBuffer();
-      int blocks = 0;
-      TSettingsRecord record{};
-      uint64_t offset = 0;
-      ASSERT_TRUE(ReadMessageBlocks(file, table, buffer, blocks));
-      ASSERT_TRUE(ReadSettingsRecord(file, record, offset));
-      EXPECT_EQ(offset, out.size() - archive.size());
+      const test::PayloadReadBack read = test::ReadPayload(request.OutputPath);
+      ASSERT_TRUE(read.ok);
+      EXPECT_EQ(read.archiveOffset, out.size() - archive.size());
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 
 #include "payload/InputChecks.h"
+#include "platform/FileIO.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -75,6 +76,15 @@ Bytes SevenZipArchive(const Bytes& packed, const Bytes& header) {
   archive.insert(archive.end(), packed.begin(), packed.end());
   archive.insert(archive.end(), header.begin(), header.end());
   return archive;
+}
+
+PayloadReadBack ReadPayload(const std::string& path) {
+  PayloadReadBack r;
+  TInFile file;
+  if (!file.Open(Wide(path))) return r;
+  TCopyBuffer buffer = MakeCopyBuffer();
+  r.ok = ReadMessageBlocks(file, r.table, buffer, r.blocks) && ReadSettingsRecord(file, r.record, r.archiveOffset);
+  return r;
 }
 
 }  // namespace szsfx::test

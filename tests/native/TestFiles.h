@@ -7,6 +7,7 @@
 
 #include "common/FileBytes.h"
 #include "common/ScratchDir.h"
+#include "payload/Payload.h"
 #include "payload/PayloadFormat.h"
 
 namespace szsfx::test {
@@ -34,5 +35,15 @@ Bytes PeImage(uint16_t machine, bool dll, size_t size);
 // A 7z archive as the builder sees it: signature, start header with its checksum, the
 // packed data, then the header with its checksum.
 Bytes SevenZipArchive(const Bytes& packed, const Bytes& header);
+
+// A self-extractor's message blocks and settings record as start-up reads them.
+struct PayloadReadBack {
+  bool ok = false;  // the file opened and both parts were read
+  int blocks = 0;
+  TMessageTable table;
+  TSettingsRecord record{};
+  uint64_t archiveOffset = 0;
+};
+PayloadReadBack ReadPayload(const std::string& path);
 
 }  // namespace szsfx::test
