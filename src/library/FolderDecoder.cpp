@@ -19,16 +19,35 @@ uint32_t FirstInStream(const TDatabase& db, const TFolder& f, uint32_t coder) {
   return n;
 }
 
-bool FeedsCoder(const TDatabase& db, const TFolder& f, uint32_t coder) {
+// The coder that reads `coder`'s output, or kNoFolder when it is the folder's output.
+uint32_t ConsumerOf(const TDatabase& db, const TFolder& f, uint32_t coder) {
   for (uint32_t b = 0; b < f.NumBindPairs; ++b) {
-    if (db.BindPairs[f.FirstBindPair + b].OutIndex == coder) return true;
+    const TBindPair& p = db.BindPairs[f.FirstBindPair + b];
+    if (p.OutIndex != coder) continue;
+    for (uint32_t c = 0; c < f.NumCoders; ++c) {
+      const uint32_t first = FirstInStream(db, f, c);
+      if (p.InIndex >= first && p.InIndex - first < db.Coders[f.FirstCoder + c].NumInStreams) return c;
+    }
   }
-  return false;
+  return kNoFolder;
 }
 
-// A coder that feeds another one is worth a thread of its own with this much output.
+// LZMA2 decodes on several threads when its blocks pay for them and nothing but its own
+// input reads the archive stream meanwhile (the folder has one packed stream).
+bool DecodesOnThreads(const TDatabase& db, const TFolder& f, uint32_t coder) {
+  const TCoderInfo& c = db.Coders[f.FirstCoder + coder];
+  const uint8_t* props = c.PropsSize ? &db.Props[c.PropsOffset] : nullptr;
+  return f.NumPackedStreams == 1 && MethodId(c) == kMethodLzma2 &&
+         ThreadedLzma2Memory(props, c.PropsSize, db.CoderUnpackSizes[f.FirstCoder + coder]) > 0;
+}
+
+// A coder that feeds another one is worth a thread of its own with this much output, when
+// the coder above has work of its own to overlap: not Copy, and not LZMA2 on several
+// threads, which read their input in turns while the others decode.
 bool WorthAThread(const TDatabase& db, const TFolder& f, uint32_t coder) {
-  return db.CoderUnpackSizes[f.FirstCoder + coder] >= kMinCoderThreadOutput;
+  const uint32_t consumer = ConsumerOf(db, f, coder);
+  return consumer != kNoFolder && db.CoderUnpackSizes[f.FirstCoder + coder] >= kMinCoderThreadOutput &&
+         MethodId(db.Coders[f.FirstCoder + consumer]) != kMethodCopy && !DecodesOnThreads(db, f, consumer);
 }
 
 // The coders that decode on threads of their own: those that feed another coder and are
@@ -37,7 +56,7 @@ unsigned CoderThreads(const TDatabase& db, const TFolder& f) {
   if (f.NumCoders < 2 || Processors() < 2) return 0;
   unsigned threads = 0;
   for (uint32_t c = 0; c < f.NumCoders; ++c) {
-    if (FeedsCoder(db, f, c) && WorthAThread(db, f, c)) ++threads;
+    if (WorthAThread(db, f, c)) ++threads;
   }
   return threads < kMaxCoderThreads ? threads : kMaxCoderThreads;
 }
@@ -146,13 +165,8 @@ HRes TFolderDecoder::Build(uint32_t coder, TSource*& made) {
     if (r != kOk) return r;
     made = NewAesCoder(inputs[0], *keys_, params, outSize, result);
   } else {
-    // LZMA2 straight from the folder's only packed stream may decode on several threads:
-    // no other coder then reads the archive stream while they run.
-    const bool alonePacked = f.NumPackedStreams == 1 && db_->PackedStreams[f.FirstPackedStream] == first;
     made = nullptr;
-    if (id == kMethodLzma2 && alonePacked) {
-      made = NewThreadedLzma2Coder(props, c.PropsSize, inputs[0], outSize, result);
-    }
+    if (DecodesOnThreads(*db_, f, coder)) made = NewThreadedLzma2Coder(props, c.PropsSize, inputs[0], outSize, result);
     if (!made) made = NewSingleInputCoder(id, props, c.PropsSize, inputs[0], outSize, result);
   }
   if (result != kOk) return result;

@@ -19,7 +19,7 @@ namespace {
 using namespace szsfx;
 
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
-constexpr size_t kChunkSize = size_t{1} << 18;
+constexpr size_t kChunkSize = size_t{1} << 20;
 // A packed header decodes to at most this much plus so many times its packed size.
 constexpr uint64_t kHeaderBaseSize = uint64_t{32} << 20;
 constexpr uint64_t kMaxHeaderRatio = 64;

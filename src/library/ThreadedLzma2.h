@@ -7,13 +7,13 @@
 
 namespace szlib {
 
-// A coder over `packed`, a packed stream of the archive that nothing else reads while the
-// coder lives (its reads come from the decoder's threads, one at a time). Its threads
-// start with Start. Returns null
-// with `result` kOk when threads do not pay or cannot be had (one processor, little
-// output, blocks too large to hold, no memory): the ordinary coder is the one to use
-// then. kUnsupported for unusable properties.
-TSource* NewThreadedLzma2Coder(const uint8_t* props, size_t propsSize, TSource* packed, uint64_t outSize, HRes& result);
+// A coder over `input`: a packed stream of the archive, or the coders over the folder's
+// only packed stream, which nothing else reads while the coder lives (its reads come from
+// the decoder's threads, one at a time). Its threads start with Start. Returns null with
+// `result` kOk when threads do not pay or cannot be had (one processor, little output,
+// blocks too large to hold, no memory): the ordinary coder is the one to use then.
+// kUnsupported for unusable properties.
+TSource* NewThreadedLzma2Coder(const uint8_t* props, size_t propsSize, TSource* input, uint64_t outSize, HRes& result);
 
 // The most the threads' blocks of such a coder take (0 when it would not use threads).
 uint64_t ThreadedLzma2Memory(const uint8_t* props, size_t propsSize, uint64_t outSize);

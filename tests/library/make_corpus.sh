@@ -165,6 +165,7 @@ for a in copy lzma-mx5 lzma2-mx5 ppmd bcj2 filter-ARM64 filter-Delta lzma2-nonso
 done
 damage aes.7z damaged-aes.7z Secret 33
 damage chain-aes-lzma.7z damaged-chain-aes-lzma.7z Secret 33
+damage chain-aes-lzma2.7z damaged-chain-aes-lzma2.7z Secret 33
 damage lzma2-raw-header.7z damaged-header.7z - 99  # the header is at the end
 for a in lzma2-mx5 aes-headers ppmd chain-bcj2; do
   size=$(stat -c %s "$out/$a.7z")
