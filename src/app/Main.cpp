@@ -1,14 +1,11 @@
-// The stub's entry point: start-up, the main window's message loop, the clean-up.
+// The stub's entry point: start-up, the run (shown in its windows, or silent), the clean-up.
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include "app/Startup.h"
 #include "platform/MemoryReserve.h"
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
-#include "ui/MainWindow.h"
-#include "ui/PasswordWindow.h"
+#include "ui/RunWindows.h"
 
 using namespace szsfx;
 
@@ -34,24 +31,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CleanUpWorkFolder(app);
     return kExitOk;
   }
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-  // Windows that cannot be created (no window station or desktop to show them on) end
-  // the run as failed: nothing was extracted.
   unsigned code = kExitFailed;
   plat::TracePhase("start-up");
   {
-    TMainWindow form(app);  // its archive component lets go of the library before the clean-up
-    TPasswordWindow password(app);
-    if (form.Create() && password.Create(form.Handle())) {
-      plat::TracePhase("windows created");
-      form.SetPasswordWindow(&password);
-      // An archive that cannot be read (or whose password the user did not give) ends the
-      // run here, failed or cancelled; the clean-up below removes our own library only.
-      code = form.ShowFirstTime() ? form.RunMessageLoop() : form.ExitCode();
-    }
+    TExtractionRun run(app);  // lets go of the library before the clean-up
+    TRunWindows windows(app, run);
+    run.SetPasswordQuestion(&windows);
+    if (app.Silent) {
+      // Nothing to show: the windows are made only to ask for a password. Where they
+      // cannot be made, that question had no answer and the run failed.
+      code = run.ExtractSilently();
+      if (windows.Unavailable()) code = kExitFailed;
+    } else if (windows.Make()) {
+      code = windows.Show();
+    }  // else no window station or desktop to show them on: failed, nothing extracted
   }
-  plat::TracePhase("window closed");
+  plat::TracePhase("run ended");
   CleanUpWorkFolder(app);
   plat::TracePhase("clean-up");
   return static_cast<int>(code);

@@ -29,6 +29,11 @@ OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked) {
   return skipChecked ? OverwriteChoice::Skip : OverwriteChoice::Overwrite;
 }
 
+OverwriteChoice ChoiceForOverwriteMode(uint8_t overwriteMode) {
+  const int radio = RadioForOverwriteMode(overwriteMode);
+  return ChoiceFromRadios(radio == 1, radio == 2);
+}
+
 bool DestinationWritable(const std::u16string& folder) {
   std::u16string name = u"_BL$TEMP$.$$$";
   while (plat::FileExists(plat::JoinPath(folder, name)) || plat::FolderExists(plat::JoinPath(folder, name)))
@@ -41,6 +46,12 @@ bool DestinationWritable(const std::u16string& folder) {
   if (!plat::FileExists(probe)) return false;
   plat::DeleteFileNamed(probe);
   return true;
+}
+
+int DestinationProblem(const std::u16string& destination) {
+  if (destination.empty()) return msg::kFolderEmpty;
+  if (!plat::CreateFolderTree(destination) || !DestinationWritable(destination)) return msg::kFolderNotWritable;
+  return 0;
 }
 
 ExistingFileAction ActionForExistingFile(OverwriteChoice choice) {

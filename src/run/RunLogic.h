@@ -14,10 +14,15 @@ namespace szsfx {
 int RadioForOverwriteMode(uint8_t overwriteMode);
 // The choice at run start: Confirm if the first radio is checked, Skip if the second, else Overwrite.
 OverwriteChoice ChoiceFromRadios(bool confirmChecked, bool skipChecked);
+// The choice of a run that shows no window: what the radios would hold for the mode.
+OverwriteChoice ChoiceForOverwriteMode(uint8_t overwriteMode);
 
 // True when a new file can be created (and deleted) in the folder. The probe name
 // "_BL$TEMP$.$$$" gets more "$" while a file of that name exists; existing files stay.
 bool DestinationWritable(const std::u16string& folder);
+// Makes the destination folder (with its parents) and probes it: 0 when a run can extract
+// into it, otherwise the message that says why not (kFolderEmpty, kFolderNotWritable).
+int DestinationProblem(const std::u16string& destination);
 
 // A message box, unless the run is silent: then nobody would be there to close it.
 void ShowUnlessSilent(const TRunSetup& app, const std::u16string& text, const std::u16string& caption,

@@ -5,7 +5,6 @@
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "run/AfterCommand.h"
-#include "ui/PasswordWindow.h"
 #include "ui/ShellCalls.h"
 #include "ui/WinHandles.h"
 #include "ui/WinText.h"
@@ -69,9 +68,9 @@ bool TExtractionRun::OpenArchive() {
 }
 
 bool TExtractionRun::PrepareAnotherPassword(int tries) {
-  if (!passwordGiven_ || tries >= kPasswordTries || !passwordWindow_) return false;
+  if (!passwordGiven_ || tries >= kPasswordTries || !passwordQuestion_) return false;
   plat::ShowMessageBox(app_.Message(msg::kIncorrectPassword), app_.Title, plat::BoxIcon::Error);
-  passwordWindow_->Forget();
+  passwordQuestion_->Forget();
   return true;
 }
 
@@ -119,6 +118,18 @@ void TExtractionRun::Extract(const std::u16string& destination, const std::vecto
   // An installer never starts over an incomplete or cancelled extraction.
   if (exitCode_ == kExitOk && !app_.RunCommand.empty()) RunAfterCommand(destination);
   state_ = RunState::Finished;
+}
+
+unsigned TExtractionRun::ExtractSilently() {
+  if (!OpenArchive()) return exitCode_;
+  const std::u16string& destination = app_.ExtractFolder;
+  if (DestinationProblem(destination) != 0) {
+    Fail();  // nobody is there to give another folder
+    return exitCode_;
+  }
+  Start(ChoiceForOverwriteMode(app_.Settings.OverwriteMode));
+  Extract(destination, {});
+  return exitCode_;
 }
 
 void TExtractionRun::RequestStop() {
@@ -193,7 +204,7 @@ bool TExtractionRun::AskOverwrite(const std::u16string& destination) {
 
 // No password given: the run ends as a stopped one, at once (no further item is opened).
 void TExtractionRun::AskPassword(const std::u16string& item, std::u16string& password) {
-  if (passwordWindow_ && passwordWindow_->AskPassword(item, password)) {
+  if (passwordQuestion_ && passwordQuestion_->AskPassword(item, password)) {
     passwordGiven_ = true;
     return;
   }
@@ -238,9 +249,13 @@ void TExtractionRun::OnWindowThread(const std::function<void()>& work) const {
 
 // Runs a call into the archive library on a thread of its own while this thread handles
 // the window, the questions (sent here from the library's threads) included. Without a
-// thread the call runs here: the component holds no lock across a question, so the
-// questions then simply run inline.
+// window to keep answering, or without a thread, the call runs here: the component holds
+// no lock across a question, so the questions then simply run inline.
 void TExtractionRun::RunWhilePumping(const std::function<void()>& work) {
+  if (!view_) {
+    work();
+    return;
+  }
   TKernelHandle thread(CreateThread(nullptr, 0, &WorkThread, const_cast<std::function<void()>*>(&work), 0, nullptr));
   if (!thread) {
     work();

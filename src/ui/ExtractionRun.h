@@ -18,8 +18,6 @@
 
 namespace szsfx {
 
-class TPasswordWindow;
-
 constexpr UINT kInvokeMessage = WM_APP + 1;  // lParam: a std::function to run on the window's thread
 
 // Process exit codes: a complete run 0 (nothing needed extracting counts), a failed run
@@ -45,15 +43,28 @@ class IRunView {
   ~IRunView() = default;
 };
 
+// Asks the user for a password (the password window).
+class IPasswordQuestion {
+ public:
+  // False when the user gave none.
+  virtual bool AskPassword(const std::u16string& item, std::u16string& password) = 0;
+  // The password given was wrong: the next question starts with an empty box.
+  virtual void Forget() = 0;
+
+ protected:
+  ~IPasswordQuestion() = default;
+};
+
 class TExtractionRun final : private ISevenZipEvents {
  public:
   explicit TExtractionRun(TRunSetup& app);
   TExtractionRun(const TExtractionRun&) = delete;
   TExtractionRun& operator=(const TExtractionRun&) = delete;
 
-  // `window` receives kInvokeMessage; its thread is the window thread.
+  // `window` receives kInvokeMessage; its thread is the window thread. Without a window
+  // (a silent run) the library works on the calling thread, which asks its questions.
   void Attach(HWND window, IRunView* view);
-  void SetPasswordWindow(TPasswordWindow* window) { passwordWindow_ = window; }
+  void SetPasswordQuestion(IPasswordQuestion* question) { passwordQuestion_ = question; }
 
   // Opens the archive where it lies, for the list and the run, asking again for a wrong
   // password of encrypted headers. False when it cannot be read or the user gave no
@@ -68,6 +79,10 @@ class TExtractionRun final : private ISevenZipEvents {
   // command afterwards.
   void Start(OverwriteChoice choice);
   void Extract(const std::u16string& destination, const std::vector<std::u16string>& items);
+  // A silent run, which shows no window of its own: opens the archive, extracts every
+  // item into the folder the options name, and returns the exit code. Only a password
+  // question may show a window.
+  unsigned ExtractSilently();
   // The user asked the run to stop (Cancel, the close box); nothing when none runs.
   void RequestStop();
   // The window closes: without a run that began, the user cancelled.
@@ -117,7 +132,7 @@ class TExtractionRun final : private ISevenZipEvents {
   HWND window_ = nullptr;
   IRunView* view_ = nullptr;
   DWORD windowThread_ = 0;
-  TPasswordWindow* passwordWindow_ = nullptr;
+  IPasswordQuestion* passwordQuestion_ = nullptr;
 };
 
 }  // namespace szsfx

@@ -3,14 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "platform/FileIO.h"
-#include "platform/Paths.h"
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
-#include "run/AfterCommand.h"
 #include "run/RunLogic.h"
 #include "ui/FolderBrowser.h"
-#include "ui/PasswordWindow.h"
 #include "ui/ShellCalls.h"
 #include "ui/WinText.h"
 
@@ -28,8 +24,8 @@ constexpr UINT kStatusInterval = 40;
 
 }  // namespace
 
-TMainWindow::TMainWindow(TRunSetup& app)
-    : app_(app), run_(app), scaled_(kClientWidth, kClientHeight, kStyle, kExStyle) {}
+TMainWindow::TMainWindow(TRunSetup& app, TExtractionRun& run)
+    : app_(app), run_(run), scaled_(kClientWidth, kClientHeight, kStyle, kExStyle) {}
 
 TMainWindow::~TMainWindow() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);  // before the fonts and brushes it uses go
@@ -258,12 +254,8 @@ void TMainWindow::RunExtraction() {
   if (!run_.CanStart()) return;  // a run happens at most once per process
   plat::TracePhase("extraction asked");
   const std::u16string destination = TextOf(Control(kIdDestinationEdit));  // read once per run
-  if (destination.empty()) {
-    RefuseDestination(msg::kFolderEmpty);
-    return;
-  }
-  if (!plat::CreateFolderTree(destination) || !DestinationWritable(destination)) {
-    RefuseDestination(msg::kFolderNotWritable);
+  if (const int problem = DestinationProblem(destination)) {
+    RefuseDestination(problem);
     return;
   }
   SwitchToRunning();

@@ -21,8 +21,6 @@
 
 namespace szsfx {
 
-class TPasswordWindow;
-
 // Control identifiers: the test driver finds the controls by these values, which stay.
 enum ControlId : int {
   kIdDestinationLabel = 100,
@@ -77,7 +75,8 @@ constexpr bool IsOverwriteRadio(int id) {
 
 class TMainWindow final : private IRunView, private IWindowMessages {
  public:
-  explicit TMainWindow(TRunSetup& app);
+  // The window shows `run`, which outlives it.
+  TMainWindow(TRunSetup& app, TExtractionRun& run);
   ~TMainWindow();
   TMainWindow(const TMainWindow&) = delete;
   TMainWindow& operator=(const TMainWindow&) = delete;
@@ -89,8 +88,6 @@ class TMainWindow final : private IRunView, private IWindowMessages {
   unsigned ExitCode() const { return run_.ExitCode(); }
   unsigned RunMessageLoop();  // until the window is closed; returns the exit code
   HWND Handle() const { return window_; }
-  // The window that answers the archive's password requests.
-  void SetPasswordWindow(TPasswordWindow* window) { run_.SetPasswordWindow(window); }
 
  private:
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -117,7 +114,7 @@ class TMainWindow final : private IRunView, private IWindowMessages {
   void Browse();
 
   TRunSetup& app_;
-  TExtractionRun run_;
+  TExtractionRun& run_;
   std::u16string windowTitle_;
   HWND window_ = nullptr;
   TScaledWindow scaled_;  // the window at its DPI; every control's place at 96 DPI

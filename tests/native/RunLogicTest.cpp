@@ -22,6 +22,10 @@ TEST(RunLogic, RadiosAndTheOverwriteChoice) {
   EXPECT_EQ(ChoiceFromRadios(true, false), OverwriteChoice::Confirm);
   EXPECT_EQ(ChoiceFromRadios(false, true), OverwriteChoice::Skip);
   EXPECT_EQ(ChoiceFromRadios(false, false), OverwriteChoice::Overwrite) << "none checked overwrites";
+  EXPECT_EQ(ChoiceForOverwriteMode(0), OverwriteChoice::Overwrite);
+  EXPECT_EQ(ChoiceForOverwriteMode(1), OverwriteChoice::Skip);
+  EXPECT_EQ(ChoiceForOverwriteMode(2), OverwriteChoice::Confirm);
+  EXPECT_EQ(ChoiceForOverwriteMode(7), OverwriteChoice::Overwrite);
   EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Skip), ExistingFileAction::Keep);
   EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Overwrite), ExistingFileAction::ReplaceOnceComplete);
   EXPECT_EQ(ActionForExistingFile(OverwriteChoice::Confirm), ExistingFileAction::Ask);
@@ -67,6 +71,11 @@ TEST(RunLogic, WritabilityProbeLeavesExistingNamesAlone) {
   EXPECT_TRUE(fs::is_directory(dir / "_BL$TEMP$.$$$$"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2) << "no probe left";
   EXPECT_FALSE(DestinationWritable(W(dir / "missing")));
+  // Before a run: the folder is made, or the message says why it cannot be used.
+  EXPECT_EQ(DestinationProblem(W(dir / "new/deeper")), 0);
+  EXPECT_TRUE(fs::is_directory(dir / "new/deeper"));
+  EXPECT_EQ(DestinationProblem(u""), msg::kFolderEmpty);
+  EXPECT_EQ(DestinationProblem(W(dir / "_BL$TEMP$.$$$/sub")), msg::kFolderNotWritable) << "a file is in the way";
 }
 
 TEST(RunLogic, StatusAndQuestionTexts) {

@@ -42,6 +42,8 @@ class Secured : public ::testing::Test {
   std::wstring AnswerPassword(const std::wstring& text, int button, std::wstring* shownText = nullptr) {
     HWND window = stub_->WaitForWindow(kPasswordWindowClass);
     if (!window) return L"<no password window>";
+    HWND owner = GetWindow(window, GW_OWNER);
+    owners_.push_back(owner ? WindowClass(owner) + (IsWindowVisible(owner) ? L", shown" : L", hidden") : L"none");
     HWND edit = GetDlgItem(window, kIdPasswordEdit);
     if (shownText) *shownText = WindowText(edit);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -85,6 +87,7 @@ class Secured : public ::testing::Test {
     return s.str();
   }
 
+  std::vector<std::wstring> owners_;  // of each password window answered: its class, shown or hidden
   ScratchDir dir_;
   TSettingsRecord settings_{};
   std::string target_;
@@ -149,23 +152,33 @@ TEST_F(Secured, AWrongPasswordIsAskedAgain) {
   const std::wstring wrong = L"Incorrect Password", failed = L"The selected file(s) couldn't get extracted.";
   struct Case {
     const char* archive;
+    std::wstring arguments;
     std::vector<std::wstring> passwords, boxes;
     DWORD code;
   };
   const Case cases[] = {
-      {"aes.7z", {L"wrong", L"Secret"}, {wrong}, 0},
-      {"aes.7z", {L"wrong", L"wrong2", L"wrong3"}, {wrong, wrong, failed}, 1},
-      {"aes.7z", {L"wrong", kCancel}, {wrong}, 2},
-      {"aes_headers.7z", {L"wrong", L"Secret"}, {wrong}, 0},
-      {"aes_headers.7z", {L"wrong", L"wrong2", L"wrong3"}, {wrong, wrong, L"Error reading archive."}, 1},
+      {"aes.7z", L"-a", {L"wrong", L"Secret"}, {wrong}, 0},
+      {"aes.7z", L"-a", {L"wrong", L"wrong2", L"wrong3"}, {wrong, wrong, failed}, 1},
+      {"aes.7z", L"-a", {L"wrong", kCancel}, {wrong}, 2},
+      {"aes_headers.7z", L"-a", {L"wrong", L"Secret"}, {wrong}, 0},
+      {"aes_headers.7z", L"-a", {L"wrong", L"wrong2", L"wrong3"}, {wrong, wrong, L"Error reading archive."}, 1},
+      // A silent run makes its windows only for the password question: the same window,
+      // owned by the hidden main window; no other box but the wrong password's.
+      {"aes.7z", L"-s", {L"wrong", L"Secret"}, {wrong}, 0},
+      {"aes.7z", L"-s", {kCancel}, {}, 2},
+      {"aes_headers.7z", L"-s", {L"wrong", L"Secret"}, {wrong}, 0},
+      {"aes_headers.7z", L"-s", {L"wrong", L"wrong2", L"wrong3"}, {wrong, wrong}, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.archive) + " " + std::to_string(c.passwords.size()) + " passwords");
+    SCOPED_TRACE(std::string(c.archive) + " " + Narrow(c.arguments) + " " + std::to_string(c.passwords.size()) +
+                 " passwords");
     RemoveWideTree(Widen(target_));  // read-only files too: no existing file may ask its own question
-    ASSERT_TRUE(Start(c.archive, L"-a"));
+    ASSERT_TRUE(Start(c.archive, c.arguments));
     DWORD code = 0;
+    owners_.clear();
     EXPECT_EQ(BoxesUntilExit(code, IDCANCEL, c.passwords), c.boxes);
     EXPECT_EQ(code, c.code);
+    EXPECT_EQ(owners_, std::vector<std::wstring>(c.passwords.size(), std::wstring(kMainWindowClass) + L", hidden"));
     const std::string tree = EngineData("tree");
     std::string difference;
     if (c.code == 0) {
