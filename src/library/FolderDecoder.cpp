@@ -68,9 +68,8 @@ uint64_t FolderMemory(const TDatabase& db, const TFolder& f) {
     const TCoderInfo& info = db.Coders[f.FirstCoder + c];
     const uint8_t* props = info.PropsSize ? &db.Props[info.PropsOffset] : nullptr;
     const uint64_t outSize = db.CoderUnpackSizes[f.FirstCoder + c];
-    const uint64_t id = MethodId(info);
-    total += CoderMemory(id, props, info.PropsSize, outSize);
-    if (id == kMethodLzma2) total += ThreadedLzma2Memory(props, info.PropsSize, outSize);
+    total += CoderMemory(MethodId(info), props, info.PropsSize, outSize);
+    if (DecodesOnThreads(db, f, c)) total += ThreadedLzma2Memory(props, info.PropsSize, outSize);
   }
   return total;
 }
