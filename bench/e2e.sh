@@ -228,9 +228,12 @@ for arch in $ARCHS; do
     done < "$r"
   done
   for shape in $shapes; do
-    printf 'ratio self-extractor / 7z.exe, %-5s wall %6s  cpu %6s   (goal: at most 1.15)\n' "$shape" \
+    # The goals: big at most 1.10 and many at most 0.75 of 7z.exe's time; tiny is held
+    # against the floor of a window program instead.
+    case $shape in big) goal="   (goal: at most 1.10)" ;; many) goal="   (goal: at most 0.75)" ;; *) goal="" ;; esac
+    printf 'ratio self-extractor / 7z.exe, %-5s wall %6s  cpu %6s%s\n' "$shape" \
       "$(ratio "$(value "$r" "$shape" stub 1)" "$(value "$r" "$shape" 7z 1)")" \
-      "$(ratio "$(value "$r" "$shape" stub 2)" "$(value "$r" "$shape" 7z 2)")"
+      "$(ratio "$(value "$r" "$shape" stub 2)" "$(value "$r" "$shape" 7z 2)")" "$goal"
     if [ -n "$(value "$r" "$shape" floor 1)" ]; then
       printf 'ratio self-extractor / window program, %-5s wall %6s  cpu %6s   (goal: at most 1.2)\n' "$shape" \
         "$(ratio "$(value "$r" "$shape" stub 1)" "$(value "$r" "$shape" floor 1)")" \
@@ -245,7 +248,7 @@ for arch in $ARCHS; do
     ours=$(echo "$(value "$r" big stub 1) - $(value "$r" tiny stub 1)" | bc -l)
     theirs=$(echo "$(value "$r" big 7z 1) - $(value "$r" tiny 7z 1)" | bc -l)
     printf 'marginal ratio (big - tiny) / (big - tiny)     %6s   (goal: at most 1.05)\n' "$(ratio "$ours" "$theirs")"
-    printf 'fixed cost of a start (tiny): window program %.3f s, console program %.3f s\n' \
+    printf 'fixed cost of a start (tiny): self-extractor %.3f s, 7z.exe %.3f s\n' \
       "$(value "$r" tiny stub 1)" "$(value "$r" tiny 7z 1)"
   fi
   if [[ " $shapes " == *" big "* ]]; then
