@@ -4,8 +4,10 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "payload/InputChecks.h"
+#include "payload/StubImage.h"
 #include "platform/Platform.h"
 
 namespace szsfx {
@@ -69,17 +71,55 @@ bool Unescape(const std::string& line, unsigned codePage, std::string& out, std:
   return flush();
 }
 
-// Copies a whole file to `out`; false when it cannot be read or written completely.
-bool CopyFileTo(const std::string& path, std::FILE* out) {
-  File in = OpenFile(path, "rb");
-  if (!in) return false;
-  std::vector<char> chunk(1 << 20);
-  size_t n;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
-    if (std::fwrite(chunk.data(), 1, n, out) != n) return false;
+// The file being written, and the image checksum of what went into it when asked for.
+class TOutput {
+ public:
+  explicit TOutput(std::FILE* file) : file_(file) {}
+
+  // Sums everything written afterwards, the whole file from the stub on; false when the
+  // stub is not a Windows image.
+  bool SumFor(const std::string& stubPath) {
+    File stub = OpenFile(stubPath, "rb");
+    std::vector<uint8_t> head(4096);
+    head.resize(stub ? std::fread(head.data(), 1, head.size(), stub.get()) : 0);
+    uint64_t fieldAt = 0;
+    if (!ImageChecksumField(head, fieldAt)) return false;
+    checksum_.emplace(fieldAt);
+    fieldAt_ = fieldAt;
+    return true;
   }
-  return !std::ferror(in.get());
-}
+
+  bool Write(const void* data, size_t size) {
+    if (checksum_) checksum_->Add(static_cast<const uint8_t*>(data), size);
+    return std::fwrite(data, 1, size, file_) == size;
+  }
+
+  // Copies a whole file; false when it cannot be read or written completely.
+  bool CopyFile(const std::string& path) {
+    File in = OpenFile(path, "rb");
+    if (!in) return false;
+    std::vector<char> chunk(1 << 20);
+    size_t n;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
+      if (!Write(chunk.data(), n)) return false;
+    }
+    return !std::ferror(in.get());
+  }
+
+  // Puts the checksum of everything written into the image's field (when summed).
+  bool FinishChecksum() {
+    if (!checksum_) return true;
+    const uint32_t value = checksum_->Value();
+    const uint8_t field[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    return std::fseek(file_, static_cast<long>(fieldAt_), SEEK_SET) == 0 && std::fwrite(field, 1, 4, file_) == 4;
+  }
+
+ private:
+  std::FILE* file_;
+  std::optional<TImageChecksum> checksum_;
+  uint64_t fieldAt_ = 0;
+};
 
 std::string CheckInputs(const TBuildRequest& r) {
   uint64_t size = 0;
@@ -107,18 +147,19 @@ std::string CheckInputs(const TBuildRequest& r) {
   return "";
 }
 
-bool WritePayload(const TBuildRequest& r, std::FILE* out) {
-  if (!CopyFileTo(r.StubPath, out) || !CopyFileTo(r.LibraryPath, out)) return false;
+bool WritePayload(const TBuildRequest& r, std::FILE* file) {
+  TOutput out(file);
+  if (r.ImageChecksum && !out.SumFor(r.StubPath)) return false;
+  if (!out.CopyFile(r.StubPath) || !out.CopyFile(r.LibraryPath)) return false;
   uint64_t library = 0;
   FileSize(r.LibraryPath, library);
-  std::vector<char> zeros(kLibraryImageSize - library, 0);
-  if (std::fwrite(zeros.data(), 1, zeros.size(), out) != zeros.size()) return false;
+  const std::vector<char> zeros(kLibraryImageSize - library, 0);
+  if (!out.Write(zeros.data(), zeros.size())) return false;
   for (const auto& area : r.Areas) {
-    std::vector<uint8_t> block = EncodeBlock(area);
-    if (std::fwrite(block.data(), 1, block.size(), out) != block.size()) return false;
+    const std::vector<uint8_t> block = EncodeBlock(area);
+    if (!out.Write(block.data(), block.size())) return false;
   }
-  if (std::fwrite(&r.Settings, 1, kSettingsRecordSize, out) != kSettingsRecordSize) return false;
-  return CopyFileTo(r.ArchivePath, out);
+  return out.Write(&r.Settings, kSettingsRecordSize) && out.CopyFile(r.ArchivePath) && out.FinishChecksum();
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ struct TBuildRequest {
   std::string StubPath, LibraryPath, ArchivePath, OutputPath;
   std::vector<std::vector<uint8_t>> Areas;  // one string area per block, in file order
   TSettingsRecord Settings{};
+  // Sets the image checksum over the whole output, payload included (for a stub whose
+  // resources were changed; otherwise the stub keeps the linker's).
+  bool ImageChecksum = false;
 };
 
 // Writes the self-extractor to a temporary file beside the output and renames it into

@@ -585,35 +585,26 @@ std::string ChangeStubResources(Bytes& stub, const TStubResourceChanges& changes
   return error;
 }
 
-std::string SetImageChecksum(const std::string& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r+b"), &std::fclose);
-  Bytes chunk(1 << 20);
-  size_t got = file ? std::fread(chunk.data(), 1, 4096, file.get()) : 0;
-  chunk.resize(got);
+bool ImageChecksumField(const Bytes& head, uint64_t& at) {
   uint32_t peAt = 0, signature = 0;
-  if (got < 0x40 || !Read32(chunk, 0x3C, peAt) || !Read32(chunk, peAt, signature) || signature != 0x4550 ||
-      size_t{peAt} + 24 + 68 > got)
-    return "cannot read the image " + path;
-  const uint64_t checksumAt = uint64_t{peAt} + 24 + 64;
-  uint64_t sum = 0, total = 0;
-  chunk.resize(1 << 20);
-  std::rewind(file.get());
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {  // even-sized reads until the end
-    for (size_t i = 0; i < got; i += 2) {
-      if (total + i == checksumAt || total + i == checksumAt + 2) continue;
-      sum += chunk[i] | (i + 1 < got ? chunk[i + 1] << 8 : 0);
-      sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    total += got;
+  if (head.size() < 0x40 || !Read32(head, 0x3C, peAt) || !Read32(head, peAt, signature) || signature != 0x4550 ||
+      size_t{peAt} + 24 + 68 > head.size())
+    return false;
+  at = uint64_t{peAt} + 24 + 64;
+  return true;
+}
+
+void TImageChecksum::Add(const uint8_t* data, size_t size) {
+  for (size_t i = 0; i < size; ++i, ++total_) {
+    const uint32_t byte = total_ - fieldAt_ < 4 ? 0 : data[i];  // the field itself counts as zero
+    sum_ += total_ & 1 ? byte << 8 : byte;
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  const uint32_t checksum = static_cast<uint32_t>(sum + total);
-  uint8_t field[4] = {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8),
-                      static_cast<uint8_t>(checksum >> 16), static_cast<uint8_t>(checksum >> 24)};
-  if (std::ferror(file.get()) || std::fseek(file.get(), static_cast<long>(checksumAt), SEEK_SET) != 0 ||
-      std::fwrite(field, 1, 4, file.get()) != 4 || std::fclose(file.release()) != 0)
-    return "cannot write the image checksum of " + path;
-  return "";
+}
+
+uint32_t TImageChecksum::Value() const {
+  uint64_t sum = sum_;
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + total_);
 }
 
 }  // namespace szsfx

@@ -41,9 +41,23 @@ struct TVersionInfo {
 };
 bool ParseVersionInfo(const std::vector<uint8_t>& resource, TVersionInfo& info);
 
-// Sets the image checksum of the Windows image in the file `path` over the whole file
-// (what the system's own checksum covers), payload included. Returns "" or the error.
-std::string SetImageChecksum(const std::string& path);
+// Where the checksum field is in the Windows image that starts with `head` (its first
+// kilobytes); false when they do not start one.
+bool ImageChecksumField(const std::vector<uint8_t>& head, uint64_t& at);
+
+// The image checksum as the system computes it over a whole file, payload included: its
+// 16-bit words summed with the carries folded back, the checksum field counted as zero,
+// plus the file's length. Fed the file's bytes in order, in pieces of any size.
+class TImageChecksum {
+ public:
+  explicit TImageChecksum(uint64_t fieldAt) : fieldAt_(fieldAt) {}
+  void Add(const uint8_t* data, size_t size);
+  uint32_t Value() const;
+
+ private:
+  uint64_t fieldAt_;
+  uint64_t total_ = 0, sum_ = 0;  // 2^48 words fit before the sum could overflow
+};
 
 enum : uint16_t { kResourceIcon = 3, kResourceIconGroup = 14, kResourceVersion = 16, kResourceManifest = 24 };
 

@@ -272,6 +272,7 @@ int main(int argc, char** argv) {
       out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
       if (!out.flush()) throw Fail{"cannot write " + changedStub.Path()};
       request.StubPath = changedStub.Path();
+      request.ImageChecksum = true;  // over the whole output, summed as it is written
     }
     TTemporaryFile folderArchive(request.OutputPath + ".7z.part");
     if (!publisher.Folder.empty()) {
@@ -279,8 +280,7 @@ int main(int argc, char** argv) {
       if (!error.empty()) throw Fail{error};
       request.ArchivePath = folderArchive.Path();
     }
-    std::string error = BuildSelfExtractor(request);
-    if (error.empty() && publisher.Resources.Any()) error = SetImageChecksum(request.OutputPath);
+    const std::string error = BuildSelfExtractor(request);
     if (!error.empty()) throw Fail{error};
   } catch (const Fail& fail) {
     std::cerr << "mksfx: " << fail.text << "\n";
