@@ -1,7 +1,5 @@
 #include "ui/ExtractionRun.h"
 
-#include <shellapi.h>
-
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
 #include "run/AfterCommand.h"
@@ -217,9 +215,7 @@ void TExtractionRun::AskPassword(const std::u16string& item, std::u16string& pas
 void TExtractionRun::RunAfterCommand(const std::u16string& destination) const {
   const TAfterCommand command = PlanAfterCommand(destination, app_.RunCommand, app_.CommandLength);
   if (command.What == TAfterCommand::Kind::Open) {
-    PrepareShellCalls();
-    ShellExecuteW(nullptr, L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(),
-                  SW_SHOW);
+    shell::Execute(L"open", W(command.Text).c_str(), W(command.Parameters).c_str(), W(command.Folder).c_str(), SW_SHOW);
   } else if (command.What == TAfterCommand::Kind::Inf) {
     StartShown(InfCommandLine(plat::SystemFolder(), command.Text));
   }

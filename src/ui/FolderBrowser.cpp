@@ -13,16 +13,12 @@ namespace szsfx {
 
 namespace {
 
-// The path of an item list without MAX_PATH's limit: the system's call that takes a
-// buffer size (Windows Vista on) with a growing buffer, else the plain one.
+// The path of an item list without MAX_PATH's limit, in a growing buffer.
 std::u16string PathOf(LPCITEMIDLIST list) {
-  using PathFromListCall = BOOL(WINAPI*)(LPCITEMIDLIST, PWSTR, DWORD, int);
-  const auto pathFromList = plat::SystemFunction<PathFromListCall>(L"shell32.dll", "SHGetPathFromIDListEx");
-  std::wstring buffer(MAX_PATH + 1, L'\0');
-  if (!pathFromList) return SHGetPathFromIDListW(list, &buffer[0]) ? WideText(buffer.c_str()) : std::u16string();
+  std::wstring buffer;
   for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 4) {
     buffer.assign(size, L'\0');
-    if (pathFromList(list, &buffer[0], size, 0)) return WideText(buffer.c_str());
+    if (shell::PathFromItemList(list, &buffer[0], size)) return WideText(buffer.c_str());
   }
   return std::u16string();
 }
@@ -44,9 +40,8 @@ int CALLBACK OnDialogEvent(HWND dialog, UINT message, LPARAM, LPARAM caption) {
 
 bool TBrowseDirectoryDlg::Execute() {
   selection_.clear();
-  PrepareShellCalls();
   TComPtr<IMalloc> shellAllocator;
-  if (SHGetMalloc(shellAllocator.Receive()) != S_OK) return false;
+  if (shell::GetMalloc(shellAllocator.Receive()) != S_OK) return false;
   const std::wstring caption = W(caption_);
   wchar_t displayName[MAX_PATH] = L"";
   BROWSEINFOW info{};
@@ -54,7 +49,7 @@ bool TBrowseDirectoryDlg::Execute() {
   info.lpfn = &OnDialogEvent;
   info.lParam = reinterpret_cast<LPARAM>(&caption);
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-  LPITEMIDLIST list = SHBrowseForFolderW(&info);
+  LPITEMIDLIST list = shell::BrowseForFolder(&info);
   SetErrorMode(oldMode);
   if (!list) return false;
   selection_ = PathOf(list);

@@ -1,7 +1,6 @@
 #include "ui/MainWindow.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "platform/PhaseTrace.h"
 #include "platform/Platform.h"
@@ -154,8 +153,7 @@ void TMainWindow::OnCommand(int id, int notification) {
   else if (id == kIdBrowseButton && clicked)
     Browse();
   else if (id == kIdLinkLabel && notification == STN_CLICKED) {
-    PrepareShellCalls();
-    ShellExecuteA(nullptr, "open", kMakerAddress, "", "", SW_SHOWNORMAL);
+    shell::ExecuteAnsi("open", kMakerAddress, "", "", SW_SHOWNORMAL);
   }
 }
 

@@ -257,6 +257,7 @@ struct SilentCase {
   const wchar_t* message;  // the one message box the run shows, answered with OK; "" none
   void (*prepare)(Security&);
   void (*check)(const Security&);
+  const char* runCommand = nullptr;  // the record's command afterwards
 };
 
 class Security : public ::testing::TestWithParam<SilentCase> {
@@ -446,10 +447,26 @@ const SilentCase kSilentCases[] = {
      [](const Security& run) {
        EXPECT_FALSE(Exists(run.dir_ / "trace.txt")) << "the stub wrote a file the environment named";
      }},
+    // The shell's DLLs, loaded for the command afterwards, and the DLLs they need come from
+    // the system folder: the intruder beside the self-extractor under their names never runs.
+    {"LibrariesPlantedBesideTheProgram", "command.7z", 0, L"",
+     [](Security& run) {
+       for (const char* name : {"shell32.dll", "ole32.dll", "combase.dll", "rpcrt4.dll", "shcore.dll", "shlwapi.dll",
+                                "propsys.dll", "windowscodecs.dll", "oleaut32.dll", "comctl32.dll", "uxtheme.dll"}) {
+         ASSERT_TRUE(CopyFileW(Widen(IntruderPath()).c_str(), Widen(run.dir_ / name).c_str(), FALSE)) << name;
+       }
+     },
+     [](const Security& run) {
+       EXPECT_TRUE(WaitUntil([&] { return Exists(run.out_ + "\\tools\\marker.txt"); }, 15000))
+           << "the command ran, through shell32";
+       EXPECT_FALSE(Exists(IntruderMarker(run.stub_.Id()))) << "a library beside the program ran in the stub";
+     },
+     "tools\\marker.exe"},
 };
 
 TEST_P(Security, SilentRun) {
   const SilentCase& c = GetParam();
+  if (c.runCommand) settings_.RunCommand.Set(c.runCommand);
   const SfxFiles sfx = BuildSfx(dir_, settings_, c.archive);
   c.prepare(*this);
   const std::set<std::string> before = WorkFolders();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built Windows images without running them: the stub is exactly the stub
 # image size, a GUI program of the expected architecture importing only DLLs every
-# Windows has (the 64-bit one not shell32 and ole32 at start: they load on first use), whose load configuration has those DLLs' own imports found in the system
-# folder only; the forwarder and our archive library export their two entry points
+# Windows has (not shell32 and ole32: they load on the first shell call), whose load
+# configuration has those DLLs' own imports found in the system folder only; the forwarder and our archive library export their two entry points
 # undecorated; our library fits the library slot, imports only kernel32, msvcrt and
 # oleaut32 and cannot load anything else.
 #   check_images.sh BUILD_FOLDER OBJDUMP FORMAT STUB_SIZE SLOT_SIZE
@@ -23,10 +23,8 @@ check "the stub is a GUI program" "grep -q 'Subsystem.*(Windows GUI)' <<< \"\$st
 stub_imports=$(grep 'DLL Name:' <<< "$stub_headers" | awk '{print tolower($3)}')
 check "the stub imports only system DLLs (it imports: $(echo $stub_imports))" \
   "! grep -Evq '$system_dlls' <<< \"\$stub_imports\""
-if [ "$format" = pei-x86-64 ]; then
-  check "the stub loads shell32 and ole32 on their first call, not at start (it imports: $(echo $stub_imports))" \
-    "! grep -Eq '^(shell32|ole32)\.dll$' <<< \"\$stub_imports\""
-fi
+check "the stub loads shell32 and ole32 on their first call, not at start (it imports: $(echo $stub_imports))" \
+  "! grep -Eq '^(shell32|ole32)\.dll$' <<< \"\$stub_imports\""
 # The load configuration: the DLLs its imports need come from the system folder only
 # (DependentLoadFlags LOAD_LIBRARY_SEARCH_SYSTEM32, the word at 0x36 of the 32-bit record,
 # 0x4E of the 64-bit one), and the directory entry covers the whole record.
