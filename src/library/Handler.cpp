@@ -19,6 +19,8 @@ namespace {
 using namespace szsfx;
 
 constexpr uint64_t kMaxHeaderSize = uint64_t{1} << 28;
+// The extraction reads the folder this much at a time: a block that LZMA2's threads hand
+// over is then taken in one copy, and its thread is free again at once.
 constexpr size_t kChunkSize = size_t{1} << 20;
 // A packed header decodes to at most this much plus so many times its packed size.
 constexpr uint64_t kHeaderBaseSize = uint64_t{32} << 20;
