@@ -85,7 +85,6 @@ class TOutput {
     uint64_t fieldAt = 0;
     if (!ImageChecksumField(head, fieldAt)) return false;
     checksum_.emplace(fieldAt);
-    fieldAt_ = fieldAt;
     return true;
   }
 
@@ -109,16 +108,14 @@ class TOutput {
   // Puts the checksum of everything written into the image's field (when summed).
   bool FinishChecksum() {
     if (!checksum_) return true;
-    const uint32_t value = checksum_->Value();
-    const uint8_t field[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return std::fseek(file_, static_cast<long>(fieldAt_), SEEK_SET) == 0 && std::fwrite(field, 1, 4, file_) == 4;
+    const std::vector<uint8_t> field = checksum_->Field();
+    return std::fseek(file_, static_cast<long>(checksum_->FieldAt()), SEEK_SET) == 0 &&
+           std::fwrite(field.data(), 1, field.size(), file_) == field.size();
   }
 
  private:
   std::FILE* file_;
   std::optional<TImageChecksum> checksum_;
-  uint64_t fieldAt_ = 0;
 };
 
 std::string CheckInputs(const TBuildRequest& r) {

@@ -607,4 +607,10 @@ uint32_t TImageChecksum::Value() const {
   return static_cast<uint32_t>(sum + total_);
 }
 
+Bytes TImageChecksum::Field() const {
+  Bytes field(4);
+  Put32(field, 0, Value());
+  return field;
+}
+
 }  // namespace szsfx

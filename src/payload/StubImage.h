@@ -53,6 +53,9 @@ class TImageChecksum {
   explicit TImageChecksum(uint64_t fieldAt) : fieldAt_(fieldAt) {}
   void Add(const uint8_t* data, size_t size);
   uint32_t Value() const;
+  uint64_t FieldAt() const { return fieldAt_; }
+  // The field's four bytes for what was added so far.
+  std::vector<uint8_t> Field() const;
 
  private:
   uint64_t fieldAt_;
